@@ -1,0 +1,51 @@
+#pragma once
+// For tests: a file system that makes chosen calls fail with a chosen error
+// (EIO, ENOSPC...) and passes everything else to the real one. Install it with
+// FileSystemScope; link quillmark_files_testing.
+#include "platform/FileSystem.h"
+
+#include <vector>
+
+namespace platform {
+
+class FaultInjectingFileSystem final : public FileSystem {
+public:
+    explicit FaultInjectingFileSystem(FileSystem& inner = SystemFileSystem());
+
+    // The nth call of `kind` (1 is the next one; FileCall::Any counts every call) fails once.
+    void FailCall(FileCall kind, int nth, int code);
+    // Every call of `kind` fails from now on, as on a full disk.
+    void FailEveryCall(FileCall kind, int code);
+    void Heal();  // no more faults; counts start again
+
+    int CallCount() const { return static_cast<int>(m_calls.size()); }
+    const std::vector<FileCall>& Calls() const { return m_calls; }
+    int FaultsInjected() const { return m_faults; }
+
+    FileResult<FileHandle> Open(const std::string& name, OpenMode mode) override;
+    FileResult<std::size_t> Read(FileHandle file, char* buffer, std::size_t size) override;
+    FileStatus Write(FileHandle file, const char* data, std::size_t size) override;
+    FileStatus SeekToEnd(FileHandle file) override;
+    FileStatus Sync(FileHandle file) override;
+    FileStatus Close(FileHandle file) override;
+    FileStatus Rename(const std::string& from, const std::string& to) override;
+    FileStatus Remove(const std::string& name) override;
+    FileResult<FileInfo> Examine(const std::string& name) override;
+    FileResult<FileInfo> Examine(FileHandle file) override;
+    FileStatus SetMode(FileHandle file, unsigned mode) override;
+    FileResult<bool> TryLock(FileHandle file) override;
+
+private:
+    // Records the call; the error to return if it is to fail.
+    std::optional<FileError> Fault(FileCall kind, const std::string& action, const std::string& name = {});
+
+    FileSystem& m_inner;
+    std::vector<FileCall> m_calls;
+    FileCall m_kind = FileCall::Any;
+    int m_remaining = 0;  // calls of m_kind until the one that fails; 0: none
+    bool m_every = false;
+    int m_code = 0;
+    int m_faults = 0;
+};
+
+} // namespace platform

@@ -1,0 +1,16 @@
+#pragma once
+// Whole-file operations by name, through the current file system.
+#include "platform/FileError.h"
+#include "platform/FileSystem.h"
+
+#include <string>
+
+namespace platform {
+
+FileStatus RemoveFile(const std::string& name);
+// Replaces `to` in one step where it exists.
+FileStatus RenameFile(const std::string& from, const std::string& to);
+// A missing name gives a FileInfo whose `exists` is false; a link is not followed.
+FileResult<FileInfo> ExamineFile(const std::string& name);
+
+} // namespace platform

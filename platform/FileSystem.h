@@ -1,0 +1,66 @@
+#pragma once
+// The seam under every file access: one interface whose POSIX implementation is
+// the process default, so tests can install one that fails on purpose.
+#include "platform/FileError.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+using FileHandle = int;
+
+enum class FileCall { Any, Open, Read, Write, Seek, Sync, Close, Rename, Remove, Examine, SetMode, Lock };
+
+enum class OpenMode {
+    Read,             // follows links; refuses to block on a FIFO
+    CreateOrKeep,     // write; create if missing, keep contents; never follows a link
+    CreateOrTruncate, // write; create if missing, empty it; never follows a link
+    CreateNew,        // write; fails if the name exists in any form
+    Folder,           // a directory, for locking and syncing
+};
+
+struct FileInfo {
+    bool exists = false;
+    bool regular = false;
+    bool symlink = false;
+    bool writable = false;  // has a write bit and the process may write it
+    unsigned mode = 0;      // permission bits
+    std::uint64_t size = 0;
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // New files get mode 0600. Errors name the file where the call has a name.
+    virtual FileResult<FileHandle> Open(const std::string& name, OpenMode mode) = 0;
+    virtual FileResult<std::size_t> Read(FileHandle file, char* buffer, std::size_t size) = 0;  // 0 at end
+    virtual FileStatus Write(FileHandle file, const char* data, std::size_t size) = 0;  // all or error
+    virtual FileStatus SeekToEnd(FileHandle file) = 0;
+    virtual FileStatus Sync(FileHandle file) = 0;
+    virtual FileStatus Close(FileHandle file) = 0;  // the handle is released even on error
+    virtual FileStatus Rename(const std::string& from, const std::string& to) = 0;  // replaces `to`
+    virtual FileStatus Remove(const std::string& name) = 0;
+    virtual FileResult<FileInfo> Examine(const std::string& name) = 0;  // does not follow a link
+    virtual FileResult<FileInfo> Examine(FileHandle file) = 0;
+    virtual FileStatus SetMode(FileHandle file, unsigned mode) = 0;
+    virtual FileResult<bool> TryLock(FileHandle file) = 0;  // exclusive; false while held elsewhere
+};
+
+FileSystem& SystemFileSystem();
+FileSystem& CurrentFileSystem();
+
+// Installs another file system for its lifetime (tests), restoring the previous one.
+class FileSystemScope {
+public:
+    explicit FileSystemScope(FileSystem& fileSystem);
+    ~FileSystemScope();
+    FileSystemScope(const FileSystemScope&) = delete;
+    FileSystemScope& operator=(const FileSystemScope&) = delete;
+
+private:
+    FileSystem* m_previous;
+};
+
+} // namespace platform

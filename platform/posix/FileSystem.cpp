@@ -1,0 +1,33 @@
+#include "platform/FileSystem.h"
+
+#include "platform/posix/PosixFileSystem.h"
+
+namespace platform {
+namespace {
+
+FileSystem* g_current = nullptr;
+
+} // namespace
+
+FileSystem& SystemFileSystem()
+{
+    static PosixFileSystem system;
+    return system;
+}
+
+FileSystem& CurrentFileSystem()
+{
+    return g_current ? *g_current : SystemFileSystem();
+}
+
+FileSystemScope::FileSystemScope(FileSystem& fileSystem) : m_previous(g_current)
+{
+    g_current = &fileSystem;
+}
+
+FileSystemScope::~FileSystemScope()
+{
+    g_current = m_previous;
+}
+
+} // namespace platform

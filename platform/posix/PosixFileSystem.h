@@ -1,0 +1,23 @@
+#pragma once
+// The file system of the process: POSIX calls, retried on EINTR.
+#include "platform/FileSystem.h"
+
+namespace platform {
+
+class PosixFileSystem final : public FileSystem {
+public:
+    FileResult<FileHandle> Open(const std::string& name, OpenMode mode) override;
+    FileResult<std::size_t> Read(FileHandle file, char* buffer, std::size_t size) override;
+    FileStatus Write(FileHandle file, const char* data, std::size_t size) override;
+    FileStatus SeekToEnd(FileHandle file) override;
+    FileStatus Sync(FileHandle file) override;
+    FileStatus Close(FileHandle file) override;
+    FileStatus Rename(const std::string& from, const std::string& to) override;
+    FileStatus Remove(const std::string& name) override;
+    FileResult<FileInfo> Examine(const std::string& name) override;
+    FileResult<FileInfo> Examine(FileHandle file) override;
+    FileStatus SetMode(FileHandle file, unsigned mode) override;
+    FileResult<bool> TryLock(FileHandle file) override;
+};
+
+} // namespace platform

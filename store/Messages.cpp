@@ -1,0 +1,36 @@
+#include "store/Messages.h"
+
+#include "platform/TextEncoding.h"
+
+namespace store {
+
+std::u16string Widen(const std::string& text)
+{
+    return platform::DecodeText(text, platform::TextEncoding::Utf8WithMark);
+}
+
+std::u16string NothingChanged(const std::u16string& why)
+{
+    return why + u" Nothing was changed.";
+}
+
+std::u16string NothingChanged(const platform::FileError& error)
+{
+    if (error.IsBusy())
+        return LockedByAnotherCopy();
+    return NothingChanged(Widen(error.Message() + "."));
+}
+
+std::u16string ChangedButNotSaved(const platform::FileError& error)
+{
+    return u"The change was made, but " + Widen(error.Message())
+           + u". It may be lost if the computer stops before the disk catches up.";
+}
+
+std::u16string LockedByAnotherCopy()
+{
+    return u"Quillmark.txt is being changed by another copy of the program. Nothing was changed; "
+           u"please try again.";
+}
+
+} // namespace store

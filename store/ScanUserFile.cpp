@@ -1,0 +1,58 @@
+#include "platform/TextReader.h"
+#include "store/Messages.h"
+#include "store/RecordKey.h"
+#include "store/Recovery.h"
+#include "store/UserFile.h"
+
+namespace store {
+namespace {
+
+using Result = StoreResult<ScanOutcome>;
+
+platform::FileResult<platform::TextReader> OpenUserFile()
+{
+    auto opened = platform::TextReader::Open(UserFileName);
+    if (opened.Ok() || !opened.Error().IsMissing())
+        return opened;
+    if (auto recovered = RecoverUserFileIfLeft(); !recovered.Ok())
+        return recovered.Error();
+    return platform::TextReader::Open(UserFileName);
+}
+
+Result Failed(const platform::FileError& error)
+{
+    return {ScanOutcome::Failed, Widen(error.Message() + ".")};
+}
+
+} // namespace
+
+StoreResult<ScanOutcome> ScanUserFile(const std::u16string& key)
+{
+    if (auto refusal = RefusalOf(key))
+        return {ScanOutcome::Failed, *refusal};
+    auto opened = OpenUserFile();
+    if (!opened.Ok()) {
+        if (opened.Error().IsMissing())
+            return {ScanOutcome::NotOpened, u"Quillmark.txt does not exist."};
+        return Failed(opened.Error());
+    }
+    platform::TextReader& reader = opened.Value();
+    std::u16string line;
+    ScanOutcome outcome = ScanOutcome::NotFound;
+    for (;;) {
+        auto read = reader.ReadLine(line);
+        if (!read.Ok())
+            return Failed(read.Error());
+        if (!read.Value())
+            break;
+        if (line == key) {
+            outcome = ScanOutcome::Found;
+            break;
+        }
+    }
+    if (auto closed = reader.Close(); !closed.Ok())
+        return Failed(closed.Error());
+    return {outcome};
+}
+
+} // namespace store

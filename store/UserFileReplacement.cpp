@@ -1,0 +1,214 @@
+#include "store/UserFileReplacement.h"
+
+#include "platform/FileLock.h"
+#include "platform/FileOperations.h"
+#include "platform/TextFile.h"
+#include "platform/TextReader.h"
+#include "store/Messages.h"
+#include "store/RecordKey.h"
+#include "store/Recovery.h"
+
+namespace store {
+namespace {
+
+using platform::FileError;
+using platform::TextEncoding;
+using Result = StoreResult<ReplaceOutcome>;
+using Step = std::optional<Result>;  // nullopt: go on
+
+constexpr unsigned NewUserFileMode = 0600;
+
+Result NotOpened(const FileError& error) { return {ReplaceOutcome::NotOpened, NothingChanged(error)}; }
+Result Failed(const FileError& error) { return {ReplaceOutcome::Failed, NothingChanged(error)}; }
+
+class ReplacementRun {
+public:
+    explicit ReplacementRun(const Replacement& replacement) : m_replacement(replacement) {}
+    Result Run();
+
+private:
+    Step OpenUserFile();
+    Step CreateCopy();
+    Step WriteCopy();
+    Step WriteLine(const platform::TextLine& line, const std::string& lineEnd);
+    Step SaveCopy();
+    Result Abandon(Result result);
+
+    const Replacement& m_replacement;
+    std::optional<platform::TextReader> m_reader;
+    std::optional<platform::TextFile> m_copy;
+    TextEncoding m_encoding = TextEncoding::Utf8WithMark;
+    unsigned m_mode = NewUserFileMode;
+    bool m_createdUserFile = false;
+    bool m_createdCopy = false;
+};
+
+Result ReplacementRun::Run()
+{
+    auto lock = platform::FolderLock::Acquire(LockPatience);
+    if (!lock.Ok())
+        return lock.Error().IsBusy() ? Failed(lock.Error()) : NotOpened(lock.Error());
+    if (auto recovered = RecoverUserFile(lock.Value()); !recovered.Ok())
+        return Failed(recovered.Error());
+    for (Step (ReplacementRun::*step)() : {&ReplacementRun::OpenUserFile, &ReplacementRun::CreateCopy,
+                                           &ReplacementRun::WriteCopy, &ReplacementRun::SaveCopy}) {
+        if (Step stop = (this->*step)())
+            return Abandon(*stop);
+    }
+    if (auto renamed = platform::RenameFile(TemporaryFileName, UserFileName); !renamed.Ok())
+        return Abandon(Failed(renamed.Error()));
+    // Past the rename the new contents are the user file, whatever follows.
+    if (auto synced = lock.Value().SyncFolder(); !synced.Ok())
+        return {ReplaceOutcome::Failed, ChangedButNotSaved(synced.Error()), true};
+    return {ReplaceOutcome::Done};
+}
+
+Step ReplacementRun::OpenUserFile()
+{
+    auto info = platform::ExamineFile(UserFileName);
+    if (!info.Ok())
+        return Failed(info.Error());
+    if (!info.Value().exists) {
+        if (!m_replacement.appended)
+            return Result{ReplaceOutcome::Missing, NothingChanged(u"Quillmark.txt does not exist.")};
+        // Created empty first, so that a crash never leaves a half-written
+        // "Quillmark_new.txt" as the only file, which recovery would adopt.
+        auto created = platform::OpenTextFile(UserFileName, platform::TextFileMode::CreateNew, m_encoding);
+        if (!created.Ok())
+            return NotOpened(created.Error());
+        m_createdUserFile = true;
+        if (auto closed = created.Value().Close(); !closed.Ok())
+            return Failed(closed.Error());
+    } else if (info.Value().symlink) {
+        return Result{ReplaceOutcome::NotOpened,
+                      NothingChanged(u"Quillmark.txt is a symbolic link; the program only changes a regular file.")};
+    } else if (!info.Value().regular) {
+        return Result{ReplaceOutcome::NotOpened, NothingChanged(u"Quillmark.txt is not a regular file.")};
+    } else if (!info.Value().writable) {
+        return Result{ReplaceOutcome::NotOpened, NothingChanged(u"Quillmark.txt is read-only.")};
+    }
+    auto opened = platform::TextReader::Open(UserFileName);
+    if (!opened.Ok())
+        return NotOpened(opened.Error());
+    m_reader.emplace(std::move(opened.Value()));
+    if (!m_createdUserFile)
+        m_mode = m_reader->Info().mode;
+    return std::nullopt;
+}
+
+Step ReplacementRun::CreateCopy()
+{
+    // Whatever stands at the temporary name now is a leftover: the user file
+    // exists, and the lock keeps other copies of the program out.
+    auto leftover = platform::ExamineFile(TemporaryFileName);
+    if (!leftover.Ok())
+        return Failed(leftover.Error());
+    if (leftover.Value().exists) {
+        if (auto removed = platform::RemoveFile(TemporaryFileName); !removed.Ok())
+            return NotOpened(removed.Error());
+    }
+    // An empty user file takes the encoding of a new one.
+    bool fresh = m_reader->Info().size == 0 && m_replacement.appended;
+    m_encoding = fresh ? TextEncoding::Utf8WithMark : m_reader->Encoding();
+    auto created = platform::OpenTextFile(TemporaryFileName, platform::TextFileMode::CreateNew, m_encoding);
+    if (!created.Ok())
+        return NotOpened(created.Error());
+    m_createdCopy = true;
+    m_copy.emplace(std::move(created.Value()));
+    if (auto written = m_copy->WriteBytes(platform::MarkOf(m_encoding)); !written.Ok())
+        return Failed(written.Error());
+    return std::nullopt;
+}
+
+Step ReplacementRun::WriteCopy()
+{
+    // A line without an end gets the file's own convention: the end of its first line.
+    std::string lineEnd = platform::EncodeText(u"\n", m_encoding);
+    bool conventionKnown = false;
+    platform::TextLine line;
+    for (;;) {
+        auto read = m_reader->ReadRawLine(line);
+        if (!read.Ok())
+            return Failed(read.Error());
+        if (!read.Value())
+            break;
+        if (!conventionKnown && !line.end.empty()) {
+            lineEnd = line.end;
+            conventionKnown = true;
+        }
+        if (Step stop = WriteLine(line, lineEnd))
+            return stop;
+    }
+    if (m_replacement.appended) {
+        platform::TextLine added{platform::EncodeText(*m_replacement.appended, m_encoding), lineEnd};
+        if (Step stop = WriteLine(added, lineEnd))
+            return stop;
+    }
+    // An odd last byte of a UTF-16 file stays last, where it shifts no line.
+    if (auto written = m_copy->WriteBytes(m_reader->Trailing()); !written.Ok())
+        return Failed(written.Error());
+    return std::nullopt;
+}
+
+Step ReplacementRun::WriteLine(const platform::TextLine& line, const std::string& lineEnd)
+{
+    std::optional<std::u16string> replacement;
+    if (m_replacement.decide || m_replacement.refuseDuplicate) {
+        std::u16string text = platform::DecodeText(line.bytes, m_encoding);
+        if (m_replacement.refuseDuplicate && text == *m_replacement.appended)
+            return Result{ReplaceOutcome::AlreadyPresent};
+        if (m_replacement.decide)
+            replacement = (*m_replacement.decide)(text);
+    }
+    if (replacement) {
+        if (auto refusal = RefusalOf(*replacement))
+            return Result{ReplaceOutcome::Failed, NothingChanged(*refusal)};
+    }
+    // Kept lines go out byte for byte; only a replacement is encoded afresh.
+    auto written = m_copy->WriteBytes(replacement ? platform::EncodeText(*replacement, m_encoding) : line.bytes);
+    if (written.Ok())
+        written = m_copy->WriteBytes(line.end.empty() ? lineEnd : line.end);
+    if (!written.Ok())
+        return Failed(written.Error());
+    return std::nullopt;
+}
+
+Step ReplacementRun::SaveCopy()
+{
+    if (auto closed = m_reader->Close(); !closed.Ok())
+        return Failed(closed.Error());
+    // A rewrite keeps the user file's own permissions.
+    platform::FileStatus status = m_copy->SetMode(m_mode);
+    if (status.Ok())
+        status = m_copy->Sync();
+    if (status.Ok())
+        status = m_copy->Close();
+    if (!status.Ok())
+        return Failed(status.Error());
+    return std::nullopt;
+}
+
+Result ReplacementRun::Abandon(Result result)
+{
+    m_copy.reset();
+    if (m_createdCopy) {
+        if (auto removed = platform::RemoveFile(TemporaryFileName); !removed.Ok()) {
+            // The user file stays even when it was created empty: without it,
+            // recovery would take this partial copy for the accounts.
+            return {result.GetOutcome(), result.Message() + u" " + Widen(removed.Error().Message())
+                                             + u"; it will be replaced by the next change."};
+        }
+    }
+    if (m_createdUserFile)
+        platform::RemoveFile(UserFileName);
+    return result;
+}
+
+} // namespace
+
+StoreResult<ReplaceOutcome> ReplaceUserFile(const Replacement& replacement)
+{
+    return ReplacementRun(replacement).Run();
+}
+
+} // namespace store
