@@ -1,0 +1,43 @@
+#include "platform/WinApp.h"
+
+#include "platform/Messages.h"
+#include "platform/Window.h"
+
+namespace {
+CWinApp* g_application = nullptr;
+}
+
+const MessageMap CWinApp::messageMap{&CCmdTarget::messageMap, {
+    {WM_COMMAND, ID_APP_EXIT, &CWinApp::OnAppExit},
+    {WM_COMMAND, ID_HELP, &CWinApp::OnHelp},
+}};
+
+CWinApp::CWinApp()
+{
+    g_application = this;
+}
+
+CWinApp::~CWinApp()
+{
+    if (g_application == this)
+        g_application = nullptr;
+}
+
+CWinApp* CWinApp::Instance()
+{
+    return g_application;
+}
+
+// "Exit" closes the main window as its close box would.
+void CWinApp::OnAppExit()
+{
+    if (CWnd* window = GetMainWindow())
+        window->SendMessage(WM_CLOSE);
+}
+
+// The program ships no help pages, so help says so rather than doing nothing.
+void CWinApp::OnHelp()
+{
+    if (CWnd* window = GetMainWindow())
+        window->ShowMessage(u"No help is available for " + Title() + u".", MB_ICONINFORMATION);
+}

@@ -1,0 +1,39 @@
+#include "platform/WinApp.h"
+#include "platform/qt/QtText.h"
+
+#include <QApplication>
+#include <QFileInfo>
+
+#include <cstdio>
+
+int RunApplication(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    // Only the end of InitInstance, or of the loop, ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    CWinApp* app = CWinApp::Instance();
+    if (!app) {
+        std::fputs("The program has no application object.\n", stderr);
+        return 1;
+    }
+    if (!app->InitInstance())
+        return app->ExitInstance();
+    return app->Run();
+}
+
+int CWinThread::Run()
+{
+    QApplication::exec();
+    return ExitInstance();
+}
+
+std::u16string CWinApp::Title() const
+{
+    return ToU16String(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
+}
+
+void CWinApp::SetRegistryKey(std::u16string_view company)
+{
+    m_registryKey = company;
+    QCoreApplication::setOrganizationName(ToQString(company));
+}

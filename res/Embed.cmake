@@ -1,0 +1,17 @@
+# Writes OUTPUT, a C++ source that bundles FILES (names relative to SOURCE_DIR,
+# joined by "|") as the program's resource files. Run with cmake -P at build time.
+string(REPLACE "|" ";" FILES "${FILES}")
+set(body "")
+set(index 0)
+set(table "")
+foreach(name IN LISTS FILES)
+    file(READ "${SOURCE_DIR}/${name}" hex HEX)
+    string(LENGTH "${hex}" digits)
+    math(EXPR size "${digits} / 2")
+    string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," bytes "${hex}")
+    string(APPEND body "const char file${index}[] = {${bytes} 0};\n")
+    string(APPEND table "    {\"${name}\", {file${index}, ${size}}},\n")
+    math(EXPR index "${index} + 1")
+endforeach()
+file(WRITE "${OUTPUT}.tmp" "// Generated from res/ by res/Embed.cmake.\n#include \"platform/Resources.h\"\n\nnamespace {\n${body}\nconst BundledFile files[] = {\n${table}};\n}  // namespace\n\nstd::span<const BundledFile> BundledResourceFiles()\n{\n    return files;\n}\n")
+file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "platform/Dialog.h"
+
+// The About box of the menu bar's "About"; it looks the same as CAboutDlg.
+class CAboutBoxDlg : public CDialog {
+public:
+    explicit CAboutBoxDlg(CWnd* parent = nullptr);
+};

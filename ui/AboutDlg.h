@@ -1,0 +1,9 @@
+#pragma once
+
+#include "platform/Dialog.h"
+
+// The About box of the system menu's "About Quillmark..." entry.
+class CAboutDlg : public CDialog {
+public:
+    CAboutDlg();
+};

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "platform/Dialog.h"
+
+// The Login dialog.
+class CLoginDlg : public CDialog {
+public:
+    explicit CLoginDlg(CWnd* parent = nullptr);
+};
