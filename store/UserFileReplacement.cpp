@@ -30,7 +30,8 @@ private:
     Step OpenUserFile();
     Step CreateCopy();
     Step WriteCopy();
-    Step WriteLine(const platform::TextLine& line, const std::string& lineEnd);
+    Step Decide(platform::TextLine& line);  // may replace the line's bytes
+    Step Write(std::string_view bytes);
     Step SaveCopy();
     Result Abandon(Result result);
 
@@ -136,39 +137,42 @@ Step ReplacementRun::WriteCopy()
             lineEnd = line.end;
             conventionKnown = true;
         }
-        if (Step stop = WriteLine(line, lineEnd))
+        if (Step stop = Decide(line))
+            return stop;
+        if (line.end.empty())
+            line.end = lineEnd;
+        if (Step stop = Write(line.bytes + line.end))
             return stop;
     }
     if (m_replacement.appended) {
-        platform::TextLine added{platform::EncodeText(*m_replacement.appended, m_encoding), lineEnd};
-        if (Step stop = WriteLine(added, lineEnd))
+        if (Step stop = Write(platform::EncodeText(*m_replacement.appended, m_encoding) + lineEnd))
             return stop;
     }
     // An odd last byte of a UTF-16 file stays last, where it shifts no line.
-    if (auto written = m_copy->WriteBytes(m_reader->Trailing()); !written.Ok())
-        return Failed(written.Error());
+    return Write(m_reader->Trailing());
+}
+
+Step ReplacementRun::Decide(platform::TextLine& line)
+{
+    if (!m_replacement.decide && !m_replacement.refuseDuplicate)
+        return std::nullopt;
+    std::u16string text = platform::DecodeText(line.bytes, m_encoding);
+    if (m_replacement.refuseDuplicate && text == *m_replacement.appended)
+        return Result{ReplaceOutcome::AlreadyPresent};
+    if (!m_replacement.decide)
+        return std::nullopt;
+    // Kept lines go out byte for byte; only a replacement is encoded afresh.
+    if (auto replacement = (*m_replacement.decide)(text)) {
+        if (auto refusal = RefusalOf(*replacement))
+            return Result{ReplaceOutcome::Failed, NothingChanged(*refusal)};
+        line.bytes = platform::EncodeText(*replacement, m_encoding);
+    }
     return std::nullopt;
 }
 
-Step ReplacementRun::WriteLine(const platform::TextLine& line, const std::string& lineEnd)
+Step ReplacementRun::Write(std::string_view bytes)
 {
-    std::optional<std::u16string> replacement;
-    if (m_replacement.decide || m_replacement.refuseDuplicate) {
-        std::u16string text = platform::DecodeText(line.bytes, m_encoding);
-        if (m_replacement.refuseDuplicate && text == *m_replacement.appended)
-            return Result{ReplaceOutcome::AlreadyPresent};
-        if (m_replacement.decide)
-            replacement = (*m_replacement.decide)(text);
-    }
-    if (replacement) {
-        if (auto refusal = RefusalOf(*replacement))
-            return Result{ReplaceOutcome::Failed, NothingChanged(*refusal)};
-    }
-    // Kept lines go out byte for byte; only a replacement is encoded afresh.
-    auto written = m_copy->WriteBytes(replacement ? platform::EncodeText(*replacement, m_encoding) : line.bytes);
-    if (written.Ok())
-        written = m_copy->WriteBytes(line.end.empty() ? lineEnd : line.end);
-    if (!written.Ok())
+    if (auto written = m_copy->WriteBytes(bytes); !written.Ok())
         return Failed(written.Error());
     return std::nullopt;
 }

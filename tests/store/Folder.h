@@ -1,0 +1,32 @@
+#pragma once
+// Test helpers: a fresh temporary folder as the current directory, and files
+// written and read byte for byte.
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace testing_support {
+
+class TemporaryFolder {
+public:
+    TemporaryFolder();
+    ~TemporaryFolder();
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_previous;
+    std::string m_path;
+};
+
+void WriteFile(const std::string& name, std::string_view bytes, unsigned mode = 0644);
+std::optional<std::string> ReadFile(const std::string& name);
+bool Exists(const std::string& name);  // as any kind of file, a dangling link included
+unsigned ModeOf(const std::string& name);
+
+// UTF-16LE bytes of the text, and UTF-8 bytes of text made of BMP characters.
+std::string Utf16(std::u16string_view text);
+std::string Utf8(std::u16string_view text);
+
+} // namespace testing_support

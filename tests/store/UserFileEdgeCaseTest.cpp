@@ -1,0 +1,146 @@
+// The record rules of the user file, in each of its three encodings.
+#include "UserFileFixture.h"
+
+#include <sys/stat.h>
+
+using namespace testing_support;
+using store::AppendOutcome;
+using store::RewriteOutcome;
+using store::ScanOutcome;
+
+INSTANTIATE_TEST_SUITE_P(Formats, EachFormat, ::testing::Values(Utf8WithMark, Utf16LeWithMark, Utf16LeWithoutMark),
+                         FormatName);
+
+TEST_P(EachFormat, WholeLinesMatchExactlyAndNothingElse)
+{
+    GivenUserFile(Format().File({u"ann:secret", u"Bob:pw ", u"ann:other", u"no colon", u"", u"a:b:c"}));
+    EXPECT_EQ(Scan(u"ann:secret"), ScanOutcome::Found);
+    EXPECT_EQ(Scan(u"ann:other"), ScanOutcome::Found);
+    EXPECT_EQ(Scan(u"Ann:secret"), ScanOutcome::NotFound);
+    EXPECT_EQ(Scan(u"Bob:pw"), ScanOutcome::NotFound);
+    EXPECT_EQ(Scan(u"ann:secret "), ScanOutcome::NotFound);
+    EXPECT_EQ(Scan(u"no colon:"), ScanOutcome::NotFound);
+    EXPECT_EQ(Scan(u":"), ScanOutcome::NotFound);
+    EXPECT_EQ(Scan(u"a:b:c"), ScanOutcome::Found);  // user a:b, password c, or user a, password b:c
+}
+
+TEST_P(EachFormat, CarriageReturnLineFeedEndsALineAndALastLineNeedsNoEnd)
+{
+    GivenUserFile(Format().mark + Format().Line(u"one:1", u"\r\n") + Format().encode(u"two:2"));
+    EXPECT_EQ(Scan(u"one:1"), ScanOutcome::Found);
+    EXPECT_EQ(Scan(u"two:2"), ScanOutcome::Found);
+}
+
+TEST_P(EachFormat, RewriteOfAFileWithOnlyItsMarkLeavesItAsItWas)
+{
+    GivenUserFile(Format().mark);
+    EXPECT_EQ(Scan(u"a:b"), ScanOutcome::NotFound);
+    EXPECT_EQ(KeepAll(), RewriteOutcome::Done);
+    EXPECT_EQ(UserFile(), Format().mark);
+}
+
+TEST_P(EachFormat, RewriteReplacesEveryEqualLineInPlaceAndKeepsTheRest)
+{
+    GivenUserFile(Format().File({u"ann:old", u"", u"bob:x", u"no colon", u"ann:old"}) + Format().encode(u"last:1"));
+    EXPECT_EQ(Replace(u"ann:old", u"ann:new"), RewriteOutcome::Done);
+    EXPECT_EQ(m_replacements, 2);
+    EXPECT_EQ(UserFile(), Format().File({u"ann:new", u"", u"bob:x", u"no colon", u"ann:new", u"last:1"}));
+    EXPECT_FALSE(TemporaryFileLeft());
+}
+
+TEST_P(EachFormat, RewriteKeepsEachLinesOwnEndAndGivesTheLastLineTheFilesConvention)
+{
+    GivenUserFile(Format().mark + Format().Line(u"a:1", u"\r\n") + Format().Line(u"b:2", u"\n")
+                  + Format().encode(u"c:3"));
+    EXPECT_EQ(Replace(u"b:2", u"b:22"), RewriteOutcome::Done);
+    EXPECT_EQ(UserFile(), Format().mark + Format().Line(u"a:1", u"\r\n") + Format().Line(u"b:22", u"\n")
+                              + Format().Line(u"c:3", u"\r\n"));
+}
+
+TEST_P(EachFormat, AppendWritesInTheFilesEncodingAndReadsBackExactly)
+{
+    const std::u16string key = u"Zo\u00eb:\u043f\u0430\u0440\u043e\u043b\u044c\U0001F600\uFFFD";
+    GivenUserFile(Format().File({u"ann:1"}));
+    EXPECT_EQ(Append(key), AppendOutcome::Written);
+    EXPECT_EQ(Scan(key), ScanOutcome::Found);
+    EXPECT_EQ(Scan(u"ann:1"), ScanOutcome::Found);
+    if (Format().encode == &Utf16) {  // the UTF-8 helper only knows the BMP
+        EXPECT_EQ(UserFile(), Format().File({u"ann:1", key}));
+    }
+}
+
+TEST_P(EachFormat, AppendEndsAnUnendedLastLineFirst)
+{
+    GivenUserFile(Format().mark + Format().Line(u"a:1", u"\r\n") + Format().encode(u"b:2"));
+    EXPECT_EQ(Append(u"c:3"), AppendOutcome::Written);
+    EXPECT_EQ(UserFile(), Format().File({u"a:1", u"b:2", u"c:3"}, u"\r\n"));
+}
+
+TEST_P(EachFormat, AppendRefusesALineThatIsAlreadyThere)
+{
+    GivenUserFile(Format().File({u"ann:1"}));
+    EXPECT_EQ(Append(u"ann:1"), AppendOutcome::AlreadyPresent);
+    EXPECT_EQ(store::AppendRecord(u"ann:1", store::Duplicates::Allow).GetOutcome(), AppendOutcome::Written);
+    EXPECT_EQ(UserFile(), Format().File({u"ann:1", u"ann:1"}));
+}
+
+TEST_P(EachFormat, AReplacementWithALoneSurrogateReadsBackExactly)
+{
+    GivenUserFile(Format().File({u"a:1"}));
+    EXPECT_EQ(Replace(u"a:1", u"a:\xD83D"), RewriteOutcome::Done);
+    EXPECT_EQ(Scan(u"a:\xD83D"), ScanOutcome::Found);
+    EXPECT_EQ(Scan(u"a:\uFFFD"), ScanOutcome::NotFound);
+}
+
+using NoUserFile = UserFileTest;
+
+TEST_F(NoUserFile, ScanAndRewriteSayNotOpenedAndCreateNothing)
+{
+    EXPECT_EQ(Scan(u"a:b"), ScanOutcome::NotOpened);
+    EXPECT_EQ(KeepAll(), RewriteOutcome::NotOpened);
+    EXPECT_FALSE(Exists(store::UserFileName));
+    EXPECT_FALSE(TemporaryFileLeft());
+}
+
+TEST_F(NoUserFile, AppendCreatesItInUtf8WithItsMarkAndMode0600)
+{
+    ::umask(0);
+    EXPECT_EQ(Append(u"ann:\u00e9"), AppendOutcome::Written);
+    ::umask(022);
+    EXPECT_EQ(UserFile(), "\xEF\xBB\xBF" "ann:\xC3\xA9\n");
+    EXPECT_EQ(ModeOf(store::UserFileName), 0600u);
+    EXPECT_FALSE(TemporaryFileLeft());
+}
+
+TEST_F(NoUserFile, AnEmptyFileIsWrittenLikeANewOneButRewrittenAsEmpty)
+{
+    GivenUserFile("");
+    EXPECT_EQ(Scan(u"a:b"), ScanOutcome::NotFound);
+    EXPECT_EQ(KeepAll(), RewriteOutcome::Done);
+    EXPECT_EQ(UserFile(), "");
+    EXPECT_EQ(Append(u"a:b"), AppendOutcome::Written);
+    EXPECT_EQ(UserFile(), "\xEF\xBB\xBF" "a:b\n");
+}
+
+TEST_F(UserFileTest, EachCurrentFolderHasItsOwnUserFile)
+{
+    GivenUserFile(Utf8WithMark.File({u"here:1"}));
+    {
+        TemporaryFolder other;
+        EXPECT_EQ(Scan(u"here:1"), ScanOutcome::NotOpened);
+        EXPECT_EQ(Append(u"there:2"), AppendOutcome::Written);
+    }
+    EXPECT_EQ(Scan(u"there:2"), ScanOutcome::NotFound);
+    EXPECT_EQ(Scan(u"here:1"), ScanOutcome::Found);
+}
+
+TEST_F(UserFileTest, FilesMadeByOtherToolsAreRead)
+{
+    // UTF-16LE with its mark, CR LF and no final line end, as a Windows editor saves it.
+    GivenUserFile("\xFF\xFE" + Utf16(u"ann:1\r\nbob:2"));
+    EXPECT_EQ(Scan(u"bob:2"), ScanOutcome::Found);
+    GivenUserFile("\xEF\xBB\xBF" "ann:1\r\nbob:\xC3\xA9\r\n");
+    EXPECT_EQ(Scan(u"bob:\u00e9"), ScanOutcome::Found);
+    EXPECT_EQ(Append(u"cid:3"), AppendOutcome::Written);
+    EXPECT_EQ(UserFile(), "\xEF\xBB\xBF" "ann:1\r\nbob:\xC3\xA9\r\ncid:3\r\n");
+}

@@ -1,0 +1,190 @@
+// What the store does with hostile contents, odd files and names, and keys
+// that would forge records.
+#include "UserFileFixture.h"
+
+#include "platform/FileLock.h"
+#include "store/RecordKey.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace testing_support;
+using store::AppendOutcome;
+using store::RewriteOutcome;
+using store::ScanOutcome;
+
+namespace {
+
+bool Mentions(const std::u16string& message, std::u16string_view words)
+{
+    return message.find(words) != std::u16string::npos;
+}
+
+} // namespace
+
+using UntouchedLines = UserFileTest;
+
+TEST_F(UntouchedLines, KeepTheirBytesInUtf8WhateverTheyHold)
+{
+    const std::string hostile = std::string("x:\xFF\xC0\x80\xED\xA0\x80", 8) + std::string("\0nul\rcr", 7);
+    const std::string huge(3 * 65536 + 7, 'h');
+    GivenUserFile("\xEF\xBB\xBF" + hostile + "\n" "ann:old\r\n" + huge + "\n\xE9");
+    EXPECT_EQ(Replace(u"ann:old", u"ann:new"), RewriteOutcome::Done);
+    EXPECT_EQ(UserFile(), "\xEF\xBB\xBF" + hostile + "\n" "ann:new\r\n" + huge + "\n\xE9\n");
+}
+
+TEST_F(UntouchedLines, KeepTheirBytesInUtf16AndAnOddLastByteStaysLast)
+{
+    const std::string hostile = Utf16(std::u16string(u"\xDC00:\0\r\xD800", 5));
+    GivenUserFile(hostile + Utf16(u"\n") + Utf16(u"ann:old") + "\x41");
+    EXPECT_EQ(Replace(u"ann:old", u"ann:new"), RewriteOutcome::Done);
+    EXPECT_EQ(UserFile(), hostile + Utf16(u"\n") + Utf16(u"ann:new\n") + "\x41");
+    EXPECT_EQ(Append(u"bob:1"), AppendOutcome::Written);
+    EXPECT_EQ(UserFile(), hostile + Utf16(u"\n") + Utf16(u"ann:new\nbob:1\n") + "\x41");
+}
+
+using ForgedRecords = UserFileTest;
+
+TEST_F(ForgedRecords, KeysWithLineBreaksOrNulsAreRefusedAndChangeNothing)
+{
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+    for (const std::u16string& key : {std::u16string(u"eve:x\nroot:y"), std::u16string(u"eve:x\r"),
+                                      std::u16string(u"eve:\0x", 6)}) {
+        auto appended = store::AppendRecord(key);
+        EXPECT_EQ(appended.GetOutcome(), AppendOutcome::Failed);
+        EXPECT_TRUE(Mentions(appended.Message(), u"line break"));
+        EXPECT_EQ(store::ScanUserFile(key).GetOutcome(), ScanOutcome::Failed);
+        EXPECT_EQ(Replace(u"ann:1", key), RewriteOutcome::Failed);
+    }
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
+    EXPECT_FALSE(TemporaryFileLeft());
+}
+
+using TemporaryName = UserFileTest;
+
+TEST_F(TemporaryName, ALinkThereIsRemovedAndItsTargetNeverWritten)
+{
+    WriteFile("victim", "precious");
+    ASSERT_EQ(::symlink("victim", store::TemporaryFileName.c_str()), 0);
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+    EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
+    EXPECT_EQ(Append(u"bob:1"), AppendOutcome::Written);
+    EXPECT_EQ(ReadFile("victim"), "precious");
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:2", u"bob:1"}));
+    EXPECT_FALSE(TemporaryFileLeft());
+}
+
+TEST_F(TemporaryName, ADanglingLinkCreatesNothingAtItsTarget)
+{
+    ASSERT_EQ(::symlink("planted", store::TemporaryFileName.c_str()), 0);
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+    EXPECT_EQ(KeepAll(), RewriteOutcome::Done);
+    EXPECT_FALSE(Exists("planted"));
+}
+
+TEST_F(TemporaryName, ALeftoverCopyIsEmptiedAndRewritten)
+{
+    WriteFile(store::TemporaryFileName, "stale half-written copy");
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+    EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:2"}));
+    EXPECT_FALSE(TemporaryFileLeft());
+}
+
+TEST_F(TemporaryName, AFolderThereStopsTheChangeWithAMessage)
+{
+    ASSERT_EQ(::mkdir(store::TemporaryFileName.c_str(), 0700), 0);
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+    auto result = store::AppendRecord(u"bob:1");
+    EXPECT_EQ(result.GetOutcome(), AppendOutcome::NotOpened);
+    EXPECT_TRUE(Mentions(result.Message(), u"Quillmark_new.txt could not be removed"));
+    EXPECT_TRUE(Mentions(result.Message(), u"Nothing was changed."));
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
+}
+
+using Recovery = UserFileTest;
+
+TEST_F(Recovery, ACopyLeftAloneBecomesTheUserFileBeforeAnyRead)
+{
+    WriteFile(store::TemporaryFileName, Utf8WithMark.File({u"ann:1", u"bob:2"}));
+    EXPECT_EQ(Scan(u"bob:2"), ScanOutcome::Found);
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1", u"bob:2"}));
+    EXPECT_FALSE(TemporaryFileLeft());
+}
+
+TEST_F(Recovery, ChangesNeverEmptyTheOnlyCopy)
+{
+    WriteFile(store::TemporaryFileName, Utf8WithMark.File({u"ann:1"}));
+    EXPECT_EQ(Append(u"bob:2"), AppendOutcome::Written);
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1", u"bob:2"}));
+    WriteFile(store::TemporaryFileName, Utf8WithMark.File({u"cid:3"}));
+    ASSERT_EQ(::unlink(store::UserFileName.c_str()), 0);
+    EXPECT_EQ(Replace(u"cid:3", u"cid:4"), RewriteOutcome::Done);
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"cid:4"}));
+}
+
+TEST_F(Recovery, ALinkAtTheTemporaryNameIsNeverAdopted)
+{
+    WriteFile("elsewhere", "not accounts\n");
+    ASSERT_EQ(::symlink("elsewhere", store::TemporaryFileName.c_str()), 0);
+    EXPECT_EQ(Scan(u"a:b"), ScanOutcome::NotOpened);
+    EXPECT_FALSE(Exists(store::UserFileName));
+}
+
+using UnusualUserFile = UserFileTest;
+
+TEST_F(UnusualUserFile, ReadOnlyIsReadButNeverChanged)
+{
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0444);
+    EXPECT_EQ(Scan(u"ann:1"), ScanOutcome::Found);
+    auto appended = store::AppendRecord(u"bob:1");
+    EXPECT_EQ(appended.GetOutcome(), AppendOutcome::NotOpened);
+    EXPECT_EQ(appended.Message(), u"Quillmark.txt is read-only. Nothing was changed.");
+    auto rewritten = store::RewriteUserFile([](const std::u16string&) { return u"x:y"; });
+    EXPECT_EQ(rewritten.GetOutcome(), RewriteOutcome::Failed);
+    EXPECT_TRUE(Mentions(rewritten.Message(), u"read-only"));
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
+    EXPECT_EQ(ModeOf(store::UserFileName), 0444u);
+}
+
+TEST_F(UnusualUserFile, ARewriteKeepsItsPermissions)
+{
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0640);
+    EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
+    EXPECT_EQ(ModeOf(store::UserFileName), 0640u);
+}
+
+TEST_F(UnusualUserFile, ALinkIsReadButNotReplaced)
+{
+    WriteFile("real.txt", Utf8WithMark.File({u"ann:1"}));
+    ASSERT_EQ(::symlink("real.txt", store::UserFileName.c_str()), 0);
+    EXPECT_EQ(Scan(u"ann:1"), ScanOutcome::Found);
+    EXPECT_EQ(Append(u"bob:1"), AppendOutcome::NotOpened);
+    EXPECT_EQ(ReadFile("real.txt"), Utf8WithMark.File({u"ann:1"}));
+}
+
+TEST_F(UnusualUserFile, AFifoOrAFolderIsRefusedWithoutHanging)
+{
+    ASSERT_EQ(::mkfifo(store::UserFileName.c_str(), 0600), 0);
+    auto scanned = store::ScanUserFile(u"a:b");
+    EXPECT_EQ(scanned.GetOutcome(), ScanOutcome::Failed);
+    EXPECT_EQ(scanned.Message(), u"Quillmark.txt could not be opened: it is not a regular file.");
+    ASSERT_EQ(::unlink(store::UserFileName.c_str()), 0);
+    ASSERT_EQ(::mkdir(store::UserFileName.c_str(), 0700), 0);
+    EXPECT_EQ(Scan(u"a:b"), ScanOutcome::Failed);
+    EXPECT_EQ(Append(u"a:b"), AppendOutcome::NotOpened);
+}
+
+using AnotherCopy = UserFileTest;
+
+TEST_F(AnotherCopy, HoldingTheLockMakesChangesFailButReadsGoOn)
+{
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+    auto held = platform::FolderLock::Acquire(std::chrono::milliseconds(0));
+    ASSERT_TRUE(held.Ok());
+    EXPECT_EQ(Scan(u"ann:1"), ScanOutcome::Found);
+    auto appended = store::AppendRecord(u"bob:1");
+    EXPECT_EQ(appended.GetOutcome(), AppendOutcome::Failed);
+    EXPECT_TRUE(Mentions(appended.Message(), u"another copy of the program"));
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
+}
