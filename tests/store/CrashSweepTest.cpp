@@ -1,0 +1,110 @@
+// A child process changing a large user file is killed at random moments:
+// the user file is always whole, the old one or the new.
+#include "Figures.h"
+#include "UserFileFixture.h"
+
+#include <chrono>
+#include <csignal>
+#include <random>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace testing_support;
+
+namespace {
+
+std::string LargeFile(const std::u16string& changedLine)
+{
+    std::string bytes = Utf8WithMark.mark;
+    for (int i = 0; i < 20000; ++i) {
+        std::string line = "user" + std::to_string(i) + ":password" + std::to_string(i);
+        bytes += i == 10000 ? Utf8(changedLine) + "\n" : line + "\n";
+    }
+    return bytes;
+}
+
+template <class Operation>
+pid_t StartChild(Operation operation)
+{
+    pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(operation() ? 0 : 1);
+    return child;
+}
+
+bool RewriteAnn()
+{
+    return store::RewriteUserFile([](const std::u16string& line) -> std::optional<std::u16string> {
+               if (line == u"ann:old")
+                   return u"ann:new";
+               return std::nullopt;
+           }).GetOutcome()
+           == store::RewriteOutcome::Done;
+}
+
+bool AppendBob()
+{
+    return store::AppendRecord(u"bob:1").GetOutcome() == store::AppendOutcome::Written;
+}
+
+class CrashSweep : public UserFileTest {
+protected:
+    // Kills the child after `delay`; true when it died before finishing.
+    static bool KillAfter(pid_t child, std::chrono::microseconds delay)
+    {
+        std::this_thread::sleep_for(delay);
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        if (WIFSIGNALED(status))
+            return true;
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        return false;
+    }
+
+    std::chrono::microseconds TimeOf(bool (*operation)())
+    {
+        auto start = std::chrono::steady_clock::now();
+        pid_t child = StartChild(operation);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    }
+};
+
+} // namespace
+
+TEST_F(CrashSweep, AKilledChangeLeavesTheOldFileOrTheNew)
+{
+    const std::string before = LargeFile(u"ann:old");
+    const std::string rewritten = LargeFile(u"ann:new");
+    const std::string appended = before + "bob:1\n";
+    GivenUserFile(before);
+    const auto rewriteTime = TimeOf(RewriteAnn);
+    ASSERT_EQ(UserFile(), rewritten);
+    GivenUserFile(before);
+    const auto appendTime = TimeOf(AppendBob);
+    ASSERT_EQ(UserFile(), appended);
+
+    std::mt19937 random(std::random_device{}());
+    const int iterations = CountFromEnvironment("QUILLMARK_CRASH_ITERATIONS", 60);
+    int killedMidway = 0;
+    int accountsLost = 0;
+    for (int i = 0; i < iterations; ++i) {
+        bool rewrite = i % 2 == 0;
+        GivenUserFile(before);  // a copy left by the last kill stays, as it would
+        auto span = (rewrite ? rewriteTime : appendTime).count() * 6 / 5;
+        pid_t child = StartChild(rewrite ? RewriteAnn : AppendBob);
+        killedMidway += KillAfter(child, std::chrono::microseconds(random() % (span + 1)));
+        auto contents = UserFile();
+        bool whole = contents == before || contents == (rewrite ? rewritten : appended);
+        EXPECT_TRUE(whole) << "iteration " << i;
+        accountsLost += !whole;
+        EXPECT_EQ(Scan(u"user19999:password19999"), store::ScanOutcome::Found);
+    }
+    ReportFigure("crashes-survived", iterations - accountsLost);
+    ReportFigure("crashes-midway", killedMidway);
+    ReportFigure("crash-accounts-lost", accountsLost);
+    EXPECT_GT(killedMidway, 0);
+}

@@ -1,0 +1,173 @@
+// Every call the file layer makes during an append or a rewrite is made to
+// fail in turn, with EIO and with ENOSPC: the user file must come through.
+#include "Figures.h"
+#include "UserFileFixture.h"
+
+#include "platform/FileFaultInjection.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <functional>
+#include <unistd.h>
+
+using namespace testing_support;
+using platform::FileCall;
+
+namespace {
+
+struct Outcome {
+    bool succeeded;
+    bool userFileChanged;
+    std::u16string message;
+};
+
+using Operation = std::function<Outcome()>;
+
+Outcome ChangeAnnsPassword()
+{
+    auto result = store::RewriteUserFile([](const std::u16string& line) -> std::optional<std::u16string> {
+        if (line == u"ann:old")
+            return u"ann:new";
+        return std::nullopt;
+    });
+    return {result.GetOutcome() == store::RewriteOutcome::Done, result.UserFileChanged(), result.Message()};
+}
+
+Outcome AddBob()
+{
+    auto result = store::AppendRecord(u"bob:\u00e9");
+    return {result.GetOutcome() == store::AppendOutcome::Written, result.UserFileChanged(), result.Message()};
+}
+
+std::string ManyLines(const FileFormat& format, int count)
+{
+    std::string bytes = format.mark;
+    for (int i = 0; i < count; ++i) {
+        std::string line = "user" + std::to_string(i) + ":password" + std::to_string(i);
+        bytes += format.Line(i == count / 2 ? u"ann:old" : std::u16string(line.begin(), line.end()));
+    }
+    return bytes;
+}
+
+long g_faultPoints = 0;
+
+class FailureSweep : public UserFileTest {
+protected:
+    static void TearDownTestSuite() { ReportFigure("fault-points", g_faultPoints); }
+
+    void Restore(const std::optional<std::string>& contents)
+    {
+        ::unlink(store::UserFileName.c_str());
+        if (contents)
+            GivenUserFile(*contents);
+    }
+
+    void Sweep(const std::optional<std::string>& before, const Operation& operation)
+    {
+        platform::FaultInjectingFileSystem counting;
+        Restore(before);
+        {
+            platform::FileSystemScope scope(counting);
+            ASSERT_TRUE(operation().succeeded);
+        }
+        const auto after = UserFile();
+        const auto& calls = counting.Calls();
+        const int renameAt = static_cast<int>(std::find(calls.rbegin(), calls.rend(), FileCall::Rename).base()
+                                              - calls.begin());
+        ASSERT_GT(renameAt, 0);
+        for (int code : {EIO, ENOSPC}) {
+            for (int nth = 1; nth <= static_cast<int>(calls.size()); ++nth)
+                FailOnce(before, after, operation, code, nth, nth <= renameAt);
+        }
+    }
+
+    void FailOnce(const std::optional<std::string>& before, const std::optional<std::string>& after,
+                  const Operation& operation, int code, int nth, bool beforeTheRename)
+    {
+        SCOPED_TRACE("call " + std::to_string(nth) + " fails with errno " + std::to_string(code));
+        Restore(before);
+        platform::FaultInjectingFileSystem faulty;
+        faulty.FailCall(FileCall::Any, nth, code);
+        Outcome outcome;
+        {
+            platform::FileSystemScope scope(faulty);
+            outcome = operation();
+        }
+        ASSERT_EQ(faulty.FaultsInjected(), 1);
+        ++g_faultPoints;
+        if (beforeTheRename) {
+            EXPECT_FALSE(outcome.succeeded);
+            EXPECT_FALSE(outcome.userFileChanged);
+            EXPECT_NE(outcome.message.find(u"Nothing was changed."), std::u16string::npos);
+            EXPECT_EQ(UserFile(), before);
+        } else {
+            EXPECT_TRUE(outcome.succeeded || outcome.userFileChanged);
+            EXPECT_EQ(UserFile(), after);
+        }
+        EXPECT_FALSE(TemporaryFileLeft());
+        Outcome next = operation();
+        EXPECT_TRUE(next.message.empty()) << std::string(next.message.begin(), next.message.end());
+        EXPECT_EQ(UserFile(), after);
+    }
+};
+
+} // namespace
+
+TEST_F(FailureSweep, RewriteOfASmallFile)
+{
+    Sweep(Utf8WithMark.File({u"zed:1", u"ann:old", u"no colon"}), ChangeAnnsPassword);
+}
+
+TEST_F(FailureSweep, RewriteOfAFileOfManyBlocks)
+{
+    Sweep(ManyLines(Utf16LeWithMark, 12000), ChangeAnnsPassword);
+}
+
+TEST_F(FailureSweep, AppendToASmallFile)
+{
+    Sweep(Utf16LeWithoutMark.File({u"zed:1"}), AddBob);
+}
+
+TEST_F(FailureSweep, AppendThatCreatesTheFile)
+{
+    Sweep(std::nullopt, AddBob);
+}
+
+TEST_F(FailureSweep, AppendToAFileOfManyBlocks)
+{
+    Sweep(ManyLines(Utf8WithMark, 12000), AddBob);
+}
+
+TEST_F(FailureSweep, RecoveryOfALeftCopyNeverLosesIt)
+{
+    const std::string accounts = Utf8WithMark.File({u"ann:old"});
+    for (int nth = 1;; ++nth) {
+        SCOPED_TRACE("call " + std::to_string(nth) + " fails");
+        ::unlink(store::UserFileName.c_str());
+        WriteFile(store::TemporaryFileName, accounts);
+        platform::FaultInjectingFileSystem faulty;
+        faulty.FailCall(FileCall::Any, nth, EIO);
+        {
+            platform::FileSystemScope scope(faulty);
+            AddBob();
+        }
+        if (faulty.FaultsInjected() == 0)
+            break;
+        ++g_faultPoints;
+        EXPECT_EQ(Scan(u"ann:old"), store::ScanOutcome::Found);
+    }
+}
+
+TEST_F(FailureSweep, AFullDiskIsReportedAndChangesNothing)
+{
+    GivenUserFile(Utf8WithMark.File({u"ann:old"}));
+    platform::FaultInjectingFileSystem full;
+    full.FailEveryCall(FileCall::Write, ENOSPC);
+    platform::FileSystemScope scope(full);
+    auto result = store::AppendRecord(u"bob:1");
+    EXPECT_EQ(result.GetOutcome(), store::AppendOutcome::Failed);
+    EXPECT_EQ(result.Message(),
+              u"Quillmark_new.txt could not be written: No space left on device. Nothing was changed.");
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:old"}));
+    EXPECT_FALSE(TemporaryFileLeft());
+}
