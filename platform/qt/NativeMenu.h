@@ -14,4 +14,8 @@ struct NativeMenu {
 
 // The id that an action sends as WM_COMMAND or WM_SYSCOMMAND.
 int CommandIdOf(const QAction* action);
+// The id of an action that was just chosen. Qt has already flipped the check
+// mark of a checkable one; menu items here change only when told, so the
+// mark is put back first.
+int ChosenCommandId(QAction* action);
 void SetCommandId(QAction* action, int id);

@@ -82,6 +82,11 @@ void AddMenuItems(QWidget* menu, const MenuTemplate& parent)
             SetCommandId(action, item.id);
             menu->addAction(action);
         }
+        if (item.id && (item.flags & (MF_GRAYED | MF_DISABLED | MF_CHECKED))) {
+            Menu view(std::make_unique<NativeMenu>(NativeMenu{menu}));
+            view.EnableMenuItem(item.id, item.flags);
+            view.CheckMenuItem(item.id, item.flags);
+        }
     }
 }
 
@@ -140,7 +145,7 @@ void NativeWindow::BuildMenuBar(int menuId)
     bar->setFont(QApplication::font());
     AddMenuItems(bar, *menuTemplate);
     connect(bar, &QMenuBar::triggered, this, [this](QAction* action) {
-        m_window.SendMessage(WM_COMMAND, static_cast<std::uintptr_t>(CommandIdOf(action)));
+        m_window.SendMessage(WM_COMMAND, static_cast<std::uintptr_t>(ChosenCommandId(action)));
     });
     layout()->setMenuBar(bar);
     m_menuBar = std::make_unique<Menu>(std::make_unique<NativeMenu>(NativeMenu{bar}));
@@ -199,7 +204,7 @@ void NativeWindow::ShowSystemMenu()
 {
     auto* menu = static_cast<QMenu*>(SystemMenu(false)->Native().widget);
     if (QAction* chosen = menu->exec(m_client->mapToGlobal(QPoint(0, 0))))
-        m_window.SendMessage(WM_SYSCOMMAND, static_cast<std::uintptr_t>(CommandIdOf(chosen)));
+        m_window.SendMessage(WM_SYSCOMMAND, static_cast<std::uintptr_t>(ChosenCommandId(chosen)));
 }
 
 void NativeWindow::FocusFirstTabStop()

@@ -39,6 +39,13 @@ int CommandIdOf(const QAction* action)
     return id.isValid() ? id.toInt() : 0;
 }
 
+int ChosenCommandId(QAction* action)
+{
+    if (action->isCheckable())
+        action->setChecked(!action->isChecked());
+    return CommandIdOf(action);
+}
+
 void SetCommandId(QAction* action, int id)
 {
     action->setProperty(kCommandId, id);

@@ -1,0 +1,14 @@
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+// GUI tests run headless unless told otherwise.
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
