@@ -32,6 +32,7 @@ private:
     Step WriteCopy();
     Step Decide(platform::TextLine& line);  // may replace the line's bytes
     Step Write(std::string_view bytes);
+    std::string EndFor(const std::string& lastLine, const std::string& lineEnd) const;
     Step SaveCopy();
     Result Abandon(Result result);
 
@@ -140,7 +141,7 @@ Step ReplacementRun::WriteCopy()
         if (Step stop = Decide(line))
             return stop;
         if (line.end.empty())
-            line.end = lineEnd;
+            line.end = EndFor(line.bytes, lineEnd);
         if (Step stop = Write(line.bytes + line.end))
             return stop;
     }
@@ -150,6 +151,14 @@ Step ReplacementRun::WriteCopy()
     }
     // An odd last byte of a UTF-16 file stays last, where it shifts no line.
     return Write(m_reader->Trailing());
+}
+
+std::string ReplacementRun::EndFor(const std::string& lastLine, const std::string& lineEnd) const
+{
+    // A lone CR ending the last line would join a LF into one CR LF end and drop out of the line.
+    if (lastLine.ends_with(platform::EncodeText(u"\r", m_encoding)))
+        return platform::EncodeText(u"\r\n", m_encoding);
+    return lineEnd;
 }
 
 Step ReplacementRun::Decide(platform::TextLine& line)

@@ -57,6 +57,14 @@ TEST_P(EachFormat, RewriteKeepsEachLinesOwnEndAndGivesTheLastLineTheFilesConvent
                               + Format().Line(u"c:3", u"\r\n"));
 }
 
+TEST_P(EachFormat, ALoneCarriageReturnEndingTheLastLineStaysInTheLine)
+{
+    GivenUserFile(Format().mark + Format().Line(u"a:1") + Format().encode(u"b:2\r"));
+    EXPECT_EQ(KeepAll(), RewriteOutcome::Done);
+    EXPECT_EQ(UserFile(), Format().mark + Format().Line(u"a:1") + Format().Line(u"b:2\r", u"\r\n"));
+    EXPECT_EQ(Scan(u"b:2\r"), ScanOutcome::Failed);  // refused as a key, yet kept as a line
+}
+
 TEST_P(EachFormat, AppendWritesInTheFilesEncodingAndReadsBackExactly)
 {
     const std::u16string key = u"Zo\u00eb:\u043f\u0430\u0440\u043e\u043b\u044c\U0001F600\uFFFD";

@@ -1,0 +1,101 @@
+// Any bytes as a user file: the reader's pieces add up to the file, and a
+// rewrite keeps every line it does not replace byte for byte, in order.
+#include "platform/TextReader.h"
+#include "store/RecordKey.h"
+#include "store/UserFile.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Pieces {
+    platform::TextEncoding encoding;
+    std::vector<platform::TextLine> lines;
+    std::string trailing;
+};
+
+void Check(bool holds, const char* what)
+{
+    if (!holds) {
+        std::fprintf(stderr, "violated: %s\n", what);
+        std::abort();
+    }
+}
+
+std::filesystem::path g_folder;
+
+void EnterFolderOnce()
+{
+    if (!g_folder.empty())
+        return;
+    std::string pattern = (std::filesystem::temp_directory_path() / "quillmark-fuzz-XXXXXX").string();
+    Check(::mkdtemp(pattern.data()) != nullptr, "a temporary folder");
+    g_folder = pattern;
+    std::filesystem::current_path(g_folder);
+    std::atexit([] { std::filesystem::remove_all(g_folder); });
+}
+
+Pieces Read(const std::string& name)
+{
+    auto reader = platform::TextReader::Open(name);
+    Check(reader.Ok(), "the file opens");
+    Pieces pieces{reader.Value().Encoding(), {}, {}};
+    platform::TextLine line;
+    for (;;) {
+        auto read = reader.Value().ReadRawLine(line);
+        Check(read.Ok(), "every line reads");
+        if (!read.Value())
+            break;
+        pieces.lines.push_back(line);
+    }
+    pieces.trailing = reader.Value().Trailing();
+    return pieces;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    EnterFolderOnce();
+    // The first byte picks which lines the rewrite replaces; the rest is the file.
+    const unsigned selector = size > 0 ? data[0] : 0;
+    const std::string contents(reinterpret_cast<const char*>(data) + (size > 0), size - (size > 0));
+    std::ofstream(store::UserFileName, std::ios::binary | std::ios::trunc) << contents;
+
+    const Pieces before = Read(store::UserFileName);
+    std::string joined(platform::MarkOf(before.encoding));
+    for (const auto& line : before.lines)
+        joined += line.bytes + line.end;
+    Check(joined + before.trailing == contents, "the pieces add up to the file");
+
+    const std::u16string replacement = u"new:\u00e9\xD83D";
+    std::size_t index = 0;
+    auto rewritten = store::RewriteUserFile([&](const std::u16string& line) -> std::optional<std::u16string> {
+        bool replace = (selector >> (index++ % 8)) & 1;
+        if (replace)
+            return replacement;
+        if (!store::RefusalOf(line))
+            Check(store::ScanUserFile(line).GetOutcome() == store::ScanOutcome::Found, "a line is found");
+        return std::nullopt;
+    });
+    Check(rewritten.GetOutcome() == store::RewriteOutcome::Done, "the rewrite is done");
+
+    const Pieces after = Read(store::UserFileName);
+    Check(after.encoding == before.encoding && after.trailing == before.trailing, "encoding and last byte kept");
+    Check(after.lines.size() == before.lines.size(), "no line added or dropped");
+    for (std::size_t i = 0; i < before.lines.size(); ++i) {
+        if ((selector >> (i % 8)) & 1)
+            Check(platform::DecodeText(after.lines[i].bytes, after.encoding) == replacement, "replaced line");
+        else
+            Check(after.lines[i].bytes == before.lines[i].bytes, "a kept line keeps its bytes");
+        Check(after.lines[i].end.size() > 0, "every line ends");
+        Check(before.lines[i].end.empty() || after.lines[i].end == before.lines[i].end, "line ends kept");
+    }
+    return 0;
+}
