@@ -101,7 +101,14 @@ private:
             }
             if (c == '\\' && m_pos < m_text.size()) {
                 const char escaped = m_text[m_pos++];
-                token.text += escaped == 'n' ? '\n' : escaped == 't' ? '\t' : escaped;
+                if (escaped == 'n')
+                    token.text += '\n';
+                else if (escaped == 't')
+                    token.text += '\t';
+                else if (escaped == '\\' || escaped == '"')
+                    token.text += escaped;
+                else
+                    token.text += {c, escaped};
                 continue;
             }
             token.text += c;
@@ -139,7 +146,8 @@ public:
                 continue;
             }
             const int id = static_cast<int>(ExpectNumber());
-            const std::string type = ExpectWord();
+            // A type is a keyword, or a number such as 24 for a manifest.
+            const std::string type = m_token.kind == Token::Kind::Number ? std::to_string(Take().number) : ExpectWord();
             if (type == "DIALOGEX" || type == "DIALOG")
                 script.dialogs[id] = ParseDialog(id);
             else if (type == "MENU" || type == "MENUEX")

@@ -1,0 +1,312 @@
+#include "platform/DataExchange.h"
+#include "platform/Dialog.h"
+#include "platform/Messages.h"
+#include "platform/WinApp.h"
+#include "tests/driver/Driver.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kFormTemplate = 200;
+constexpr int kBrokenTemplate = 201;
+constexpr int kNarrowTemplate = 202;
+constexpr int kName = 300;
+constexpr int kSecret = 301;
+constexpr int kFail = 401;
+constexpr int kEndThenTell = 402;
+constexpr int kApplicationCommand = 403;
+constexpr int kOwnerCommand = 404;
+constexpr int kOpenChild = 405;
+constexpr int kOpenBroken = 406;
+
+std::vector<std::string> g_log;
+
+class TestApp : public CWinApp {
+protected:
+    void OnApplicationCommand() { g_log.push_back("application"); }
+
+    const MessageMap& GetMessageMap() const override { return messageMap; }
+    static const MessageMap messageMap;
+};
+
+const MessageMap TestApp::messageMap{&CWinApp::messageMap, {
+    {WM_COMMAND, kApplicationCommand, &TestApp::OnApplicationCommand},
+}};
+
+TestApp testApp;
+
+class FormDlg : public CDialog {
+public:
+    explicit FormDlg(int templateId = kFormTemplate) : CDialog(templateId) {}
+
+    std::u16string m_name;
+    std::u16string m_secret;
+    int m_focusOnInit = 0;
+
+protected:
+    int InitDialog() override
+    {
+        CDialog::InitDialog();
+        if (m_focusOnInit == 0)
+            return 1;
+        FocusControl(m_focusOnInit);
+        return 0;
+    }
+
+    void DoDataExchange(DataExchange& exchange) override
+    {
+        exchange.Text(kName, m_name);
+        exchange.Text(kSecret, m_secret);
+    }
+
+    void OnFail() { throw std::runtime_error("The disk is on fire."); }
+
+    void OnEndThenTell()
+    {
+        EndModal(IDOK);
+        ShowMessage(u"Ended, then told.", u"Note");
+        g_log.push_back("told");
+    }
+
+    void OnOpenChild()
+    {
+        FormDlg child;
+        child.RunModal();
+    }
+
+    void OnOpenBroken()
+    {
+        FormDlg broken(kBrokenTemplate);
+        broken.RunModal();
+        g_log.push_back("after broken");
+    }
+
+    void OnSysCommand(unsigned id, std::intptr_t param)
+    {
+        g_log.push_back("syscommand " + std::to_string(id));
+        CDialog::OnSysCommand(id, param);
+    }
+
+    const MessageMap& GetMessageMap() const override { return messageMap; }
+    static const MessageMap messageMap;
+};
+
+const MessageMap FormDlg::messageMap{&CDialog::messageMap, {
+    {WM_COMMAND, kFail, &FormDlg::OnFail},
+    {WM_COMMAND, kEndThenTell, &FormDlg::OnEndThenTell},
+    {WM_COMMAND, kOpenChild, &FormDlg::OnOpenChild},
+    {WM_COMMAND, kOpenBroken, &FormDlg::OnOpenBroken},
+    {WM_SYSCOMMAND, 0, &FormDlg::OnSysCommand},
+}};
+
+// A form whose table adds one command to those of FormDlg.
+class OwnerDlg : public FormDlg {
+protected:
+    void OnOwnerCommand() { g_log.push_back("owner"); }
+
+    const MessageMap& GetMessageMap() const override { return messageMap; }
+    static const MessageMap messageMap;
+};
+
+const MessageMap OwnerDlg::messageMap{&FormDlg::messageMap, {
+    {WM_COMMAND, kOwnerCommand, &OwnerDlg::OnOwnerCommand},
+}};
+
+class Dialog : public ::testing::Test {
+protected:
+    void SetUp() override { g_log.clear(); }
+
+    // Runs the form as the main window, the script beside it.
+    void Run(FormDlg& form, const std::function<void(Driver&)>& script)
+    {
+        m_driver.Run([&] {
+            testApp.SetMainWindow(&form);
+            m_result = form.RunModal();
+            testApp.SetMainWindow(nullptr);
+        }, script);
+    }
+
+    Driver m_driver;
+    int m_result = 0;
+};
+
+// ---- Keys and closing
+
+TEST_F(Dialog, EnterInAnEditPressesTheDefaultButtonWhichSavesTheFields)
+{
+    FormDlg form;
+    Run(form, [](Driver& driver) {
+        driver.Type(kName, u"ann");
+        driver.Type(kSecret, u"s3cret");
+        driver.Press(Key::Enter);
+    });
+    EXPECT_EQ(m_result, IDOK);
+    EXPECT_EQ(form.m_name, u"ann");
+    EXPECT_EQ(form.m_secret, u"s3cret");
+}
+
+TEST_F(Dialog, EnterOnAFocusedButtonPressesThatButton)
+{
+    FormDlg form;
+    Run(form, [](Driver& driver) {
+        EXPECT_EQ(driver.FocusedControl(), kName);
+        for (const int expected : {kSecret, IDOK, IDCANCEL}) {
+            driver.Press(Key::Tab);
+            EXPECT_EQ(driver.FocusedControl(), expected);
+        }
+        driver.Press(Key::Enter);
+    });
+    EXPECT_EQ(m_result, IDCANCEL);
+}
+
+TEST_F(Dialog, EscapeCancelsAndSavesNothing)
+{
+    FormDlg form;
+    Run(form, [](Driver& driver) {
+        driver.Type(kName, u"ann");
+        driver.Press(Key::Escape);
+    });
+    EXPECT_EQ(m_result, IDCANCEL);
+    EXPECT_EQ(form.m_name, u"");
+}
+
+TEST_F(Dialog, CloseBoxComesAsTheCloseSystemCommandAndCancels)
+{
+    FormDlg form;
+    Run(form, [](Driver& driver) { driver.CloseBox(); });
+    EXPECT_EQ(m_result, IDCANCEL);
+    EXPECT_EQ(g_log, std::vector<std::string>{"syscommand " + std::to_string(SC_CLOSE)});
+}
+
+TEST_F(Dialog, AltF4ComesAsTheCloseSystemCommandAndCancels)
+{
+    FormDlg form;
+    Run(form, [](Driver& driver) { driver.Press(Key::AltF4); });
+    EXPECT_EQ(m_result, IDCANCEL);
+    EXPECT_EQ(g_log, std::vector<std::string>{"syscommand " + std::to_string(SC_CLOSE)});
+}
+
+// ---- Opening
+
+TEST_F(Dialog, ShowsItsMembersWhenItOpens)
+{
+    FormDlg form;
+    form.m_name = u"preset";
+    Run(form, [](Driver& driver) {
+        EXPECT_EQ(driver.Text(kName), u"preset");
+        driver.Press(Key::Escape);
+    });
+}
+
+TEST_F(Dialog, InitialFocusIsTheFirstTabStopUnlessInitDialogPlacedIt)
+{
+    FormDlg placed;
+    placed.m_focusOnInit = kSecret;
+    Run(placed, [](Driver& driver) { EXPECT_EQ(driver.FocusedControl(), kSecret); });
+}
+
+TEST_F(Dialog, WithoutItsTemplateRunsNothing)
+{
+    CDialog missing(999);
+    EXPECT_EQ(missing.RunModal(), -1);
+}
+
+TEST_F(Dialog, PasswordCharacterZeroShowsTheTextAsTyped)
+{
+    FormDlg form;
+    Run(form, [&form](Driver& driver) {
+        EXPECT_TRUE(driver.IsMasked(kSecret));
+        driver.Call([&form] { form.SendDlgItemMessage(kSecret, EM_SETPASSWORDCHAR, 0); });
+        EXPECT_FALSE(driver.IsMasked(kSecret));
+        EXPECT_FALSE(driver.IsMasked(kName));
+    });
+}
+
+TEST_F(Dialog, AnEditThatDoesNotScrollTakesOnlyWhatItShows)
+{
+    FormDlg narrow(kNarrowTemplate);
+    Run(narrow, [](Driver& driver) {
+        driver.Type(kName, u"ab");
+        EXPECT_EQ(driver.Text(kName), u"ab");
+        driver.Type(kName, u"a long line that is far wider than the field");
+        EXPECT_EQ(driver.Text(kName), u"ab");
+    });
+}
+
+// ---- Errors in handlers
+
+TEST_F(Dialog, AnErrorInAHandlerIsReportedAndTheDialogGoesOn)
+{
+    FormDlg form;
+    Run(form, [&form](Driver& driver) {
+        driver.Click(kFail);
+        const auto box = driver.ActiveMessageBox();
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->text, u"The disk is on fire.");
+        EXPECT_EQ(box->caption, testApp.Title());
+        EXPECT_EQ(box->icon, BoxIcon::Error);
+        driver.Dismiss();
+        EXPECT_EQ(driver.ActiveDialog(), &form);
+        driver.Type(kName, u"still here");
+        driver.Press(Key::Enter);
+    });
+    EXPECT_EQ(m_result, IDOK);
+    EXPECT_EQ(form.m_name, u"still here");
+}
+
+TEST_F(Dialog, AControlThatThePlatformLacksIsReportedWithoutAWindow)
+{
+    FormDlg form;
+    Run(form, [&form](Driver& driver) {
+        driver.Click(kOpenBroken);
+        const auto box = driver.ActiveMessageBox();
+        ASSERT_TRUE(box);
+        EXPECT_NE(box->text.find(u"SysListView32"), std::u16string::npos);
+        driver.Dismiss();
+        EXPECT_EQ(driver.ActiveDialog(), &form);
+    });
+    EXPECT_TRUE(g_log.empty()) << "the handler that opened it ended there";
+}
+
+// ---- Ending
+
+TEST_F(Dialog, AMessageAfterEndModalStillAppearsOwnedByTheHiddenDialog)
+{
+    FormDlg form;
+    Run(form, [](Driver& driver) {
+        driver.Click(kEndThenTell);
+        const auto box = driver.ActiveMessageBox();
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->text, u"Ended, then told.");
+        EXPECT_EQ(box->caption, u"Note");
+        EXPECT_EQ(box->ownerCaption, u"Form");
+        EXPECT_FALSE(box->ownerVisible);
+        EXPECT_TRUE(driver.IsRunning()) << "the run ends when the handler returns";
+        driver.Dismiss();
+        EXPECT_FALSE(driver.IsRunning());
+    });
+    EXPECT_EQ(m_result, IDOK);
+    EXPECT_EQ(g_log, std::vector<std::string>{"told"});
+}
+
+// ---- Command routing
+
+TEST_F(Dialog, ACommandThatADialogLacksGoesToItsOwnerThenToTheApplication)
+{
+    OwnerDlg owner;
+    Run(owner, [](Driver& driver) {
+        driver.Click(kOpenChild);
+        driver.Click(kOwnerCommand);
+        driver.Click(kApplicationCommand);
+        driver.Press(Key::Escape);
+        driver.Click(kOwnerCommand);
+    });
+    EXPECT_EQ(g_log, (std::vector<std::string>{"owner", "application", "owner"}));
+}
+
+}  // namespace
