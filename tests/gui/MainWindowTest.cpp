@@ -102,6 +102,11 @@ struct CloseWay {
     std::function<void(Driver&)> close;
 };
 
+void PrintTo(const CloseWay& way, std::ostream* out)
+{
+    *out << way.name;
+}
+
 class ClosingTheMainWindow : public MainWindow, public ::testing::WithParamInterface<CloseWay> {};
 
 TEST_P(ClosingTheMainWindow, EndsTheProgram)
@@ -128,6 +133,11 @@ struct Opening {
     std::function<void(Driver&)> open;
     std::function<bool(CDialog*)> isExpected;
 };
+
+void PrintTo(const Opening& opening, std::ostream* out)
+{
+    *out << opening.name;
+}
 
 template <class Dialog>
 bool Is(CDialog* dialog)
@@ -210,6 +220,11 @@ struct AboutClose {
     const char* name;
     std::function<void(Driver&)> close;
 };
+
+void PrintTo(const AboutClose& way, std::ostream* out)
+{
+    *out << way.name;
+}
 
 class ClosingTheAboutBox : public MainWindow, public ::testing::WithParamInterface<AboutClose> {};
 
