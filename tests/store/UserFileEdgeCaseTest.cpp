@@ -144,7 +144,7 @@ TEST_F(UserFileTest, EachCurrentFolderHasItsOwnUserFile)
 
 TEST_F(UserFileTest, FilesMadeByOtherToolsAreRead)
 {
-    // UTF-16LE with its mark, CR LF and no final line end, as a Windows editor saves it.
+    // UTF-16LE with its mark, CR LF and no final line end, as some editors save it.
     GivenUserFile("\xFF\xFE" + Utf16(u"ann:1\r\nbob:2"));
     EXPECT_EQ(Scan(u"bob:2"), ScanOutcome::Found);
     GivenUserFile("\xEF\xBB\xBF" "ann:1\r\nbob:\xC3\xA9\r\n");
