@@ -1,7 +1,80 @@
 #include "ui/CreateUserDlg.h"
 
+#include "platform/DataExchange.h"
+#include "platform/Messages.h"
 #include "res/ResourceIds.h"
+#include "store/RecordKey.h"
+#include "store/UserFile.h"
+
+const MessageMap CCreateUserDlg::messageMap{&CDialog::messageMap, {
+    {WM_COMMAND, IDOK, &CCreateUserDlg::OnCreateButton},
+}};
 
 CCreateUserDlg::CCreateUserDlg(CWnd* parent) : CDialog(IDD_CREATEUSER, parent)
 {
+}
+
+int CCreateUserDlg::InitDialog()
+{
+    CDialog::InitDialog();
+    FocusControl(IDC_USERNAME);
+    return 0;
+}
+
+void CCreateUserDlg::DoDataExchange(DataExchange& exchange)
+{
+    CDialog::DoDataExchange(exchange);
+    exchange.Text(IDC_USERNAME, m_username);
+    exchange.Text(IDC_PASSWORD, m_password);
+    exchange.Text(IDC_CONFIRMPASSWORD, m_confirmPassword);
+}
+
+void CCreateUserDlg::OnCreateButton()
+{
+    SaveFields();
+    if (m_username.empty() || m_password.empty() || m_confirmPassword.empty()) {
+        ShowMessage(u"Username / Password cannot be blank", u"Error", MB_ICONERROR);
+        return;
+    }
+    const std::u16string key = store::RecordKey(m_username, m_password);
+
+    // A user file that is not there yet is no duplicate; one that cannot be
+    // read is reported rather than passed over.
+    const auto scan = store::ScanUserFile(key);
+    if (scan.GetOutcome() == store::ScanOutcome::Failed) {
+        ShowMessage(u"User " + m_username + u" was not created.\n\n" + scan.Message(), u"Error", MB_ICONERROR);
+        return;
+    }
+    const bool found = scan.GetOutcome() == store::ScanOutcome::Found;
+    if (found)
+        ShowMessage(u"Username/Password already exist", u"Error", MB_ICONERROR);
+
+    if (m_password != m_confirmPassword || found) {
+        if (!found)
+            ShowMessage(u"Passwords do not match", u"Error", MB_ICONERROR);
+        return;
+    }
+
+    // Refusing duplicates under the lock keeps a second copy of the program
+    // from adding the same line since the scan.
+    const auto append = store::AppendRecord(key, store::Duplicates::Refuse);
+    switch (append.GetOutcome()) {
+    case store::AppendOutcome::Written:
+        EndModal(IDOK);
+        ShowMessage(u"User " + m_username + u" created.", u"Successful", MB_OK);
+        return;
+    case store::AppendOutcome::AlreadyPresent:
+        ShowMessage(u"Username/Password already exist", u"Error", MB_ICONERROR);
+        return;
+    case store::AppendOutcome::NotOpened:
+    case store::AppendOutcome::Failed:
+        // A failure after the new line was in place is told as it is.
+        if (append.UserFileChanged()) {
+            EndModal(IDOK);
+            ShowMessage(append.Message(), u"Error", MB_ICONWARNING);
+            return;
+        }
+        ShowMessage(u"User " + m_username + u" was not saved.\n\n" + append.Message(), u"Error", MB_ICONERROR);
+        return;
+    }
 }

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "app/QuillmarkApp.h"
+#include "tests/driver/Driver.h"
+#include "tests/store/Folder.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+
+// What a message box said.
+struct Shown {
+    std::u16string text;
+    std::u16string caption;
+    BoxIcon icon = BoxIcon::None;
+
+    bool operator==(const Shown&) const = default;
+};
+void PrintTo(const Shown& shown, std::ostream* out);
+
+// The dialog behind the box on top, dismissed: what the box said, and whether
+// its dialog was still on screen when it appeared.
+struct Message {
+    Shown shown;
+    bool dialogVisible = false;
+};
+Message TakeMessage(Driver& driver);
+
+// A UTF-8 user file as the program writes a new one: a byte-order mark, then
+// the lines as given.
+std::string Utf8File(std::string_view lines);
+
+// The program in a fresh folder of its own, driven by a script.
+class AccountDialog : public ::testing::Test {
+protected:
+    void Run(const std::function<void(Driver&)>& script)
+    {
+        m_driver.Run([] { theApp.InitInstance(); }, script);
+    }
+
+    static void WriteUserFile(std::string_view bytes) { testing_support::WriteFile("Quillmark.txt", bytes); }
+    static std::optional<std::string> UserFile() { return testing_support::ReadFile("Quillmark.txt"); }
+    static bool TemporaryFileExists() { return testing_support::Exists("Quillmark_new.txt"); }
+
+    testing_support::TemporaryFolder m_folder;
+    Driver m_driver;
+};
+
+// What a person types into each dialog, then Enter.
+void CreateUser(Driver& driver, std::u16string_view user, std::u16string_view password, std::u16string_view confirm);
+void LogIn(Driver& driver, std::u16string_view user, std::u16string_view password);
+void ChangePassword(Driver& driver, std::u16string_view user, std::u16string_view oldPassword,
+                    std::u16string_view newPassword, std::u16string_view confirm);
+
+template <class Dialog>
+bool IsOpen(Driver& driver)
+{
+    return dynamic_cast<Dialog*>(driver.ActiveDialog()) != nullptr;
+}
