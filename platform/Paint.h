@@ -31,6 +31,5 @@ public:
     void FillClientWithBackground();
 
 private:
-    CWnd& m_window;
     NativePainter* m_painter;
 };

@@ -37,7 +37,6 @@ public:
     Menu* GetMenu() const;
     Menu* GetSystemMenu(bool revert);
     bool IsIconic() const;
-    bool IsWindowVisible() const;
     Rect GetClientRect() const;
     CWnd* GetOwner() const { return m_owner; }
     std::u16string GetDlgItemText(int controlId) const;

@@ -30,7 +30,7 @@ int GetSystemMetrics(int index)
 }
 
 PaintContext::PaintContext(CWnd& window)
-    : m_window(window), m_painter(window.Native() ? window.Native()->Painter() : nullptr)
+    : m_painter(window.Native() ? window.Native()->Painter() : nullptr)
 {
 }
 

@@ -57,11 +57,6 @@ bool CWnd::IsIconic() const
     return m_native && m_native->isMinimized();
 }
 
-bool CWnd::IsWindowVisible() const
-{
-    return m_native && m_native->isVisible();
-}
-
 Rect CWnd::GetClientRect() const
 {
     if (!m_native)

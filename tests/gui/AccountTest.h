@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/QuillmarkApp.h"
+#include "platform/FileFaultInjection.h"
 #include "tests/driver/Driver.h"
 #include "tests/store/Folder.h"
 
@@ -31,7 +32,8 @@ Message TakeMessage(Driver& driver);
 // the lines as given.
 std::string Utf8File(std::string_view lines);
 
-// The program in a fresh folder of its own, driven by a script.
+// The program in a fresh folder of its own, driven by a script, on a disk
+// that fails when told.
 class AccountDialog : public ::testing::Test {
 protected:
     void Run(const std::function<void(Driver&)>& script)
@@ -39,11 +41,23 @@ protected:
         m_driver.Run([] { theApp.InitInstance(); }, script);
     }
 
+    // From now on every call of that kind fails, as on a full or broken disk.
+    void FailEvery(Driver& driver, platform::FileCall kind, int code)
+    {
+        driver.Call([this, kind, code] { m_disk.FailEveryCall(kind, code); });
+    }
+    void Heal(Driver& driver)
+    {
+        driver.Call([this] { m_disk.Heal(); });
+    }
+
     static void WriteUserFile(std::string_view bytes) { testing_support::WriteFile("Quillmark.txt", bytes); }
     static std::optional<std::string> UserFile() { return testing_support::ReadFile("Quillmark.txt"); }
     static bool TemporaryFileExists() { return testing_support::Exists("Quillmark_new.txt"); }
 
     testing_support::TemporaryFolder m_folder;
+    platform::FaultInjectingFileSystem m_disk;
+    platform::FileSystemScope m_diskScope{m_disk};
     Driver m_driver;
 };
 

@@ -1,6 +1,5 @@
 #include "tests/gui/AccountTest.h"
 
-#include "platform/FileFaultInjection.h"
 #include "res/ResourceIds.h"
 #include "ui/ChangePasswordDlg.h"
 #include "ui/LoginDlg.h"
@@ -135,11 +134,9 @@ TEST_F(ChangePasswordDialog, MasksEveryPasswordWhateverTheOption)
 TEST_F(ChangePasswordDialog, AFullDiskChangesNothingAndSaysSo)
 {
     WriteUserFile(Utf8File("alice:old\n"));
-    platform::FaultInjectingFileSystem disk;
-    platform::FileSystemScope scope(disk);
-    Run([&disk](Driver& driver) {
+    Run([this](Driver& driver) {
         driver.Choose(ID_OPTION_CHANGEPASSWORD);
-        driver.Call([&disk] { disk.FailEveryCall(platform::FileCall::Write, ENOSPC); });
+        FailEvery(driver, platform::FileCall::Write, ENOSPC);
         ChangePassword(driver, u"alice", u"old", u"new", u"new");
         const Shown shown = TakeMessage(driver).shown;
         EXPECT_EQ(shown.caption, u"Failed");
@@ -147,7 +144,7 @@ TEST_F(ChangePasswordDialog, AFullDiskChangesNothingAndSaysSo)
         EXPECT_NE(shown.text.find(u"No space left on device"), std::u16string::npos);
         EXPECT_TRUE(IsOpen<CChangePasswordDlg>(driver)) << "open, to try again";
 
-        driver.Call([&disk] { disk.Heal(); });
+        Heal(driver);
         driver.Press(Key::Enter);
         EXPECT_EQ(TakeMessage(driver).shown, kChanged);
     });
@@ -158,11 +155,9 @@ TEST_F(ChangePasswordDialog, AFullDiskChangesNothingAndSaysSo)
 TEST_F(ChangePasswordDialog, AFailedRenameIsNeverReportedAsSuccess)
 {
     WriteUserFile(Utf8File("alice:old\n"));
-    platform::FaultInjectingFileSystem disk;
-    platform::FileSystemScope scope(disk);
-    Run([&disk](Driver& driver) {
+    Run([this](Driver& driver) {
         driver.Choose(ID_OPTION_CHANGEPASSWORD);
-        driver.Call([&disk] { disk.FailEveryCall(platform::FileCall::Rename, EACCES); });
+        FailEvery(driver, platform::FileCall::Rename, EACCES);
         ChangePassword(driver, u"alice", u"old", u"new", u"new");
         const Shown shown = TakeMessage(driver).shown;
         EXPECT_EQ(shown.caption, u"Failed");

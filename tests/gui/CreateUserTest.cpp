@@ -1,6 +1,5 @@
 #include "tests/gui/AccountTest.h"
 
-#include "platform/FileFaultInjection.h"
 #include "platform/Messages.h"
 #include "res/ResourceIds.h"
 #include "ui/CreateUserDlg.h"
@@ -137,11 +136,9 @@ TEST_F(CreateUserDialog, MasksBothPasswordsWhateverTheOption)
 TEST_F(CreateUserDialog, AFullDiskIsReportedAndTheDialogStaysOpen)
 {
     WriteUserFile(Utf8File("bob:x\n"));
-    platform::FaultInjectingFileSystem disk;
-    platform::FileSystemScope scope(disk);
-    Run([&disk](Driver& driver) {
+    Run([this](Driver& driver) {
         driver.Choose(ID_FILE_CREATEUSER);
-        driver.Call([&disk] { disk.FailEveryCall(platform::FileCall::Write, ENOSPC); });
+        FailEvery(driver, platform::FileCall::Write, ENOSPC);
         CreateUser(driver, u"alice", u"secret", u"secret");
         const Shown shown = TakeMessage(driver).shown;
         EXPECT_EQ(shown.caption, u"Error");
@@ -151,7 +148,7 @@ TEST_F(CreateUserDialog, AFullDiskIsReportedAndTheDialogStaysOpen)
         EXPECT_TRUE(IsOpen<CCreateUserDlg>(driver));
         EXPECT_EQ(driver.Text(IDC_USERNAME), u"alice");
 
-        driver.Call([&disk] { disk.Heal(); });
+        Heal(driver);
         driver.Press(Key::Enter);
         EXPECT_EQ(TakeMessage(driver).shown, Created(u"alice"));
     });
@@ -161,11 +158,9 @@ TEST_F(CreateUserDialog, AFullDiskIsReportedAndTheDialogStaysOpen)
 TEST_F(CreateUserDialog, AnUnreadableFileIsReportedRatherThanPassedOver)
 {
     WriteUserFile(Utf8File("alice:secret\n"));
-    platform::FaultInjectingFileSystem disk;
-    platform::FileSystemScope scope(disk);
-    Run([&disk](Driver& driver) {
+    Run([this](Driver& driver) {
         driver.Choose(ID_FILE_CREATEUSER);
-        driver.Call([&disk] { disk.FailEveryCall(platform::FileCall::Read, EIO); });
+        FailEvery(driver, platform::FileCall::Read, EIO);
         CreateUser(driver, u"alice", u"secret", u"secret");
         const Shown shown = TakeMessage(driver).shown;
         EXPECT_EQ(shown.caption, u"Error");

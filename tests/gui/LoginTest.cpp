@@ -1,6 +1,5 @@
 #include "tests/gui/AccountTest.h"
 
-#include "platform/FileFaultInjection.h"
 #include "platform/Messages.h"
 #include "platform/Menu.h"
 #include "res/ResourceIds.h"
@@ -158,11 +157,9 @@ TEST_F(LoginDialog, ShowsThePasswordOnlyWhenTheOptionWasCheckedAsItOpened)
 TEST_F(LoginDialog, AnUnreadableFileIsReportedAndTheDialogStaysOpen)
 {
     WriteUserFile(Utf8File("alice:secret\n"));
-    platform::FaultInjectingFileSystem disk;
-    platform::FileSystemScope scope(disk);
-    Run([&disk](Driver& driver) {
+    Run([this](Driver& driver) {
         driver.Choose(ID_FILE_LOGIN);
-        driver.Call([&disk] { disk.FailEveryCall(platform::FileCall::Read, EIO); });
+        FailEvery(driver, platform::FileCall::Read, EIO);
         LogIn(driver, u"alice", u"secret");
         const Shown shown = TakeMessage(driver).shown;
         EXPECT_EQ(shown.caption, u"Error");
@@ -171,7 +168,7 @@ TEST_F(LoginDialog, AnUnreadableFileIsReportedAndTheDialogStaysOpen)
         EXPECT_TRUE(IsOpen<CLoginDlg>(driver));
         ExpectLoggedOut(driver);
 
-        driver.Call([&disk] { disk.Heal(); });
+        Heal(driver);
         driver.Press(Key::Enter);
         EXPECT_EQ(TakeMessage(driver).shown, kSuccess);
     });
