@@ -12,7 +12,12 @@ constexpr int SM_CYSCREEN = 1;
 constexpr int SM_CXICON = 11;
 constexpr int SM_CYICON = 12;
 
+#ifdef _WIN32
+// Windows has this very function, with these numbers: the program calls the system's.
+extern "C" __declspec(dllimport) int __stdcall GetSystemMetrics(int index);
+#else
 int GetSystemMetrics(int index);
+#endif
 
 // Painting of one window, from construction to destruction, inside WM_PAINT.
 class PaintContext {

@@ -1,0 +1,33 @@
+#include "platform/FileSystem.h"
+
+#include "platform/win32/Win32FileSystem.h"
+
+namespace platform {
+namespace {
+
+FileSystem* g_current = nullptr;
+
+} // namespace
+
+FileSystem& SystemFileSystem()
+{
+    static Win32FileSystem system;
+    return system;
+}
+
+FileSystem& CurrentFileSystem()
+{
+    return g_current ? *g_current : SystemFileSystem();
+}
+
+FileSystemScope::FileSystemScope(FileSystem& fileSystem) : m_previous(g_current)
+{
+    g_current = &fileSystem;
+}
+
+FileSystemScope::~FileSystemScope()
+{
+    g_current = m_previous;
+}
+
+} // namespace platform
