@@ -203,6 +203,19 @@ void PostKey(UINT down, UINT up, WPARAM key, LPARAM flags)
         PostMessageW(target, up, key, 1 | scan | flags | (LPARAM{3} << 30));
 }
 
+// F1 asks for help only as real input: the system turns it into WM_HELP
+// when it takes the key from the input queue.
+void TypeKey(WORD key)
+{
+    INPUT inputs[2] = {};
+    for (INPUT& input : inputs) {
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+    }
+    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, inputs, sizeof(INPUT));
+}
+
 std::u16string TextOf(HWND hwnd)
 {
     std::vector<wchar_t> text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1);
@@ -478,7 +491,7 @@ void Driver::Press(Key key)
             PostKey(WM_SYSCHAR, 0, L' ', alt);
             break;
         case Key::F1:
-            PostKey(WM_KEYDOWN, WM_KEYUP, VK_F1, 0);
+            TypeKey(VK_F1);
             break;
         }
     });
@@ -632,16 +645,19 @@ Picture Driver::PaintMainWindowClient(WindowState state)
         NativeWindow* window = MainNativeWindow();
         if (!window)
             return Picture{};
+        const HWND hwnd = window->Handle();
         RECT client{};
-        GetClientRect(window->Handle(), &client);
+        GetClientRect(hwnd, &client);
+        // Windows leaves a minimized window no client area at all; the style
+        // bit alone makes it iconic to its own painting, at its usual size.
+        const LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_STYLE);
         if (state == WindowState::Minimized)
-            ShowWindow(window->Handle(), SW_MINIMIZE);
+            SetWindowLongPtrW(hwnd, GWL_STYLE, style | WS_MINIMIZE);
         Canvas canvas(client.right, client.bottom);
         window->SetPaintTarget(canvas.dc);
         window->Window().SendMessage(WM_PAINT);
         window->SetPaintTarget(nullptr);
-        if (state == WindowState::Minimized)
-            ShowWindow(window->Handle(), SW_RESTORE);
+        SetWindowLongPtrW(hwnd, GWL_STYLE, style);
         return canvas.Take();
     });
 }
