@@ -11,7 +11,7 @@ namespace platform {
 
 using FileHandle = int;
 
-enum class FileCall { Any, Open, Read, Write, Seek, Sync, Close, Rename, Remove, Examine, SetMode, Lock };
+enum class FileCall { Any, Open, Read, Write, Seek, Sync, Close, Rename, Remove, Examine, SetMode, Lock, Truncate };
 
 enum class OpenMode {
     Read,             // follows links; refuses to block on a FIFO
@@ -36,8 +36,12 @@ public:
     // New files get mode 0600. Errors name the file where the call has a name.
     virtual FileResult<FileHandle> Open(const std::string& name, OpenMode mode) = 0;
     virtual FileResult<std::size_t> Read(FileHandle file, char* buffer, std::size_t size) = 0;  // 0 at end
+    // From `offset`, without moving the file's position; 0 at end.
+    virtual FileResult<std::size_t> ReadAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size) = 0;
     virtual FileStatus Write(FileHandle file, const char* data, std::size_t size) = 0;  // all or error
     virtual FileStatus SeekToEnd(FileHandle file) = 0;
+    // Cuts the file back to `size` bytes: how a failed append is undone.
+    virtual FileStatus Truncate(FileHandle file, std::uint64_t size) = 0;
     virtual FileStatus Sync(FileHandle file) = 0;
     virtual FileStatus Close(FileHandle file) = 0;  // the handle is released even on error
     virtual FileStatus Rename(const std::string& from, const std::string& to) = 0;  // replaces `to`

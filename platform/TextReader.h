@@ -29,6 +29,12 @@ public:
     // true and the next line; false at the end of the file.
     FileResult<bool> ReadRawLine(TextLine& line);
     FileResult<bool> ReadLine(std::u16string& line);
+    // The bytes after those already read, a block at a time and with no regard
+    // to lines (an odd last byte included); empty at the end of the file. The
+    // view lasts until the next read.
+    FileResult<std::string_view> ReadBlock();
+    // Up to `count` of the last bytes after the mark, wherever the reading is.
+    FileResult<std::string> ReadLastBytes(std::size_t count);
     // An odd last byte of a UTF-16 file: no line holds it. Known at the end.
     const std::string& Trailing() const { return m_trailing; }
     FileStatus Close();

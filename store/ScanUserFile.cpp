@@ -1,6 +1,7 @@
 #include "platform/TextReader.h"
 #include "store/Messages.h"
 #include "store/RecordKey.h"
+#include "store/RecordSearch.h"
 #include "store/Recovery.h"
 #include "store/UserFile.h"
 
@@ -37,22 +38,12 @@ StoreResult<ScanOutcome> ScanUserFile(const std::u16string& key)
         return Failed(opened.Error());
     }
     platform::TextReader& reader = opened.Value();
-    std::u16string line;
-    ScanOutcome outcome = ScanOutcome::NotFound;
-    for (;;) {
-        auto read = reader.ReadLine(line);
-        if (!read.Ok())
-            return Failed(read.Error());
-        if (!read.Value())
-            break;
-        if (line == key) {
-            outcome = ScanOutcome::Found;
-            break;
-        }
-    }
+    auto found = FindRecord(reader, key);
+    if (!found.Ok())
+        return Failed(found.Error());
     if (auto closed = reader.Close(); !closed.Ok())
         return Failed(closed.Error());
-    return {outcome};
+    return {found.Value() ? ScanOutcome::Found : ScanOutcome::NotFound};
 }
 
 } // namespace store

@@ -1,7 +1,8 @@
 #pragma once
 // The user file "Quillmark.txt" in the current folder: one record line
-// (user name ":" password) per account. Every change replaces the whole file
-// in one step under the folder lock, so a reader sees the old file or the new.
+// (user name ":" password) per account. Changes hold the folder lock: a rewrite
+// replaces the whole file in one step, an append adds its line with one write
+// and cuts it back off if anything fails, so the accounts are never lost.
 #include "store/StoreResult.h"
 
 #include <functional>
@@ -25,13 +26,17 @@ using LineDecision = std::function<std::optional<std::u16string>(const std::u16s
 // Found when a whole line equals the key. NotOpened: there is no user file.
 StoreResult<ScanOutcome> ScanUserFile(const std::u16string& key);
 
-// Adds the key as a line of its own, creating the file if missing. With
-// Duplicates::Refuse an equal line found under the lock gives AlreadyPresent.
-// NotOpened: the user file (or its temporary copy) could not be opened or created.
+// Adds the key as a line of its own at the end of the file, in place, creating
+// the file if missing; a failed append is cut back off. With Duplicates::Refuse
+// an equal line found under the lock gives AlreadyPresent.
+// NotOpened: the user file could not be opened or created.
 StoreResult<AppendOutcome> AppendRecord(const std::u16string& key, Duplicates duplicates = Duplicates::Refuse);
 
 // Offers every line to `decide`, in order. NotOpened: there is no user file.
 // On Failed the user file is as it was, unless UserFileChanged().
 StoreResult<RewriteOutcome> RewriteUserFile(const LineDecision& decide);
+// The same, but offers `decide` only the lines equal to `key`: the others are
+// copied without being decoded, which is much faster on a large file.
+StoreResult<RewriteOutcome> RewriteUserFile(const std::u16string& key, const LineDecision& decide);
 
 } // namespace store

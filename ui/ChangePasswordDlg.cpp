@@ -36,12 +36,12 @@ void CChangePasswordDlg::OnOkButton()
     const std::u16string key = store::RecordKey(m_username, m_oldPassword);
     const std::u16string replacement = store::RecordKey(m_username, m_newPassword);
     bool changed = false;
-    const auto rewrite = store::RewriteUserFile([&](const std::u16string& line) -> std::optional<std::u16string> {
-        if (line == key && m_newPassword == m_confirmPassword) {
-            changed = true;
-            return replacement;
-        }
-        return std::nullopt;
+    // Only the lines equal to the key are offered: they are the ones that may change.
+    const auto rewrite = store::RewriteUserFile(key, [&](const std::u16string&) -> std::optional<std::u16string> {
+        if (m_newPassword != m_confirmPassword)
+            return std::nullopt;
+        changed = true;
+        return replacement;
     });
 
     switch (rewrite.GetOutcome()) {

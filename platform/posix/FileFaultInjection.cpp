@@ -54,6 +54,21 @@ FileResult<std::size_t> FaultInjectingFileSystem::Read(FileHandle file, char* bu
     return m_inner.Read(file, buffer, size);
 }
 
+FileResult<std::size_t> FaultInjectingFileSystem::ReadAt(FileHandle file, std::uint64_t offset, char* buffer,
+                                                         std::size_t size)
+{
+    if (auto error = Fault(FileCall::Read, "read"))
+        return *error;
+    return m_inner.ReadAt(file, offset, buffer, size);
+}
+
+FileStatus FaultInjectingFileSystem::Truncate(FileHandle file, std::uint64_t size)
+{
+    if (auto error = Fault(FileCall::Truncate, "cut back"))
+        return *error;
+    return m_inner.Truncate(file, size);
+}
+
 FileStatus FaultInjectingFileSystem::Write(FileHandle file, const char* data, std::size_t size)
 {
     if (auto error = Fault(FileCall::Write, "written"))

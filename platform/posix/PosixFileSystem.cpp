@@ -72,6 +72,17 @@ FileResult<std::size_t> PosixFileSystem::Read(FileHandle file, char* buffer, std
     return static_cast<std::size_t>(count);
 }
 
+FileResult<std::size_t> PosixFileSystem::ReadAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size)
+{
+    ssize_t count;
+    do {
+        count = ::pread(file, buffer, size, static_cast<off_t>(offset));
+    } while (count < 0 && errno == EINTR);
+    if (count < 0)
+        return FileError(errno, "read");
+    return static_cast<std::size_t>(count);
+}
+
 FileStatus PosixFileSystem::Write(FileHandle file, const char* data, std::size_t size)
 {
     while (size > 0) {
@@ -90,6 +101,13 @@ FileStatus PosixFileSystem::SeekToEnd(FileHandle file)
 {
     if (::lseek(file, 0, SEEK_END) < 0)
         return FileError(errno, "positioned");
+    return {};
+}
+
+FileStatus PosixFileSystem::Truncate(FileHandle file, std::uint64_t size)
+{
+    if (RetryOnInterrupt([&] { return ::ftruncate(file, static_cast<off_t>(size)); }) < 0)
+        return FileError(errno, "cut back");
     return {};
 }
 

@@ -8,8 +8,10 @@ class PosixFileSystem final : public FileSystem {
 public:
     FileResult<FileHandle> Open(const std::string& name, OpenMode mode) override;
     FileResult<std::size_t> Read(FileHandle file, char* buffer, std::size_t size) override;
+    FileResult<std::size_t> ReadAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size) override;
     FileStatus Write(FileHandle file, const char* data, std::size_t size) override;
     FileStatus SeekToEnd(FileHandle file) override;
+    FileStatus Truncate(FileHandle file, std::uint64_t size) override;
     FileStatus Sync(FileHandle file) override;
     FileStatus Close(FileHandle file) override;
     FileStatus Rename(const std::string& from, const std::string& to) override;

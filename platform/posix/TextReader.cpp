@@ -1,5 +1,6 @@
 #include "platform/TextReader.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace platform {
@@ -129,6 +130,33 @@ FileResult<bool> TextReader::ReadRawLine(TextLine& line)
     m_position = lineEnd + endSize;
     m_searched = 0;
     return true;
+}
+
+FileResult<std::string_view> TextReader::ReadBlock()
+{
+    if (m_position == m_buffer.size()) {
+        m_buffer.clear();
+        m_position = 0;
+        FileStatus filled = Fill();
+        if (!filled.Ok())
+            return filled.Error();
+    }
+    const std::string_view block(m_buffer.data() + m_position, m_buffer.size() - m_position);
+    m_position = m_buffer.size();
+    m_searched = 0;
+    return block;
+}
+
+FileResult<std::string> TextReader::ReadLastBytes(std::size_t count)
+{
+    const std::uint64_t start = MarkOf(m_encoding).size();
+    const std::uint64_t size = std::max(m_info.size, start);
+    std::string bytes(static_cast<std::size_t>(std::min<std::uint64_t>(count, size - start)), '\0');
+    auto read = m_fileSystem.ReadAt(m_file, size - bytes.size(), bytes.data(), bytes.size());
+    if (!read.Ok())
+        return read.Error().Named(m_name);
+    bytes.resize(read.Value());
+    return bytes;
 }
 
 FileResult<bool> TextReader::ReadLine(std::u16string& line)

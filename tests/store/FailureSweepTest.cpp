@@ -22,6 +22,25 @@ struct Outcome {
 };
 
 using Operation = std::function<Outcome()>;
+// The number of the last call whose failure must still leave the old file.
+using CommitPoint = std::function<int(const std::vector<FileCall>&)>;
+
+// The `n`th call of `kind` from the end (1 is the last), counted from 1.
+int NthFromLast(const std::vector<FileCall>& calls, FileCall kind, int n)
+{
+    for (int at = static_cast<int>(calls.size()); at > 0; --at) {
+        if (calls[at - 1] == kind && --n == 0)
+            return at;
+    }
+    return 0;
+}
+
+// A rewrite commits with the rename over the user file.
+int TheRename(const std::vector<FileCall>& calls) { return NthFromLast(calls, FileCall::Rename, 1); }
+// An append in place commits when it saves the user file to disk.
+int TheSave(const std::vector<FileCall>& calls) { return NthFromLast(calls, FileCall::Sync, 1); }
+// An append that creates the file saves it, then its name with the folder.
+int TheSaveBeforeTheFolders(const std::vector<FileCall>& calls) { return NthFromLast(calls, FileCall::Sync, 2); }
 
 Outcome ChangeAnnsPassword()
 {
@@ -62,7 +81,7 @@ protected:
             GivenUserFile(*contents);
     }
 
-    void Sweep(const std::optional<std::string>& before, const Operation& operation)
+    void Sweep(const std::optional<std::string>& before, const Operation& operation, const CommitPoint& commitPoint)
     {
         platform::FaultInjectingFileSystem counting;
         Restore(before);
@@ -72,17 +91,16 @@ protected:
         }
         const auto after = UserFile();
         const auto& calls = counting.Calls();
-        const int renameAt = static_cast<int>(std::find(calls.rbegin(), calls.rend(), FileCall::Rename).base()
-                                              - calls.begin());
-        ASSERT_GT(renameAt, 0);
+        const int commitAt = commitPoint(calls);
+        ASSERT_GT(commitAt, 0);
         for (int code : {EIO, ENOSPC}) {
             for (int nth = 1; nth <= static_cast<int>(calls.size()); ++nth)
-                FailOnce(before, after, operation, code, nth, nth <= renameAt);
+                FailOnce(before, after, operation, code, nth, nth <= commitAt);
         }
     }
 
     void FailOnce(const std::optional<std::string>& before, const std::optional<std::string>& after,
-                  const Operation& operation, int code, int nth, bool beforeTheRename)
+                  const Operation& operation, int code, int nth, bool beforeTheCommit)
     {
         SCOPED_TRACE("call " + std::to_string(nth) + " fails with errno " + std::to_string(code));
         Restore(before);
@@ -95,7 +113,7 @@ protected:
         }
         ASSERT_EQ(faulty.FaultsInjected(), 1);
         ++g_faultPoints;
-        if (beforeTheRename) {
+        if (beforeTheCommit) {
             EXPECT_FALSE(outcome.succeeded);
             EXPECT_FALSE(outcome.userFileChanged);
             EXPECT_NE(outcome.message.find(u"Nothing was changed."), std::u16string::npos);
@@ -115,27 +133,27 @@ protected:
 
 TEST_F(FailureSweep, RewriteOfASmallFile)
 {
-    Sweep(Utf8WithMark.File({u"zed:1", u"ann:old", u"no colon"}), ChangeAnnsPassword);
+    Sweep(Utf8WithMark.File({u"zed:1", u"ann:old", u"no colon"}), ChangeAnnsPassword, TheRename);
 }
 
 TEST_F(FailureSweep, RewriteOfAFileOfManyBlocks)
 {
-    Sweep(ManyLines(Utf16LeWithMark, 12000), ChangeAnnsPassword);
+    Sweep(ManyLines(Utf16LeWithMark, 12000), ChangeAnnsPassword, TheRename);
 }
 
 TEST_F(FailureSweep, AppendToASmallFile)
 {
-    Sweep(Utf16LeWithoutMark.File({u"zed:1"}), AddBob);
+    Sweep(Utf16LeWithoutMark.File({u"zed:1"}), AddBob, TheSave);
 }
 
 TEST_F(FailureSweep, AppendThatCreatesTheFile)
 {
-    Sweep(std::nullopt, AddBob);
+    Sweep(std::nullopt, AddBob, TheSaveBeforeTheFolders);
 }
 
 TEST_F(FailureSweep, AppendToAFileOfManyBlocks)
 {
-    Sweep(ManyLines(Utf8WithMark, 12000), AddBob);
+    Sweep(ManyLines(Utf8WithMark, 12000), AddBob, TheSave);
 }
 
 TEST_F(FailureSweep, RecoveryOfALeftCopyNeverLosesIt)
@@ -167,7 +185,7 @@ TEST_F(FailureSweep, AFullDiskIsReportedAndChangesNothing)
     auto result = store::AppendRecord(u"bob:1");
     EXPECT_EQ(result.GetOutcome(), store::AppendOutcome::Failed);
     EXPECT_EQ(result.Message(),
-              u"Quillmark_new.txt could not be written: No space left on device. Nothing was changed.");
+              u"Quillmark.txt could not be written: No space left on device. Nothing was changed.");
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:old"}));
     EXPECT_FALSE(TemporaryFileLeft());
 }

@@ -95,8 +95,8 @@ TEST_F(TemporaryName, AFolderThereStopsTheChangeWithAMessage)
 {
     ASSERT_EQ(::mkdir(store::TemporaryFileName.c_str(), 0700), 0);
     GivenUserFile(Utf8WithMark.File({u"ann:1"}));
-    auto result = store::AppendRecord(u"bob:1");
-    EXPECT_EQ(result.GetOutcome(), AppendOutcome::NotOpened);
+    auto result = store::RewriteUserFile([](const std::u16string&) { return std::optional<std::u16string>(u"ann:2"); });
+    EXPECT_EQ(result.GetOutcome(), store::RewriteOutcome::Failed);
     EXPECT_TRUE(Mentions(result.Message(), u"Quillmark_new.txt could not be removed"));
     EXPECT_TRUE(Mentions(result.Message(), u"Nothing was changed."));
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));

@@ -1,0 +1,67 @@
+#include "store/RecordMatcher.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace store {
+
+std::optional<RecordMatcher> RecordMatcher::For(const std::u16string& key, platform::TextEncoding encoding)
+{
+    const std::size_t unit = platform::CodeUnitSize(encoding);
+    if (unit == 1) {
+        for (const char16_t c : key) {
+            if (c == 0xFFFD || (c >= 0xD800 && c <= 0xDFFF))
+                return std::nullopt;
+        }
+    }
+    return RecordMatcher(platform::EncodeText(key, encoding), unit);
+}
+
+bool RecordMatcher::IsUnit(std::string_view data, std::size_t at, char value) const
+{
+    return data[at] == value && (m_unit == 1 || data[at + 1] == '\0');
+}
+
+// Whether a line may end at `at`: at the end of the content, or before LF or
+// CR LF. Needs two units after `at` unless the content ends sooner.
+bool RecordMatcher::EndsLineAt(std::string_view data, std::size_t at, bool atEnd) const
+{
+    const std::size_t rest = data.size() - at;
+    if (rest == 0)
+        return atEnd;
+    if (IsUnit(data, at, '\n'))
+        return true;
+    return rest >= 2 * m_unit && IsUnit(data, at, '\r') && IsUnit(data, at + m_unit, '\n');
+}
+
+std::size_t RecordMatcher::Scan(std::string_view data, bool atEnd, std::vector<std::size_t>& matches)
+{
+    // Occurrences that start in the last key-size bytes may run on into the next call.
+    std::size_t done = atEnd ? data.size() : data.size() - std::min(data.size(), m_key.size() + 2 * m_unit);
+    done -= done % m_unit;
+    const char* const begin = data.data();
+    for (std::size_t from = 0; from + m_key.size() <= data.size();) {
+        const void* found = ::memmem(begin + from, data.size() - from, m_key.data(), m_key.size());
+        if (!found)
+            break;
+        const std::size_t at = static_cast<const char*>(found) - begin;
+        if (at % m_unit != 0) {
+            from = at + 1;
+            continue;
+        }
+        if (at >= done)
+            break;
+        const bool startsLine = at == 0 ? m_atLineStart : IsUnit(data, at - m_unit, '\n');
+        if (startsLine && EndsLineAt(data, at + m_key.size(), atEnd)) {
+            matches.push_back(at);
+            // A match is done whole: no other can start inside its line.
+            done = std::max(done, at + m_key.size());
+        }
+        from = at + m_unit;
+    }
+    if (done > 0)
+        m_atLineStart = IsUnit(data, done - m_unit, '\n');
+    return done;
+}
+
+} // namespace store

@@ -1,0 +1,38 @@
+#pragma once
+// Finds the lines of a user file that equal a record key by comparing bytes
+// with the key encoded once, with no decoding: the fast path of every scan.
+#include "platform/TextEncoding.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace store {
+
+class RecordMatcher {
+public:
+    // Only where bytes equal to the key's are the only bytes that read as the
+    // key: not for UTF-8 with U+FFFD or surrogates, which other bytes decode to.
+    static std::optional<RecordMatcher> For(const std::u16string& key, platform::TextEncoding encoding);
+
+    // Scans content bytes that follow those of earlier calls (a whole number of
+    // code units from the content's start) and appends to `matches` the offset
+    // in `data` of each line equal to the key. Returns how many bytes are done;
+    // the rest must come again at the front of the next call. `atEnd`: `data`
+    // runs to the end of the content, and all of it is done.
+    std::size_t Scan(std::string_view data, bool atEnd, std::vector<std::size_t>& matches);
+
+    std::size_t KeySize() const { return m_key.size(); }
+
+private:
+    RecordMatcher(std::string key, std::size_t unit) : m_key(std::move(key)), m_unit(unit) {}
+    bool IsUnit(std::string_view data, std::size_t at, char value) const;
+    bool EndsLineAt(std::string_view data, std::size_t at, bool atEnd) const;
+
+    std::string m_key;
+    std::size_t m_unit;
+    bool m_atLineStart = true;
+};
+
+} // namespace store

@@ -1,0 +1,50 @@
+#include "store/RecordSearch.h"
+
+#include "store/RecordMatcher.h"
+
+#include <vector>
+
+namespace store {
+
+platform::FileResult<bool> FindRecord(platform::TextReader& reader, const std::u16string& key)
+{
+    std::optional<RecordMatcher> matcher = RecordMatcher::For(key, reader.Encoding());
+    if (!matcher)
+        return FindRecordLineByLine(reader, key);
+    const std::size_t unit = platform::CodeUnitSize(reader.Encoding());
+    std::string carried;
+    std::vector<std::size_t> matches;
+    for (;;) {
+        auto block = reader.ReadBlock();
+        if (!block.Ok())
+            return block.Error();
+        const bool atEnd = block.Value().empty();
+        carried += block.Value();
+        std::string_view content = carried;
+        // An odd last byte of a UTF-16 file belongs to no line.
+        if (atEnd)
+            content.remove_suffix(content.size() % unit);
+        const std::size_t done = matcher->Scan(content, atEnd, matches);
+        if (!matches.empty())
+            return true;
+        if (atEnd)
+            return false;
+        carried.erase(0, done);
+    }
+}
+
+platform::FileResult<bool> FindRecordLineByLine(platform::TextReader& reader, const std::u16string& key)
+{
+    std::u16string line;
+    for (;;) {
+        auto read = reader.ReadLine(line);
+        if (!read.Ok())
+            return read.Error();
+        if (!read.Value())
+            return false;
+        if (line == key)
+            return true;
+    }
+}
+
+} // namespace store

@@ -1,0 +1,125 @@
+// The fast paths compare bytes with the key encoded once; the slow ones decode
+// every line. On hostile files, in every encoding and across block borders,
+// both must give the same answer and the same file.
+#include "UserFileFixture.h"
+
+#include "platform/TextReader.h"
+#include "store/RecordSearch.h"
+
+#include <random>
+
+using namespace testing_support;
+
+namespace {
+
+// Pieces that stress line ends, decoding and the key's own bytes.
+const std::vector<std::string> kUtf8Pieces = {
+    "ann:1", "ann:", ":1", "an", "\n", "\r\n", "\r", std::string(1, '\0'), "\xFF", "\xC0\xAF", "\xEF\xBF\xBD",
+    "\xED\xA0\x80", "\xF0\x9F\x98\x80", "\xED\xA0\xBD\xED\xB8\x80", "\xC3\xA9", "x",
+    // Lines that decode to a key from other bytes than the key's own.
+    "\n\xED\xA0\xBD\xED\xB8\x80:1\n", "\n\xFF\xC0:1\n", "\nx:\xFF\n"};
+const std::vector<std::u16string> kUtf16Pieces = {
+    u"ann:1", u"ann:", u":1", u"\n", u"\r\n", u"\r", std::u16string(1, u'\0'), u"\u0a0d", u"\u0a00", std::u16string(1, char16_t(0xD800)),
+    u"\U0001F600", u"\u00e9", u"\uFFFD", u"x", u"\u3a6e"};
+
+// Keys that the bytes above can spell, and some that only decoding can match.
+const std::vector<std::u16string> kKeys = {u"ann:1", u"ann:", u":1", u"x:\uFFFD", u"\uFFFD\uFFFD:1",
+                                           u"\U0001F600:1", std::u16string(1, char16_t(0xD800)) + u":x", u"\u00e9:1", u"ann:1\u3a6e"};
+
+std::string RandomFile(std::mt19937& random, const FileFormat& format, std::size_t pieces)
+{
+    std::string bytes = format.mark;
+    const bool utf8 = format.mark == Utf8WithMark.mark;
+    for (std::size_t i = 0; i < pieces; ++i) {
+        if (utf8)
+            bytes += kUtf8Pieces[random() % kUtf8Pieces.size()];
+        else
+            bytes += format.encode(kUtf16Pieces[random() % kUtf16Pieces.size()]);
+    }
+    // Odd lengths leave a UTF-16 file with a byte that belongs to no line.
+    if (random() % 4 == 0)
+        bytes += 'q';
+    return bytes;
+}
+
+bool FoundBy(bool fast, const std::u16string& key)
+{
+    auto reader = platform::TextReader::Open(store::UserFileName);
+    EXPECT_TRUE(reader.Ok());
+    auto found = fast ? store::FindRecord(reader.Value(), key) : store::FindRecordLineByLine(reader.Value(), key);
+    EXPECT_TRUE(found.Ok());
+    return found.Ok() && found.Value();
+}
+
+class FastPath : public EachFormat {
+protected:
+    // Both rewrites, each on the same file; both must leave the same bytes.
+    void ExpectSameRewrite(const std::string& file, const std::u16string& key)
+    {
+        const std::u16string replacement = key + u"-new";
+        int fastCalls = 0;
+        int slowCalls = 0;
+        GivenUserFile(file);
+        store::RewriteUserFile(key, [&](const std::u16string& line) -> std::optional<std::u16string> {
+            ++fastCalls;
+            EXPECT_EQ(line, key);
+            return replacement;
+        });
+        const auto fast = UserFile();
+        GivenUserFile(file);
+        store::RewriteUserFile([&](const std::u16string& line) -> std::optional<std::u16string> {
+            if (line != key)
+                return std::nullopt;
+            ++slowCalls;
+            return replacement;
+        });
+        EXPECT_EQ(fast, UserFile());
+        EXPECT_EQ(fastCalls, slowCalls);
+    }
+};
+
+TEST_P(FastPath, FindsWhatDecodingFindsInHostileFiles)
+{
+    std::mt19937 random(7);
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        GivenUserFile(RandomFile(random, Format(), 1 + random() % 40));
+        for (const std::u16string& key : kKeys)
+            ASSERT_EQ(FoundBy(true, key), FoundBy(false, key)) << "key of " << key.size() << " units";
+    }
+}
+
+TEST_P(FastPath, RewritesAsTheLineByLineCopyInHostileFiles)
+{
+    std::mt19937 random(11);
+    for (int round = 0; round < 150; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const std::string file = RandomFile(random, Format(), random() % 40);
+        ExpectSameRewrite(file, kKeys[random() % kKeys.size()]);
+    }
+}
+
+TEST_P(FastPath, AgreesAcrossBlockBorders)
+{
+    // Lines of every length around the reader's 64 KiB blocks put the key
+    // and its line ends astride the borders.
+    std::mt19937 random(13);
+    for (int round = 0; round < 12; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        std::string file = Format().mark;
+        while (file.size() < 200 * 1024) {
+            const std::u16string filler(random() % 5000, u'a');
+            file += Format().Line(filler + u":", random() % 2 ? u"\n" : u"\r\n");
+            file += Format().Line(u"ann:1", random() % 2 ? u"\n" : u"\r\n");
+        }
+        GivenUserFile(file);
+        EXPECT_TRUE(FoundBy(true, u"ann:1"));
+        EXPECT_EQ(FoundBy(true, u"a:1"), FoundBy(false, u"a:1"));
+        ExpectSameRewrite(file, u"ann:1");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFormat, FastPath,
+                         ::testing::Values(Utf8WithMark, Utf16LeWithMark, Utf16LeWithoutMark), FormatName);
+
+} // namespace
