@@ -626,15 +626,25 @@ std::u16string Driver::SystemMenuText()
     });
 }
 
+// What the screen shows of the window on top: the system draws frames and
+// controls on the screen only, so this needs a display (Wine's X11 driver).
 void Driver::Screenshot(const std::string& path)
 {
+    Act([] {
+        if (const HWND window = TopWindow())
+            RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    });
+    // The window system shows what was painted a moment later.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     OnGuiThread([path] {
         const HWND window = TopWindow();
         RECT area{};
         if (!window || !GetWindowRect(window, &area))
             return;
         Canvas canvas(area.right - area.left, area.bottom - area.top);
-        PrintWindow(window, canvas.dc, 0);
+        const HDC screen = GetDC(nullptr);
+        BitBlt(canvas.dc, 0, 0, canvas.width, canvas.height, screen, area.left, area.top, SRCCOPY);
+        ReleaseDC(nullptr, screen);
         SavePng(canvas.Take(), path);
     });
 }
