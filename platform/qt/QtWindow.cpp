@@ -7,6 +7,7 @@
 #include "platform/qt/NativeWindow.h"
 #include "platform/qt/QtText.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -170,6 +171,10 @@ int CDialog::RunModal()
         window.FocusFirstTabStop();
     if (!m_ended)
         window.exec();
+    // A closed dialog hands the keyboard back to its owner: some window
+    // managers hand it to no window at all.
+    if (ownerWindow && ownerWindow->isVisible() && QGuiApplication::applicationState() == Qt::ApplicationActive)
+        ownerWindow->activateWindow();
     m_native = nullptr;
     m_owner = nullptr;
     return m_result;

@@ -1,0 +1,241 @@
+// What a screen reader reads of each window, through QAccessible, and how the
+// keyboard moves through it.
+#include "tests/gui/AccountTest.h"
+
+#include "platform/Messages.h"
+#include "platform/Unicode.h"
+#include "platform/qt/NativeWindow.h"
+#include "platform/qt/QtText.h"
+#include "res/ResourceIds.h"
+
+#include <QAccessible>
+#include <QApplication>
+
+#include <vector>
+
+namespace {
+
+using Accessibility = AccountDialog;
+
+// What a screen reader is told of one window or control.
+struct Read {
+    QAccessible::Role role = QAccessible::NoRole;
+    std::u16string name;
+    std::u16string value;
+    std::u16string labelledBy;
+    QAccessible::State state;
+};
+
+Read ReadInterface(QAccessibleInterface* accessible)
+{
+    Read read;
+    if (!accessible)
+        return read;
+    read.role = accessible->role();
+    read.name = ToU16String(accessible->text(QAccessible::Name));
+    read.value = ToU16String(accessible->text(QAccessible::Value));
+    read.state = accessible->state();
+    for (const auto& [label, relation] : accessible->relations(QAccessible::Label))
+        read.labelledBy += ToU16String(label->text(QAccessible::Name));
+    return read;
+}
+
+// The window on top; with a control id, that control of it.
+Read ReadActive(Driver& driver, int controlId = 0)
+{
+    Read read;
+    driver.Call([&read, controlId] {
+        QWidget* window = QApplication::activeModalWidget();
+        auto* dialog = dynamic_cast<NativeWindow*>(window);
+        QWidget* widget = controlId == 0 ? window : dialog ? dialog->Control(controlId) : nullptr;
+        read = ReadInterface(widget ? QAccessible::queryAccessibleInterface(widget) : nullptr);
+    });
+    return read;
+}
+
+struct Field {
+    int id;
+    std::u16string label;
+    bool masked;
+};
+
+struct DialogLayout {
+    int command;
+    std::u16string caption;
+    std::vector<Field> fields;
+    std::u16string okText;
+};
+
+const std::vector<DialogLayout> kAccountDialogs{
+    {ID_FILE_CREATEUSER, u"Create User",
+     {{IDC_USERNAME, u"Username", false}, {IDC_PASSWORD, u"Password", true},
+      {IDC_CONFIRMPASSWORD, u"Confirm Password", true}},
+     u"Create"},
+    {ID_FILE_LOGIN, u"Login", {{IDC_USERNAME, u"Username", false}, {IDC_PASSWORD, u"Password", true}}, u"Login"},
+    {ID_OPTION_CHANGEPASSWORD, u"Change Password",
+     {{IDC_USERNAME, u"Username", false}, {IDC_PASSWORD, u"Old Password", true},
+      {IDC_NEWPASSWORD, u"New Password", true}, {IDC_CONFIRMPASSWORD, u"Confirm Password", true}},
+     u"OK"},
+};
+
+// ---- Names
+
+TEST_F(Accessibility, EveryEditIsNamedAfterItsLabel)
+{
+    Run([](Driver& driver) {
+        for (const DialogLayout& dialog : kAccountDialogs) {
+            SCOPED_TRACE(Utf16ToUtf8(dialog.caption));
+            driver.Choose(dialog.command);
+            for (const Field& field : dialog.fields) {
+                const Read edit = ReadActive(driver, field.id);
+                EXPECT_EQ(edit.role, QAccessible::EditableText);
+                EXPECT_EQ(edit.name, field.label);
+                EXPECT_EQ(edit.labelledBy, field.label);
+                EXPECT_TRUE(edit.state.focusable);
+            }
+            driver.Press(Key::Escape);
+        }
+    });
+}
+
+TEST_F(Accessibility, DialogsReadTheirCaptionAndButtons)
+{
+    Run([](Driver& driver) {
+        for (const DialogLayout& dialog : kAccountDialogs) {
+            driver.Choose(dialog.command);
+            const Read window = ReadActive(driver);
+            EXPECT_EQ(window.role, QAccessible::Dialog);
+            EXPECT_EQ(window.name, dialog.caption);
+            const Read ok = ReadActive(driver, IDOK);
+            EXPECT_EQ(ok.role, QAccessible::Button);
+            EXPECT_EQ(ok.name, dialog.okText);
+            EXPECT_TRUE(ok.state.defaultButton) << "Enter presses it";
+            const Read cancel = ReadActive(driver, IDCANCEL);
+            EXPECT_EQ(cancel.name, u"Cancel");
+            EXPECT_FALSE(cancel.state.defaultButton);
+            driver.Press(Key::Escape);
+        }
+        const Read main = ReadActive(driver);
+        EXPECT_EQ(main.name, u"Quillmark");
+    });
+}
+
+TEST_F(Accessibility, TheAboutBoxReadsItsLines)
+{
+    Run([](Driver& driver) {
+        driver.Choose(ID_HELP_ABOUT);
+        EXPECT_EQ(ReadActive(driver).name, u"About Quillmark");
+        std::vector<std::u16string> texts;
+        driver.Call([&texts] {
+            QAccessibleInterface* window = QAccessible::queryAccessibleInterface(QApplication::activeModalWidget());
+            // The controls sit in the dialog's client area, its first child.
+            QAccessibleInterface* client = window ? window->child(0) : nullptr;
+            for (int i = 0; client && i < client->childCount(); ++i) {
+                if (client->child(i)->role() == QAccessible::StaticText)
+                    texts.push_back(ToU16String(client->child(i)->text(QAccessible::Name)));
+            }
+        });
+        EXPECT_EQ(texts, (std::vector<std::u16string>{u"Quillmark Version 1.0", u"Copyright (C) 2026 Quillmark"}));
+        EXPECT_EQ(ReadActive(driver, IDOK).name, u"OK");
+    });
+}
+
+TEST_F(Accessibility, MessageBoxesReadAsAlertsWithTheirCaptionAndText)
+{
+    Run([](Driver& driver) {
+        driver.Choose(ID_FILE_CREATEUSER);
+        driver.Press(Key::Enter);
+        const Read blank = ReadActive(driver);
+        EXPECT_EQ(blank.role, QAccessible::AlertMessage);
+        EXPECT_EQ(blank.name, u"Error");
+        EXPECT_EQ(blank.value, u"Username / Password cannot be blank");
+        driver.Dismiss();
+
+        CreateUser(driver, u"alice", u"secret", u"secret");
+        const Read created = ReadActive(driver);
+        EXPECT_EQ(created.role, QAccessible::AlertMessage);
+        EXPECT_EQ(created.name, u"Successful");
+        EXPECT_EQ(created.value, u"User alice created.");
+    });
+}
+
+// ---- Passwords
+
+TEST_F(Accessibility, AMaskedPasswordIsNeverReadAloud)
+{
+    Run([](Driver& driver) {
+        driver.Choose(ID_FILE_CREATEUSER);
+        driver.Type(IDC_USERNAME, u"alice");
+        driver.Type(IDC_PASSWORD, u"secret");
+        driver.Type(IDC_CONFIRMPASSWORD, u"secret");
+        EXPECT_EQ(ReadActive(driver, IDC_USERNAME).value, u"alice");
+        for (const int id : {IDC_PASSWORD, IDC_CONFIRMPASSWORD}) {
+            const Read password = ReadActive(driver, id);
+            EXPECT_TRUE(password.state.passwordEdit);
+            EXPECT_EQ(password.value.find(u"secret"), std::u16string::npos);
+            EXPECT_EQ(password.value.size(), 6u) << "a reader may say how many characters there are";
+        }
+        driver.Press(Key::Escape);
+
+        // Display Password shows it on screen, so a reader may read it too.
+        driver.Choose(ID_OPTION_DISPLAYPASSWORD);
+        driver.Choose(ID_FILE_LOGIN);
+        driver.Type(IDC_PASSWORD, u"secret");
+        const Read shown = ReadActive(driver, IDC_PASSWORD);
+        EXPECT_FALSE(shown.state.passwordEdit);
+        EXPECT_EQ(shown.value, u"secret");
+    });
+}
+
+// ---- The keyboard
+
+TEST_F(Accessibility, TabVisitsTheControlsInTheOrderOfTheTemplates)
+{
+    const std::vector<std::pair<int, std::vector<int>>> orders{
+        {ID_FILE_CREATEUSER, {IDC_USERNAME, IDC_PASSWORD, IDC_CONFIRMPASSWORD, IDOK, IDCANCEL, IDC_USERNAME}},
+        {ID_FILE_LOGIN, {IDC_USERNAME, IDC_PASSWORD, IDOK, IDCANCEL, IDC_USERNAME}},
+        {ID_OPTION_CHANGEPASSWORD,
+         {IDC_USERNAME, IDC_PASSWORD, IDC_NEWPASSWORD, IDC_CONFIRMPASSWORD, IDOK, IDCANCEL, IDC_USERNAME}},
+        {ID_HELP_ABOUT, {IDOK, IDOK}},
+    };
+    Run([&orders](Driver& driver) {
+        for (const auto& [command, order] : orders) {
+            driver.Choose(command);
+            std::vector<int> visited{driver.FocusedControl()};
+            for (std::size_t step = 1; step < order.size(); ++step) {
+                driver.Press(Key::Tab);
+                visited.push_back(driver.FocusedControl());
+            }
+            EXPECT_EQ(visited, order) << "from command " << command;
+            driver.Press(Key::Escape);
+        }
+    });
+}
+
+TEST_F(Accessibility, AClosedDialogHandsTheKeyboardBackToTheMainWindow)
+{
+    WriteUserFile(Utf8File("alice:secret\n"));
+    Run([](Driver& driver) {
+        auto mainWindowIsActive = [&driver] {
+            bool active = false;
+            driver.Call([&active] {
+                active = QApplication::activeWindow() == QApplication::activeModalWidget()
+                         && dynamic_cast<NativeWindow*>(QApplication::activeWindow()) != nullptr;
+            });
+            return active;
+        };
+        driver.Choose(ID_FILE_LOGIN);
+        driver.Press(Key::Escape);
+        EXPECT_TRUE(mainWindowIsActive());
+
+        // A box over the dialog, then the dialog, close one after the other.
+        driver.Choose(ID_FILE_LOGIN);
+        LogIn(driver, u"alice", u"secret");
+        driver.Press(Key::Enter);
+        EXPECT_TRUE(mainWindowIsActive());
+        driver.Press(Key::Escape);
+        EXPECT_FALSE(driver.IsRunning()) << "Escape reached the main window";
+    });
+}
+
+}  // namespace
