@@ -1,7 +1,9 @@
-// Any bytes as a user file: the reader's pieces add up to the file, and a
-// rewrite keeps every line it does not replace byte for byte, in order.
+// Any bytes as a user file: the reader's pieces add up to the file, the fast
+// paths agree with decoding every line, and a rewrite keeps every line it does
+// not replace byte for byte, in order.
 #include "platform/TextReader.h"
 #include "store/RecordKey.h"
+#include "store/RecordSearch.h"
 #include "store/UserFile.h"
 
 #include <cstdint>
@@ -58,6 +60,34 @@ Pieces Read(const std::string& name)
     return pieces;
 }
 
+std::optional<std::string> FileBytes()
+{
+    std::ifstream in(store::UserFileName, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool Found(const std::u16string& key, bool fast)
+{
+    auto reader = platform::TextReader::Open(store::UserFileName);
+    Check(reader.Ok(), "the file opens");
+    auto found = fast ? store::FindRecord(reader.Value(), key) : store::FindRecordLineByLine(reader.Value(), key);
+    Check(found.Ok(), "the file reads");
+    return found.Value();
+}
+
+// The search by the key's bytes and the keyed rewrite give what decoding gives.
+void CheckFastPaths(const std::string& contents, const std::u16string& key)
+{
+    Check(Found(key, true) == Found(key, false), "the fast search agrees");
+    const auto replace = [](const std::u16string&) { return std::optional<std::u16string>(u"k:\u00e9"); };
+    store::RewriteUserFile(key, replace);
+    const auto fast = FileBytes();
+    std::ofstream(store::UserFileName, std::ios::binary | std::ios::trunc) << contents;
+    store::RewriteUserFile([&](const std::u16string& line) { return line == key ? replace(line) : std::nullopt; });
+    Check(FileBytes() == fast, "the keyed rewrite agrees");
+    std::ofstream(store::UserFileName, std::ios::binary | std::ios::trunc) << contents;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -73,6 +103,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& line : before.lines)
         joined += line.bytes + line.end;
     Check(joined + before.trailing == contents, "the pieces add up to the file");
+    for (const auto& line : before.lines) {
+        const std::u16string key = platform::DecodeText(line.bytes, before.encoding);
+        if (!store::RefusalOf(key) && key.find(u':') != std::u16string::npos) {
+            CheckFastPaths(contents, key);
+            break;
+        }
+    }
 
     const std::u16string replacement = u"new:\u00e9\xD83D";
     std::size_t index = 0;
