@@ -71,6 +71,12 @@ FileStatus TextFile::WriteText(std::u16string_view text)
 
 FileStatus TextFile::WriteBytes(std::string_view bytes)
 {
+    // A block as large as the buffer goes out as it is, without a copy.
+    if (m_pending.empty() && bytes.size() >= FlushSize) {
+        if (FileStatus written = m_fileSystem.Write(m_file, bytes.data(), bytes.size()); !written.Ok())
+            return Named(written.Error());
+        return {};
+    }
     m_pending.append(bytes);
     if (m_pending.size() >= FlushSize)
         return Flush();

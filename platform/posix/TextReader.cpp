@@ -6,7 +6,7 @@
 namespace platform {
 namespace {
 
-constexpr std::size_t BlockSize = 64 * 1024;
+constexpr std::size_t BlockSize = 256 * 1024;
 
 } // namespace
 

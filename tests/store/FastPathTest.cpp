@@ -101,13 +101,13 @@ TEST_P(FastPath, RewritesAsTheLineByLineCopyInHostileFiles)
 
 TEST_P(FastPath, AgreesAcrossBlockBorders)
 {
-    // Lines of every length around the reader's 64 KiB blocks put the key
+    // Lines of every length around the reader's 256 KiB blocks put the key
     // and its line ends astride the borders.
     std::mt19937 random(13);
     for (int round = 0; round < 12; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         std::string file = Format().mark;
-        while (file.size() < 200 * 1024) {
+        while (file.size() < 800 * 1024) {
             const std::u16string filler(random() % 5000, u'a');
             file += Format().Line(filler + u":", random() % 2 ? u"\n" : u"\r\n");
             file += Format().Line(u"ann:1", random() % 2 ? u"\n" : u"\r\n");
