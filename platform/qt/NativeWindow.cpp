@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -25,19 +26,30 @@ namespace {
 
 const char* const kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
-// Dialog fonts that Linux lacks fall back to the closest sans-serif faces.
+// A dialog face that Linux lacks becomes the closest installed sans-serif
+// face, chosen once: asking for missing faces one by one is slow.
+QString FamilyFor(const QString& face)
+{
+    static std::map<QString, QString> chosen;
+    if (const auto found = chosen.find(face); found != chosen.end())
+        return found->second;
+    QString family = face;
+    if (!QFontDatabase::hasFamily(face)) {
+        for (const char* fallback : {"Microsoft Sans Serif", "Tahoma", "Liberation Sans", "Arimo", "DejaVu Sans"}) {
+            if (QFontDatabase::hasFamily(fallback)) {
+                family = fallback;
+                break;
+            }
+        }
+    }
+    return chosen.emplace(face, family).first->second;
+}
+
 QFont DialogFont(const DialogTemplate& dialogTemplate)
 {
-    static const bool substituted = [] {
-        const QStringList sansSerif{"Microsoft Sans Serif", "Tahoma", "Liberation Sans", "Arimo", "DejaVu Sans"};
-        for (const char* family : {"MS Shell Dlg", "MS Shell Dlg 2", "MS Sans Serif", "Microsoft Sans Serif"})
-            QFont::insertSubstitutions(family, sansSerif);
-        return true;
-    }();
-    Q_UNUSED(substituted);
     if (!(dialogTemplate.style & DS_SETFONT))
         return QApplication::font();
-    QFont font(ToQString(dialogTemplate.fontFace));
+    QFont font(FamilyFor(ToQString(dialogTemplate.fontFace)));
     font.setStyleHint(QFont::SansSerif);
     font.setPointSize(dialogTemplate.fontPointSize);
     if (dialogTemplate.fontWeight > 0)
@@ -113,7 +125,8 @@ private:
 NativeWindow::NativeWindow(CWnd& window, const DialogTemplate& dialogTemplate, QWidget* owner)
     : QDialog(owner, FlagsOf(dialogTemplate)),
       m_window(window),
-      m_units(UnitsOf(DialogFont(dialogTemplate))),
+      m_font(DialogFont(dialogTemplate)),
+      m_units(UnitsOf(m_font)),
       m_client(new Client(*this)),
       m_defaultButton(IDOK),
       m_painter(std::make_unique<NativePainter>())
@@ -121,7 +134,7 @@ NativeWindow::NativeWindow(CWnd& window, const DialogTemplate& dialogTemplate, Q
     // A dialog is not the "last window" whose closing would quit the program.
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(ToQString(dialogTemplate.caption));
-    setFont(DialogFont(dialogTemplate));
+    setFont(m_font);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -148,6 +161,9 @@ void NativeWindow::BuildMenuBar(int menuId)
         m_window.SendMessage(WM_COMMAND, static_cast<std::uintptr_t>(ChosenCommandId(action)));
     });
     layout()->setMenuBar(bar);
+    // The bar keeps the keyboard after a menu was used from it, in a window
+    // without controls to hand it back to; the window's keys must still work.
+    bar->installEventFilter(this);
     m_menuBar = std::make_unique<Menu>(std::make_unique<NativeMenu>(NativeMenu{bar}));
 }
 
@@ -287,6 +303,10 @@ bool NativeWindow::HandleDialogKey(const QKeyEvent& event)
 
 bool NativeWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    // While the menu bar highlights an item, its keys are its own.
+    const auto* bar = qobject_cast<QMenuBar*>(watched);
+    if (bar && bar->activeAction())
+        return QDialog::eventFilter(watched, event);
     if (event->type() == QEvent::KeyPress && HandleDialogKey(static_cast<QKeyEvent&>(*event)))
         return true;
     return QDialog::eventFilter(watched, event);

@@ -55,6 +55,7 @@ private:
     int EnterCommand() const;
 
     CWnd& m_window;
+    QFont m_font;
     DialogUnits m_units;
     QWidget* m_client;
     std::unique_ptr<Menu> m_menuBar;
