@@ -7,9 +7,12 @@
 #include "platform/qt/NativeWindow.h"
 #include "platform/qt/QtText.h"
 #include "res/ResourceIds.h"
+#include "ui/CreateUserDlg.h"
+#include "ui/QuillmarkDlg.h"
 
 #include <QAccessible>
 #include <QApplication>
+#include <QTest>
 
 #include <vector>
 
@@ -235,6 +238,43 @@ TEST_F(Accessibility, AClosedDialogHandsTheKeyboardBackToTheMainWindow)
         EXPECT_TRUE(mainWindowIsActive());
         driver.Press(Key::Escape);
         EXPECT_FALSE(driver.IsRunning()) << "Escape reached the main window";
+    });
+}
+
+// A key as the keyboard gives it: to the open menu, or else to the focus.
+void PressKey(Driver& driver, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    driver.Call([key, modifiers] {
+        QWidget* window = QApplication::activePopupWidget() ? QApplication::activePopupWidget()
+                                                            : QApplication::activeModalWidget();
+        if (!window)
+            return;
+        // Keys and mnemonics reach only the active window. Headless, a closed
+        // menu leaves none active; a person's click would make it so.
+        if (!QApplication::activePopupWidget() && !window->isActiveWindow()) {
+            window->activateWindow();
+            EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+        }
+        QTest::keyClick(window->focusWidget() ? window->focusWidget() : window, key, modifiers);
+    });
+}
+
+TEST_F(Accessibility, EscapeStillClosesTheProgramAfterTheMenusWereUsedFromTheKeyboard)
+{
+    Run([](Driver& driver) {
+        PressKey(driver, Qt::Key_F, Qt::AltModifier);
+        PressKey(driver, Qt::Key_C);
+        EXPECT_TRUE(IsOpen<CCreateUserDlg>(driver)) << "Alt+F, C opens Create User";
+        PressKey(driver, Qt::Key_Escape);
+        EXPECT_TRUE(IsOpen<CQuillmarkDlg>(driver));
+
+        // Escape closes the menu, then leaves the menu bar, then the program.
+        PressKey(driver, Qt::Key_O, Qt::AltModifier);
+        PressKey(driver, Qt::Key_Escape);
+        PressKey(driver, Qt::Key_Escape);
+        EXPECT_TRUE(driver.IsRunning());
+        PressKey(driver, Qt::Key_Escape);
+        EXPECT_FALSE(driver.IsRunning());
     });
 }
 
