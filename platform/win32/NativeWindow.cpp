@@ -62,7 +62,19 @@ LRESULT CALLBACK NativeWindow::SubclassProc(HWND hwnd, UINT message, WPARAM wPar
         window->Detach();
         return CallWindowProcW(dialogManager, hwnd, message, wParam, lParam);
     }
-    return window->m_window.SendMessage(message, wParam, lParam);
+    switch (message) {
+    case WM_SETICON:
+    case WM_GETICON:
+    case WM_NEXTDLGCTL:
+        // From the system or another program: native handles, not the platform's.
+        return window->Default(message, wParam, lParam);
+    case WM_QUERYDRAGICON:
+        if (const auto* icon = reinterpret_cast<const Icon*>(window->m_window.SendMessage(message, wParam, lParam)))
+            return reinterpret_cast<LRESULT>(icon->handle);
+        return 0;
+    default:
+        return window->m_window.SendMessage(message, wParam, lParam);
+    }
 }
 
 LRESULT NativeWindow::Default(UINT message, WPARAM wParam, LPARAM lParam)
