@@ -9,9 +9,11 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QValidator>
 
+#include <cmath>
 #include <limits>
 #include <stdexcept>
 
@@ -34,6 +36,22 @@ public:
 
 private:
     QLineEdit& m_edit;
+};
+
+// A bitmap static. At a whole scale factor each of its pixels becomes a block
+// of pixels, so it stays as sharp as it was drawn; Qt would blur it.
+class BitmapLabel final : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const qreal ratio = devicePixelRatioF();
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, ratio != std::floor(ratio));
+        painter.drawPixmap(0, 0, pixmap());
+    }
 };
 
 [[noreturn]] void Unsupported(const ControlTemplate& control, const char* what)
@@ -84,14 +102,15 @@ QWidget* CreateStatic(const ControlTemplate& control, QWidget* parent)
         rectangle->setAutoFillBackground(true);
         return rectangle;
     }
-    auto* label = new QLabel(parent);
     if (type == SS_BITMAP) {
+        auto* label = new BitmapLabel(parent);
         QPixmap bitmap;
         const std::string_view bytes = FindResourceFile(control.textResource);
         bitmap.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<uint>(bytes.size()), "BMP");
         label->setPixmap(bitmap);
         return label;
     }
+    auto* label = new QLabel(parent);
     if (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT && type != SS_LEFTNOWORDWRAP)
         Unsupported(control, "a kind of static control");
     label->setTextFormat(Qt::PlainText);
