@@ -140,8 +140,12 @@ Result AppendLocked(platform::FolderLock& lock, const std::u16string& key, Dupli
         return NotOpened(opened.Error());
     platform::TextReader& reader = opened.Value();
     const std::uint64_t content = reader.Info().size - reader.Mark().size();
-    if (content % platform::CodeUnitSize(reader.Encoding()) != 0)
+    if (content % platform::CodeUnitSize(reader.Encoding()) != 0) {
+        // Closed first: Windows does not replace a file that is still open.
+        if (auto closed = reader.Close(); !closed.Ok())
+            return Failed(closed.Error());
         return AppendByCopy(lock, key, duplicates);
+    }
     if (duplicates == Duplicates::Refuse) {
         auto found = FindRecord(reader, key);
         if (!found.Ok())

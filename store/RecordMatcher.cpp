@@ -1,7 +1,6 @@
 #include "store/RecordMatcher.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace store {
 
@@ -39,12 +38,10 @@ std::size_t RecordMatcher::Scan(std::string_view data, bool atEnd, std::vector<s
     // Occurrences that start in the last key-size bytes may run on into the next call.
     std::size_t done = atEnd ? data.size() : data.size() - std::min(data.size(), m_key.size() + 2 * m_unit);
     done -= done % m_unit;
-    const char* const begin = data.data();
     for (std::size_t from = 0; from + m_key.size() <= data.size();) {
-        const void* found = ::memmem(begin + from, data.size() - from, m_key.data(), m_key.size());
-        if (!found)
+        const std::size_t at = data.find(m_key, from);
+        if (at == std::string_view::npos)
             break;
-        const std::size_t at = static_cast<const char*>(found) - begin;
         if (at % m_unit != 0) {
             from = at + 1;
             continue;
