@@ -14,8 +14,10 @@ class Win32FileSystem final : public FileSystem {
 public:
     FileResult<FileHandle> Open(const std::string& name, OpenMode mode) override;
     FileResult<std::size_t> Read(FileHandle file, char* buffer, std::size_t size) override;
+    FileResult<std::size_t> ReadAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size) override;
     FileStatus Write(FileHandle file, const char* data, std::size_t size) override;
     FileStatus SeekToEnd(FileHandle file) override;
+    FileStatus Truncate(FileHandle file, std::uint64_t size) override;
     FileStatus Sync(FileHandle file) override;
     FileStatus Close(FileHandle file) override;
     FileStatus Rename(const std::string& from, const std::string& to) override;
@@ -24,8 +26,6 @@ public:
     FileResult<FileInfo> Examine(FileHandle file) override;
     FileStatus SetMode(FileHandle file, unsigned mode) override;
     FileResult<bool> TryLock(FileHandle file) override;
-    FileResult<std::size_t> ReadAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size);
-    FileStatus Truncate(FileHandle file, std::uint64_t size);
 
 private:
     struct Entry {
