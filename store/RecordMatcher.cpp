@@ -1,5 +1,7 @@
 #include "store/RecordMatcher.h"
 
+#include "platform/TextSearch.h"
+
 #include <algorithm>
 
 namespace store {
@@ -39,7 +41,7 @@ std::size_t RecordMatcher::Scan(std::string_view data, bool atEnd, std::vector<s
     std::size_t done = atEnd ? data.size() : data.size() - std::min(data.size(), m_key.size() + 2 * m_unit);
     done -= done % m_unit;
     for (std::size_t from = 0; from + m_key.size() <= data.size();) {
-        const std::size_t at = data.find(m_key, from);
+        const std::size_t at = platform::FindBytes(data, m_key, from);
         if (at == std::string_view::npos)
             break;
         if (at % m_unit != 0) {
