@@ -27,16 +27,16 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     set(CPACK_PACKAGE_VENDOR "Quillmark")
     set(CPACK_PACKAGE_CONTACT "Quillmark developers")
     set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "local accounts kept in one plain text file")
-    set(CPACK_PACKAGE_DESCRIPTION "Quillmark is a small desktop program with local accounts: \
-it creates accounts, logs in and out and changes passwords, each in a dialog of its own. \
-The accounts live in Quillmark.txt in the folder it starts in; \
-from the application menu, that is the home folder.")
+    set(CPACK_PACKAGE_DESCRIPTION "Quillmark is a small desktop program with local accounts: it creates\n\
+accounts, logs in and out and changes passwords, each in a dialog of its own.\n\
+The accounts live in Quillmark.txt in the folder it starts in; from the\n\
+application menu, that is the home folder.")
     set(CPACK_DEBIAN_PACKAGE_SECTION utils)
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
     set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
     # The libraries it needs, and their versions, come from the executable itself.
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-    # The dialogs ask for these faces; Qt falls back to another without them.
+    # The dialogs' stand-in face; without it another sans-serif face is taken.
     set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2")
     set(CPACK_STRIP_FILES ON)
     include(CPack)

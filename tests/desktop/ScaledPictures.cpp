@@ -8,8 +8,10 @@
 #include <QGuiApplication>
 #include <QImage>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 namespace {
 
