@@ -1,4 +1,5 @@
 #include "app/QuillmarkApp.h"
+#include "platform/CommonControls.h"
 #include "platform/Menu.h"
 #include "platform/Messages.h"
 #include "platform/Paint.h"
@@ -33,6 +34,16 @@ protected:
     Driver m_driver;
     bool m_initInstanceResult = true;
 };
+
+TEST_F(MainWindow, StartUpRegistersTheControlsAndNamesTheSettingsKey)
+{
+    Run([](Driver& driver) {
+        driver.Call([] {
+            EXPECT_EQ(RegisteredCommonControls() & ICC_WIN95_CLASSES, ICC_WIN95_CLASSES);
+            EXPECT_EQ(theApp.RegistryKey(), u"Local AppWizard-Generated Applications");
+        });
+    });
+}
 
 TEST_F(MainWindow, StartsLoggedOutWithTheOptionUnchecked)
 {
