@@ -177,4 +177,10 @@ FileResult<bool> PosixFileSystem::TryLock(FileHandle file)
     return FileError(errno, "locked");
 }
 
+FileSystem& SystemFileSystem()
+{
+    static PosixFileSystem system;
+    return system;
+}
+
 } // namespace platform

@@ -407,4 +407,10 @@ FileResult<bool> Win32FileSystem::TryLock(FileHandle file)
     return true;
 }
 
+FileSystem& SystemFileSystem()
+{
+    static Win32FileSystem system;
+    return system;
+}
+
 } // namespace platform

@@ -1,19 +1,11 @@
 #include "platform/FileSystem.h"
 
-#include "platform/win32/Win32FileSystem.h"
-
 namespace platform {
 namespace {
 
 FileSystem* g_current = nullptr;
 
 } // namespace
-
-FileSystem& SystemFileSystem()
-{
-    static Win32FileSystem system;
-    return system;
-}
 
 FileSystem& CurrentFileSystem()
 {
