@@ -3,6 +3,8 @@
 #include "platform/Messages.h"
 #include "platform/Window.h"
 
+#include <cstdio>
+
 namespace {
 CWinApp* g_application = nullptr;
 }
@@ -26,6 +28,17 @@ CWinApp::~CWinApp()
 CWinApp* CWinApp::Instance()
 {
     return g_application;
+}
+
+int CWinApp::RunInstance()
+{
+    if (!g_application) {
+        std::fputs("The program has no application object.\n", stderr);
+        return 1;
+    }
+    if (!g_application->InitInstance())
+        return g_application->ExitInstance();
+    return g_application->Run();
 }
 
 // "Exit" closes the main window as its close box would.

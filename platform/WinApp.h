@@ -13,6 +13,9 @@ public:
     ~CWinApp() override;
 
     static CWinApp* Instance();
+    // What RunApplication does once the platform is up: InitInstance, then
+    // the loop if InitInstance asked for one. Returns the exit code.
+    static int RunInstance();
 
     // The executable's file name without its extension: the default caption.
     std::u16string Title() const;

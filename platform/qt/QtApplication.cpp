@@ -4,21 +4,12 @@
 #include <QApplication>
 #include <QFileInfo>
 
-#include <cstdio>
-
 int RunApplication(int argc, char** argv)
 {
     QApplication application(argc, argv);
     // Only the end of InitInstance, or of the loop, ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
-    CWinApp* app = CWinApp::Instance();
-    if (!app) {
-        std::fputs("The program has no application object.\n", stderr);
-        return 1;
-    }
-    if (!app->InitInstance())
-        return app->ExitInstance();
-    return app->Run();
+    return CWinApp::RunInstance();
 }
 
 int CWinThread::Run()

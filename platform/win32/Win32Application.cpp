@@ -1,21 +1,13 @@
 #include "platform/WinApp.h"
 #include "platform/Unicode.h"
 
-#include <cstdio>
 #include <vector>
 
 #include "platform/win32/Win32.h"
 
 int RunApplication(int, char**)
 {
-    CWinApp* app = CWinApp::Instance();
-    if (!app) {
-        std::fputs("The program has no application object.\n", stderr);
-        return 1;
-    }
-    if (!app->InitInstance())
-        return app->ExitInstance();
-    return app->Run();
+    return CWinApp::RunInstance();
 }
 
 int CWinThread::Run()
