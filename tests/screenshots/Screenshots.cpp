@@ -1,8 +1,8 @@
 // Renders the program's windows to PNG pictures for the documentation:
 //   screenshots OUTPUT_FOLDER
 #include "app/QuillmarkApp.h"
-#include "res/ResourceIds.h"
 #include "tests/driver/Driver.h"
+#include "tests/screenshots/Tour.h"
 
 #include <QApplication>
 
@@ -22,31 +22,6 @@ int main(int argc, char** argv)
     const std::string folder = argv[1];
 
     Driver driver;
-    driver.Run([] { theApp.InitInstance(); }, [&folder](Driver& d) {
-        d.Screenshot(folder + "/main-window.png");
-        d.Choose(ID_HELP_ABOUT);
-        d.Screenshot(folder + "/about.png");
-        d.Press(Key::Escape);
-        d.Choose(ID_FILE_CREATEUSER);
-        d.Type(IDC_USERNAME, u"alice");
-        d.Type(IDC_PASSWORD, u"wonderland");
-        d.Type(IDC_CONFIRMPASSWORD, u"wonderland");
-        d.Screenshot(folder + "/create-user.png");
-        d.Press(Key::Escape);
-        d.Choose(ID_OPTION_DISPLAYPASSWORD);
-        d.Choose(ID_FILE_LOGIN);
-        d.Type(IDC_USERNAME, u"alice");
-        d.Type(IDC_PASSWORD, u"wonderland");
-        d.Screenshot(folder + "/login.png");
-        d.Press(Key::Escape);
-        d.Choose(ID_OPTION_CHANGEPASSWORD);
-        d.Type(IDC_USERNAME, u"alice");
-        d.Type(IDC_PASSWORD, u"wonderland");
-        d.Type(IDC_NEWPASSWORD, u"looking-glass");
-        d.Type(IDC_CONFIRMPASSWORD, u"looking-glass");
-        d.Screenshot(folder + "/change-password.png");
-        d.Press(Key::Escape);
-        d.Press(Key::Escape);
-    });
+    driver.Run([] { theApp.InitInstance(); }, [&folder](Driver& d) { TakePictures(d, folder + "/"); });
     return 0;
 }
