@@ -18,8 +18,6 @@ public:
     // Copies the bound controls into their members.
     bool SaveFields();
 
-    int TemplateId() const { return m_templateId; }
-
 protected:
     // Runs when the controls exist; returns nonzero to let the platform place the focus.
     virtual int InitDialog();

@@ -38,7 +38,6 @@ public:
     Menu* GetSystemMenu(bool revert);
     bool IsIconic() const;
     Rect GetClientRect() const;
-    CWnd* GetOwner() const { return m_owner; }
     std::u16string GetDlgItemText(int controlId) const;
     void SetDlgItemText(int controlId, std::u16string_view text);
 

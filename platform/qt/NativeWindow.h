@@ -30,7 +30,6 @@ public:
     void FocusFirstTabStop();
     void FocusNextTabStop(bool forward) { focusNextPrevChild(forward); }
     void PlaceOver(const NativeWindow& owner, int x, int y);
-    const DialogUnits& Units() const { return m_units; }
 
     const Icon* SetIcon(int which, const Icon* icon);
     const Icon* GetIcon(int which) const;
