@@ -1,4 +1,5 @@
 #include "tests/driver/Driver.h"
+#include "tests/driver/ProgramThread.h"
 
 #include "platform/Dialog.h"
 #include "platform/Menu.h"
@@ -20,60 +21,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <future>
 #include <thread>
 
+// Posted events run in whichever event loop the program is in, modal ones included.
+void PostToProgram(std::function<void()> task)
+{
+    QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
+}
+
 namespace {
-
-constexpr auto kPatience = std::chrono::seconds(10);
-
-// Thrown into a script whose program stopped answering, to end it.
-struct ProgramNotAnswering {};
-
-template <class Function>
-auto OnGuiThread(Function function) -> decltype(function())
-{
-    using Result = decltype(function());
-    auto promise = std::make_shared<std::promise<Result>>();
-    auto future = promise->get_future();
-    QMetaObject::invokeMethod(qApp, [promise, function]() mutable {
-        if constexpr (std::is_void_v<Result>) {
-            function();
-            promise->set_value();
-        } else {
-            promise->set_value(function());
-        }
-    }, Qt::QueuedConnection);
-    if (future.wait_for(kPatience) != std::future_status::ready) {
-        ADD_FAILURE() << "the program stopped answering";
-        throw ProgramNotAnswering{};
-    }
-    return future.get();
-}
-
-// Returns once the program has handled what was posted before: the first
-// check runs when the input's handler returned or waits in a modal window
-// that it opened; the second, posted from the first, runs only after a loop
-// that the input ended has returned.
-void Settle()
-{
-    auto settled = std::make_shared<std::promise<void>>();
-    auto future = settled->get_future();
-    QMetaObject::invokeMethod(qApp, [settled] {
-        QMetaObject::invokeMethod(qApp, [settled] { settled->set_value(); }, Qt::QueuedConnection);
-    }, Qt::QueuedConnection);
-    if (future.wait_for(kPatience) != std::future_status::ready) {
-        ADD_FAILURE() << "the program stopped answering";
-        throw ProgramNotAnswering{};
-    }
-}
-
-void Act(std::function<void()> input)
-{
-    QMetaObject::invokeMethod(qApp, std::move(input), Qt::QueuedConnection);
-    Settle();
-}
 
 QWidget* TopWindow()
 {

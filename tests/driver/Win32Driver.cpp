@@ -1,4 +1,5 @@
 #include "tests/driver/Driver.h"
+#include "tests/driver/ProgramThread.h"
 
 #include "platform/Dialog.h"
 #include "platform/Menu.h"
@@ -11,7 +12,6 @@
 #include <chrono>
 #include <deque>
 #include <fstream>
-#include <future>
 #include <mutex>
 #include <thread>
 
@@ -22,21 +22,11 @@
 // message boxes, menus), and a CBT hook follows the windows that open.
 namespace {
 
-constexpr auto kPatience = std::chrono::seconds(10);
 constexpr UINT kTick = 10;
-
-// Thrown into a script whose program stopped answering, to end it.
-struct ProgramNotAnswering {};
 
 std::mutex g_tasksMutex;
 std::deque<std::function<void()>> g_tasks;
 std::vector<HWND> g_windows;  // top-level windows of the program's thread, oldest first
-
-void Post(std::function<void()> task)
-{
-    std::lock_guard guard(g_tasksMutex);
-    g_tasks.push_back(std::move(task));
-}
 
 // Runs the tasks queued before this tick; those they queue wait for the next
 // one, after the messages that they posted have been handled. A dialog that
@@ -84,52 +74,6 @@ LRESULT CALLBACK OnWindowEvent(int code, WPARAM wParam, LPARAM lParam)
         g_windows.erase(std::remove(g_windows.begin(), g_windows.end(), hwnd), g_windows.end());
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-void Wait(std::future<void>& future)
-{
-    if (future.wait_for(kPatience) != std::future_status::ready) {
-        ADD_FAILURE() << "the program stopped answering";
-        throw ProgramNotAnswering{};
-    }
-}
-
-template <class Function>
-auto OnGuiThread(Function function) -> decltype(function())
-{
-    using Result = decltype(function());
-    auto promise = std::make_shared<std::promise<Result>>();
-    auto future = promise->get_future();
-    Post([promise, function]() mutable {
-        if constexpr (std::is_void_v<Result>) {
-            function();
-            promise->set_value();
-        } else {
-            promise->set_value(function());
-        }
-    });
-    if (future.wait_for(kPatience) != std::future_status::ready) {
-        ADD_FAILURE() << "the program stopped answering";
-        throw ProgramNotAnswering{};
-    }
-    return future.get();
-}
-
-// Returns once the program has handled the input: the first check runs when
-// its messages were handled or it waits in a window that they opened; the
-// second, a tick later, after a loop that the input ended has returned.
-void Settle()
-{
-    auto settled = std::make_shared<std::promise<void>>();
-    auto future = settled->get_future();
-    Post([settled] { Post([settled] { settled->set_value(); }); });
-    Wait(future);
-}
-
-void Act(std::function<void()> input)
-{
-    Post(std::move(input));
-    Settle();
 }
 
 bool IsShown(HWND hwnd)
@@ -376,6 +320,13 @@ void SavePng(const Picture& picture, const std::string& path)
 }
 
 }  // namespace
+
+// Tasks wait for the next tick of the timer, which fires inside every modal loop.
+void PostToProgram(std::function<void()> task)
+{
+    std::lock_guard guard(g_tasksMutex);
+    g_tasks.push_back(std::move(task));
+}
 
 struct Driver::State {
     std::atomic<bool> running{false};
