@@ -56,7 +56,7 @@ int main(int argc, char** argv)
     }
     if (operation == "rewrite" && argc == 6) {
         const std::u16string replacement = store::RecordKey(Utf8ToUtf16(argv[3]), Utf8ToUtf16(argv[5]));
-        const auto rewrite = store::RewriteUserFile(key, [&](const std::u16string&) { return replacement; });
+        const auto rewrite = store::RewriteUserFile(key, replacement);
         return Report(rewrite.GetOutcome() == store::RewriteOutcome::Done, rewrite.Message());
     }
     std::fputs("usage: store_bench scan|create|append|rewrite FOLDER USER PASSWORD [NEW]\n", stderr);

@@ -76,6 +76,13 @@ FileStatus FaultInjectingFileSystem::Write(FileHandle file, const char* data, st
     return m_inner.Write(file, data, size);
 }
 
+FileStatus FaultInjectingFileSystem::WriteAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size)
+{
+    if (auto error = Fault(FileCall::Write, "written"))
+        return *error;
+    return m_inner.WriteAt(file, offset, data, size);
+}
+
 FileStatus FaultInjectingFileSystem::SeekToEnd(FileHandle file)
 {
     if (auto error = Fault(FileCall::Seek, "positioned"))
@@ -100,11 +107,11 @@ FileStatus FaultInjectingFileSystem::Close(FileHandle file)
     return closed;
 }
 
-FileStatus FaultInjectingFileSystem::Rename(const std::string& from, const std::string& to)
+FileStatus FaultInjectingFileSystem::Rename(const std::string& from, const std::string& to, RenameMode mode)
 {
     if (auto error = Fault(FileCall::Rename, "renamed to " + to, from))
         return *error;
-    return m_inner.Rename(from, to);
+    return m_inner.Rename(from, to, mode);
 }
 
 FileStatus FaultInjectingFileSystem::Remove(const std::string& name)
@@ -133,6 +140,13 @@ FileStatus FaultInjectingFileSystem::SetMode(FileHandle file, unsigned mode)
     if (auto error = Fault(FileCall::SetMode, "given its permissions"))
         return *error;
     return m_inner.SetMode(file, mode);
+}
+
+FileStatus FaultInjectingFileSystem::SetOwner(FileHandle file, unsigned owner, unsigned group)
+{
+    if (auto error = Fault(FileCall::SetOwner, "given its owner"))
+        return *error;
+    return m_inner.SetOwner(file, owner, group);
 }
 
 FileResult<bool> FaultInjectingFileSystem::TryLock(FileHandle file)

@@ -1,30 +1,33 @@
 #pragma once
-// An exclusive lock on the current folder, shared by every copy of the program
-// working there. The folder is never renamed, so the lock keeps guarding the
-// files in it across the renames that replace them.
+// An exclusive lock that guards one file name for every copy of the program
+// that reaches the file: other processes, sessions and machines on a share.
+// It guards the name, not one version of the file: whoever waited while the
+// file was replaced locks the new one.
 #include "platform/FileError.h"
 #include "platform/FileSystem.h"
 
 #include <chrono>
+#include <string>
 
 namespace platform {
 
-class FolderLock {
+class FileLock {
 public:
-    // Waits up to `patience`; an error that IsBusy() when another holder kept it.
-    static FileResult<FolderLock> Acquire(std::chrono::milliseconds patience);
-    FolderLock(FolderLock&& other) noexcept;
-    FolderLock& operator=(FolderLock&&) = delete;
-    ~FolderLock();  // releases
-
-    // Makes renames and new names in the folder durable.
-    FileStatus SyncFolder();
+    // Waits up to `patience`; an error that IsBusy() when another holder kept
+    // it. May create the file (or the lock file beside it) if missing.
+    static FileResult<FileLock> Acquire(const std::string& name, std::chrono::milliseconds patience);
+    FileLock(FileLock&& other) noexcept;
+    FileLock& operator=(FileLock&&) = delete;
+    ~FileLock();  // releases
 
 private:
-    FolderLock(FileSystem& fileSystem, FileHandle folder);
+    FileLock(FileSystem& fileSystem, FileHandle file);
 
     FileSystem& m_fileSystem;
-    FileHandle m_folder;
+    FileHandle m_file;
 };
+
+// Makes renames and new names in the current folder durable.
+FileStatus SyncFolder();
 
 } // namespace platform

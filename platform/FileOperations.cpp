@@ -7,9 +7,9 @@ FileStatus RemoveFile(const std::string& name)
     return CurrentFileSystem().Remove(name);
 }
 
-FileStatus RenameFile(const std::string& from, const std::string& to)
+FileStatus RenameFile(const std::string& from, const std::string& to, RenameMode mode)
 {
-    return CurrentFileSystem().Rename(from, to);
+    return CurrentFileSystem().Rename(from, to, mode);
 }
 
 FileResult<FileInfo> ExamineFile(const std::string& name)

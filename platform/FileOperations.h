@@ -8,8 +8,8 @@
 namespace platform {
 
 FileStatus RemoveFile(const std::string& name);
-// Replaces `to` in one step where it exists.
-FileStatus RenameFile(const std::string& from, const std::string& to);
+// In one step; with RenameMode::Replace, replaces `to` where it exists.
+FileStatus RenameFile(const std::string& from, const std::string& to, RenameMode mode = RenameMode::Replace);
 // A missing name gives a FileInfo whose `exists` is false; a link is not followed.
 FileResult<FileInfo> ExamineFile(const std::string& name);
 

@@ -83,6 +83,21 @@ FileStatus TextFile::WriteBytes(std::string_view bytes)
     return {};
 }
 
+FileStatus TextFile::SetOwner(unsigned owner, unsigned group)
+{
+    if (FileStatus set = m_fileSystem.SetOwner(m_file, owner, group); !set.Ok())
+        return Named(set.Error());
+    return {};
+}
+
+FileResult<FileInfo> TextFile::Examine()
+{
+    auto info = m_fileSystem.Examine(m_file);
+    if (!info.Ok())
+        return Named(info.Error());
+    return info;
+}
+
 FileStatus TextFile::SetMode(unsigned mode)
 {
     if (FileStatus changed = m_fileSystem.SetMode(m_file, mode); !changed.Ok())

@@ -27,6 +27,8 @@ public:
     FileStatus WriteText(std::u16string_view text);
     FileStatus WriteBytes(std::string_view bytes);
     FileStatus SetMode(unsigned mode);
+    FileStatus SetOwner(unsigned owner, unsigned group);
+    FileResult<FileInfo> Examine();
     FileStatus Sync();   // what was written is on the disk
     FileStatus Close();  // writes what is buffered first
 

@@ -147,15 +147,19 @@ FileResult<std::string_view> TextReader::ReadBlock()
     return block;
 }
 
-FileResult<std::string> TextReader::ReadLastBytes(std::size_t count)
+FileResult<std::string> TextReader::ReadBytesAt(std::uint64_t offset, std::size_t count)
 {
-    const std::uint64_t start = MarkOf(m_encoding).size();
-    const std::uint64_t size = std::max(m_info.size, start);
-    std::string bytes(static_cast<std::size_t>(std::min<std::uint64_t>(count, size - start)), '\0');
-    auto read = m_fileSystem.ReadAt(m_file, size - bytes.size(), bytes.data(), bytes.size());
-    if (!read.Ok())
-        return read.Error().Named(m_name);
-    bytes.resize(read.Value());
+    std::string bytes(count, '\0');
+    std::size_t filled = 0;
+    while (filled < count) {
+        auto read = m_fileSystem.ReadAt(m_file, offset + filled, bytes.data() + filled, count - filled);
+        if (!read.Ok())
+            return read.Error().Named(m_name);
+        if (read.Value() == 0)
+            break;
+        filled += read.Value();
+    }
+    bytes.resize(filled);
     return bytes;
 }
 

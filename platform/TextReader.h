@@ -33,8 +33,8 @@ public:
     // to lines (an odd last byte included); empty at the end of the file. The
     // view lasts until the next read.
     FileResult<std::string_view> ReadBlock();
-    // Up to `count` of the last bytes after the mark, wherever the reading is.
-    FileResult<std::string> ReadLastBytes(std::size_t count);
+    // Up to `count` bytes from `offset` of the file, wherever the reading is.
+    FileResult<std::string> ReadBytesAt(std::uint64_t offset, std::size_t count);
     // An odd last byte of a UTF-16 file: no line holds it. Known at the end.
     const std::string& Trailing() const { return m_trailing; }
     FileStatus Close();

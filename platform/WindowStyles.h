@@ -33,6 +33,8 @@ constexpr std::uint32_t ES_MULTILINE = 0x0004;
 constexpr std::uint32_t ES_PASSWORD = 0x0020;
 constexpr std::uint32_t ES_AUTOHSCROLL = 0x0080;
 constexpr std::uint32_t ES_READONLY = 0x0800;
+// What a single-line edit takes: the native control's own default limit.
+constexpr int MaximumEditLength = 32767;
 
 constexpr std::uint32_t SS_TYPEMASK = 0x001F;
 constexpr std::uint32_t SS_LEFT = 0x0000;

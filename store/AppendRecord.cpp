@@ -1,3 +1,4 @@
+#include "platform/FileLock.h"
 #include "platform/FileOperations.h"
 #include "platform/TextReader.h"
 #include "store/Messages.h"
@@ -6,6 +7,9 @@
 #include "store/Recovery.h"
 #include "store/UserFile.h"
 #include "store/UserFileReplacement.h"
+#include "store/UserFileTail.h"
+
+#include <new>
 
 namespace store {
 namespace {
@@ -17,135 +21,132 @@ using Result = StoreResult<AppendOutcome>;
 Result NotOpened(const FileError& error) { return {AppendOutcome::NotOpened, NothingChanged(error)}; }
 Result Failed(const FileError& error) { return {AppendOutcome::Failed, NothingChanged(error)}; }
 
-// The bytes that go at the end of the file: an end for a last line that has
-// none, the record, and its own end, which is the file's convention.
-struct Addition {
-    std::string bytes;
-    TextEncoding encoding;
+enum class Creation { Existed, CreatedNow };
+
+// The bytes of one new line, written in two steps: first with a NUL in place
+// of the record's first character, then that character over it.
+struct NewLine {
+    std::string leading;  // a byte-order mark for an empty file
+    std::string record;
+    std::size_t firstCharacterSize = 0;
+    std::string end;
+
+    std::string Placeholder() const
+    {
+        return leading + std::string(firstCharacterSize, '\0') + record.substr(firstCharacterSize) + end;
+    }
 };
 
-// What the first line ends with, or LF where no line has an end yet.
-platform::FileResult<std::string> ConventionalLineEnd(TextEncoding encoding)
+NewLine NewLineFor(const std::u16string& key, TextEncoding encoding, std::string leading, std::string end)
 {
-    auto opened = platform::TextReader::Open(UserFileName);
-    if (!opened.Ok())
-        return opened.Error();
-    platform::TextLine first;
-    auto read = opened.Value().ReadRawLine(first);
-    if (!read.Ok())
-        return read.Error();
-    if (auto closed = opened.Value().Close(); !closed.Ok())
-        return closed.Error();
-    return first.end.empty() ? platform::EncodeText(u"\n", encoding) : first.end;
+    const bool pair = key.size() > 1 && key[0] >= 0xD800 && key[0] <= 0xDBFF;
+    NewLine line{std::move(leading), platform::EncodeText(key, encoding), 0, std::move(end)};
+    line.firstCharacterSize = platform::EncodeText(key.substr(0, pair ? 2 : 1), encoding).size();
+    return line;
 }
 
-platform::FileResult<Addition> AdditionFor(platform::TextReader& reader, const std::u16string& key)
-{
-    const std::uint64_t content = reader.Info().size - reader.Mark().size();
-    if (content == 0) {
-        // An empty file takes the encoding of a new one; a mark alone keeps its own.
-        const TextEncoding encoding = reader.Info().size == 0 ? TextEncoding::Utf8WithMark : reader.Encoding();
-        const std::string mark(reader.Info().size == 0 ? platform::MarkOf(encoding) : "");
-        return Addition{mark + platform::EncodeText(key + u"\n", encoding), encoding};
-    }
-    const TextEncoding encoding = reader.Encoding();
-    const std::size_t unit = platform::CodeUnitSize(encoding);
-    auto lastUnit = reader.ReadLastBytes(unit);
-    if (!lastUnit.Ok())
-        return lastUnit.Error();
-    auto convention = ConventionalLineEnd(encoding);
-    if (!convention.Ok())
-        return convention.Error();
-    std::string bytes;
-    if (lastUnit.Value() == platform::EncodeText(u"\r", encoding))
-        bytes = platform::EncodeText(u"\r\n", encoding);  // a lone CR would join a LF into one end
-    else if (lastUnit.Value() != platform::EncodeText(u"\n", encoding))
-        bytes = convention.Value();
-    return Addition{bytes + platform::EncodeText(key, encoding) + convention.Value(), encoding};
-}
-
-// Writes at the end in one write and saves it; whatever fails, the file is
-// cut back to its old size. Once saved, the record is there to stay.
-Result WriteAtEnd(const std::string& name, const std::string& bytes)
+// Undoes a failed append: the file goes back to its old size, and a file that
+// this append created goes away.
+Result Undo(platform::FileHandle file, std::uint64_t size, Creation creation, const FileError& error)
 {
     platform::FileSystem& fileSystem = platform::CurrentFileSystem();
-    auto opened = fileSystem.Open(name, platform::OpenMode::CreateOrKeep);
-    if (!opened.Ok())
-        return NotOpened(opened.Error().Named(name));
-    const platform::FileHandle file = opened.Value();
-    auto info = fileSystem.Examine(file);
-    platform::FileStatus status = info.Ok() ? fileSystem.SeekToEnd(file) : platform::FileStatus(info.Error());
-    if (status.Ok())
-        status = fileSystem.Write(file, bytes.data(), bytes.size());
-    if (status.Ok())
-        status = fileSystem.Sync(file);
-    if (status.Ok()) {
-        // A close that fails after the save loses nothing.
-        fileSystem.Close(file);
-        return {AppendOutcome::Written};
-    }
-    std::u16string message = NothingChanged(status.Error().Named(name));
-    if (info.Ok()) {
-        if (auto cut = fileSystem.Truncate(file, info.Value().size); !cut.Ok())
-            message = Widen(status.Error().Named(name).Message() + "; " + cut.Error().Named(name).Message()
-                            + ". The end of the file may hold part of the new line.");
-    }
+    std::u16string message = NothingChanged(error.Named(UserFileName));
+    if (auto cut = fileSystem.Truncate(file, size); !cut.Ok())
+        message = Widen(error.Named(UserFileName).Message() + "; " + cut.Error().Named(UserFileName).Message()
+                        + ". The end of the file may hold an unfinished line, which matches no account"
+                          " and is removed by the next account created.");
     fileSystem.Close(file);
+    if (creation == Creation::CreatedNow && size == 0)
+        platform::RemoveFile(UserFileName);
     return {AppendOutcome::Failed, message};
 }
 
-Result CreateWithRecord(platform::FolderLock& lock, const std::u16string& key)
+// Whatever kills the process or stops the machine, no moment leaves a line
+// that a key can match other than the whole record: until its last write the
+// line starts with NUL, which no key holds.
+Result WriteInPlace(const NewLine& line, Creation creation)
 {
-    const TextEncoding encoding = TextEncoding::Utf8WithMark;
-    const std::string bytes = std::string(platform::MarkOf(encoding)) + platform::EncodeText(key + u"\n", encoding);
-    Result written = WriteAtEnd(UserFileName, bytes);
-    if (written.GetOutcome() != AppendOutcome::Written) {
-        platform::RemoveFile(UserFileName);
-        return written;
+    platform::FileSystem& fileSystem = platform::CurrentFileSystem();
+    auto opened = fileSystem.Open(UserFileName, platform::OpenMode::CreateOrKeep);
+    if (!opened.Ok())
+        return NotOpened(opened.Error().Named(UserFileName));
+    const platform::FileHandle file = opened.Value();
+    auto info = fileSystem.Examine(file);
+    if (!info.Ok()) {
+        fileSystem.Close(file);
+        return Failed(info.Error().Named(UserFileName));
     }
-    if (auto synced = lock.SyncFolder(); !synced.Ok())
-        return {AppendOutcome::Failed, ChangedButNotSaved(synced.Error()), true};
-    return written;
+    const std::uint64_t size = info.Value().size;
+    const std::string placeholder = line.Placeholder();
+    platform::FileStatus status = fileSystem.SeekToEnd(file);
+    if (status.Ok())
+        status = fileSystem.Write(file, placeholder.data(), placeholder.size());
+    if (status.Ok())
+        status = fileSystem.Sync(file);
+    if (status.Ok())
+        status = fileSystem.WriteAt(file, size + line.leading.size(), line.record.data(), line.firstCharacterSize);
+    if (status.Ok())
+        status = fileSystem.Sync(file);
+    if (!status.Ok())
+        return Undo(file, size, creation, status.Error());
+    // A close that fails after the save loses nothing.
+    fileSystem.Close(file);
+    if (creation == Creation::CreatedNow) {
+        if (auto synced = platform::SyncFolder(); !synced.Ok())
+            return {AppendOutcome::Failed, ChangedButNotSaved(synced.Error()), true};
+    }
+    return {AppendOutcome::Written};
 }
 
-// An odd last byte of a UTF-16 file must stay last, which only a copy can do.
-Result AppendByCopy(platform::FolderLock& lock, const std::u16string& key, Duplicates duplicates)
+platform::FileStatus CutUnfinishedLine(std::uint64_t lineStart)
+{
+    platform::FileSystem& fileSystem = platform::CurrentFileSystem();
+    auto opened = fileSystem.Open(UserFileName, platform::OpenMode::CreateOrKeep);
+    if (!opened.Ok())
+        return opened.Error().Named(UserFileName);
+    platform::FileStatus status = fileSystem.Truncate(opened.Value(), lineStart);
+    if (status.Ok())
+        status = fileSystem.Sync(opened.Value());
+    fileSystem.Close(opened.Value());
+    if (!status.Ok())
+        return status.Error().Named(UserFileName);
+    return {};
+}
+
+// A last line without its end, an odd last byte of a UTF-16 file: only a
+// copy can add a line after them and keep every byte in place.
+Result AppendByCopy(const std::u16string& key)
 {
     Replacement replacement;
-    replacement.appended = key;
-    replacement.refuseDuplicate = duplicates == Duplicates::Refuse;
-    auto result = ReplaceLockedUserFile(replacement, lock);
+    replacement.appended = &key;
+    auto result = ReplaceLockedUserFile(replacement);
     switch (result.GetOutcome()) {
     case ReplaceOutcome::Done: return {AppendOutcome::Written};
-    case ReplaceOutcome::AlreadyPresent: return {AppendOutcome::AlreadyPresent};
-    case ReplaceOutcome::Missing:
     case ReplaceOutcome::NotOpened: return {AppendOutcome::NotOpened, result.Message()};
     case ReplaceOutcome::Failed: break;
     }
     return {AppendOutcome::Failed, result.Message(), result.UserFileChanged()};
 }
 
-Result AppendLocked(platform::FolderLock& lock, const std::u16string& key, Duplicates duplicates)
+Result AppendLocked(const std::u16string& key, Duplicates duplicates, Creation creation)
 {
+    // Examined again under the lock: the file may have changed while this copy waited.
     auto info = platform::ExamineFile(UserFileName);
     if (!info.Ok())
         return Failed(info.Error());
-    if (!info.Value().exists)
-        return CreateWithRecord(lock, key);
-    if (auto why = WhyUnchangeable(info.Value()))
-        return {AppendOutcome::NotOpened, NothingChanged(*why)};
-
+    if (info.Value().exists) {
+        if (auto why = WhyUnchangeable(info.Value()))
+            return {AppendOutcome::NotOpened, NothingChanged(*why)};
+    }
+    if (!info.Value().exists || info.Value().size == 0) {
+        const TextEncoding encoding = TextEncoding::Utf8WithMark;
+        const std::string lineFeed = platform::EncodeText(u"\n", encoding);
+        return WriteInPlace(NewLineFor(key, encoding, std::string(platform::MarkOf(encoding)), lineFeed), creation);
+    }
     auto opened = platform::TextReader::Open(UserFileName);
     if (!opened.Ok())
         return NotOpened(opened.Error());
     platform::TextReader& reader = opened.Value();
-    const std::uint64_t content = reader.Info().size - reader.Mark().size();
-    if (content % platform::CodeUnitSize(reader.Encoding()) != 0) {
-        // Closed first: Windows does not replace a file that is still open.
-        if (auto closed = reader.Close(); !closed.Ok())
-            return Failed(closed.Error());
-        return AppendByCopy(lock, key, duplicates);
-    }
     if (duplicates == Duplicates::Refuse) {
         auto found = FindRecord(reader, key);
         if (!found.Ok())
@@ -153,26 +154,54 @@ Result AppendLocked(platform::FolderLock& lock, const std::u16string& key, Dupli
         if (found.Value())
             return {AppendOutcome::AlreadyPresent};
     }
-    auto addition = AdditionFor(reader, key);
-    if (!addition.Ok())
-        return Failed(addition.Error());
+    auto tail = ReadTail(reader);
+    if (!tail.Ok())
+        return Failed(tail.Error());
+    // Closed first: Windows does not replace or cut a file that is still open.
     if (auto closed = reader.Close(); !closed.Ok())
         return Failed(closed.Error());
-    return WriteAtEnd(UserFileName, addition.Value().bytes);
+    if (tail.Value().unfinished) {
+        if (auto cut = CutUnfinishedLine(tail.Value().lastLineStart); !cut.Ok())
+            return Failed(cut.Error());
+        return AppendLocked(key, Duplicates::Allow, Creation::Existed);
+    }
+    const TextEncoding encoding = reader.Encoding();
+    const std::string lineFeed = platform::EncodeText(u"\n", encoding);
+    if (tail.Value().oddByte || (!tail.Value().lastUnit.empty() && tail.Value().lastUnit != lineFeed))
+        return AppendByCopy(key);
+    const std::string& convention = tail.Value().convention.empty() ? lineFeed : tail.Value().convention;
+    return WriteInPlace(NewLineFor(key, encoding, {}, convention), creation);
+}
+
+Result Append(const std::u16string& key, Duplicates duplicates)
+{
+    if (auto refusal = RefusalOf(key))
+        return {AppendOutcome::Failed, NothingChanged(*refusal)};
+    if (auto recovered = RecoverUserFile(); !recovered.Ok())
+        return Failed(recovered.Error());
+    auto before = platform::ExamineFile(UserFileName);
+    if (!before.Ok())
+        return Failed(before.Error());
+    // Refused before the lock, which would open the file for writing.
+    if (before.Value().exists) {
+        if (auto why = WhyUnchangeable(before.Value()))
+            return {AppendOutcome::NotOpened, NothingChanged(*why)};
+    }
+    auto lock = platform::FileLock::Acquire(UserFileName, LockPatience);
+    if (!lock.Ok())
+        return lock.Error().IsBusy() ? Failed(lock.Error()) : NotOpened(lock.Error());
+    return AppendLocked(key, duplicates, before.Value().exists ? Creation::Existed : Creation::CreatedNow);
 }
 
 } // namespace
 
 StoreResult<AppendOutcome> AppendRecord(const std::u16string& key, Duplicates duplicates)
 {
-    if (auto refusal = RefusalOf(key))
-        return {AppendOutcome::Failed, NothingChanged(*refusal)};
-    auto lock = platform::FolderLock::Acquire(LockPatience);
-    if (!lock.Ok())
-        return lock.Error().IsBusy() ? Failed(lock.Error()) : NotOpened(lock.Error());
-    if (auto recovered = RecoverUserFile(lock.Value()); !recovered.Ok())
-        return Failed(recovered.Error());
-    return AppendLocked(lock.Value(), key, duplicates);
+    try {
+        return Append(key, duplicates);
+    } catch (const std::bad_alloc&) {
+        return {AppendOutcome::Failed, NothingChanged(OutOfMemory())};
+    }
 }
 
 } // namespace store

@@ -33,4 +33,9 @@ std::u16string LockedByAnotherCopy()
            u"please try again.";
 }
 
+std::u16string OutOfMemory()
+{
+    return u"There is not enough memory for the user file.";
+}
+
 } // namespace store

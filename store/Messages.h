@@ -13,5 +13,6 @@ std::u16string NothingChanged(const std::u16string& why);
 // A failure after the new contents were put in place.
 std::u16string ChangedButNotSaved(const platform::FileError& error);
 std::u16string LockedByAnotherCopy();
+std::u16string OutOfMemory();
 
 } // namespace store

@@ -6,16 +6,9 @@
 
 namespace store {
 
-std::optional<RecordMatcher> RecordMatcher::For(const std::u16string& key, platform::TextEncoding encoding)
+RecordMatcher RecordMatcher::For(const std::u16string& key, platform::TextEncoding encoding)
 {
-    const std::size_t unit = platform::CodeUnitSize(encoding);
-    if (unit == 1) {
-        for (const char16_t c : key) {
-            if (c == 0xFFFD || (c >= 0xD800 && c <= 0xDFFF))
-                return std::nullopt;
-        }
-    }
-    return RecordMatcher(platform::EncodeText(key, encoding), unit);
+    return RecordMatcher(platform::EncodeText(key, encoding), platform::CodeUnitSize(encoding));
 }
 
 bool RecordMatcher::IsUnit(std::string_view data, std::size_t at, char value) const

@@ -3,7 +3,6 @@
 // with the key encoded once, with no decoding: the fast path of every scan.
 #include "platform/TextEncoding.h"
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,9 +11,9 @@ namespace store {
 
 class RecordMatcher {
 public:
-    // Only where bytes equal to the key's are the only bytes that read as the
-    // key: not for UTF-8 with U+FFFD or surrogates, which other bytes decode to.
-    static std::optional<RecordMatcher> For(const std::u16string& key, platform::TextEncoding encoding);
+    // A line matches only where its bytes are the key's own: invalid bytes that
+    // read as U+FFFD never match a typed U+FFFD.
+    static RecordMatcher For(const std::u16string& key, platform::TextEncoding encoding);
 
     // Scans content bytes that follow those of earlier calls (a whole number of
     // code units from the content's start) and appends to `matches` the offset

@@ -8,9 +8,7 @@ namespace store {
 
 platform::FileResult<bool> FindRecord(platform::TextReader& reader, const std::u16string& key)
 {
-    std::optional<RecordMatcher> matcher = RecordMatcher::For(key, reader.Encoding());
-    if (!matcher)
-        return FindRecordLineByLine(reader, key);
+    RecordMatcher matcher = RecordMatcher::For(key, reader.Encoding());
     const std::size_t unit = platform::CodeUnitSize(reader.Encoding());
     std::string carried;
     std::vector<std::size_t> matches;
@@ -24,7 +22,7 @@ platform::FileResult<bool> FindRecord(platform::TextReader& reader, const std::u
         // An odd last byte of a UTF-16 file belongs to no line.
         if (atEnd)
             content.remove_suffix(content.size() % unit);
-        const std::size_t done = matcher->Scan(content, atEnd, matches);
+        const std::size_t done = matcher.Scan(content, atEnd, matches);
         if (!matches.empty())
             return true;
         if (atEnd)
@@ -35,14 +33,15 @@ platform::FileResult<bool> FindRecord(platform::TextReader& reader, const std::u
 
 platform::FileResult<bool> FindRecordLineByLine(platform::TextReader& reader, const std::u16string& key)
 {
-    std::u16string line;
+    const std::string bytes = platform::EncodeText(key, reader.Encoding());
+    platform::TextLine line;
     for (;;) {
-        auto read = reader.ReadLine(line);
+        auto read = reader.ReadRawLine(line);
         if (!read.Ok())
             return read.Error();
         if (!read.Value())
             return false;
-        if (line == key)
+        if (line.bytes == bytes)
             return true;
     }
 }

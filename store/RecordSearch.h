@@ -1,16 +1,17 @@
 #pragma once
-// Whether a user file holds a line equal to a record key: bytes compared with
-// the key encoded once where that gives the same answer as decoding every line.
+// Whether a user file holds a line equal to a record key: the key is encoded
+// once in the file's encoding and compared with the bytes of each line.
 #include "platform/TextReader.h"
 
 #include <string>
 
 namespace store {
 
-// Reads the rest of the file; stops at the first equal line.
+// Reads the rest of the file in blocks, in bounded memory whatever the length
+// of its lines; stops at the first equal line. The key must pass RefusalOf.
 platform::FileResult<bool> FindRecord(platform::TextReader& reader, const std::u16string& key);
 
-// The same, decoding every line: what the fast path must always agree with.
+// The same, one whole line at a time: what the block search must agree with.
 platform::FileResult<bool> FindRecordLineByLine(platform::TextReader& reader, const std::u16string& key);
 
 } // namespace store

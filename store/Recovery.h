@@ -3,7 +3,6 @@
 // older version between its remove and rename) holds the only copy of the
 // accounts there: it becomes the user file again before anything else happens.
 #include "platform/FileError.h"
-#include "platform/FileLock.h"
 
 #include <chrono>
 
@@ -12,10 +11,7 @@ namespace store {
 // How long a change waits for another copy of the program to finish its own.
 inline constexpr std::chrono::seconds LockPatience{3};
 
-// Only one holding the folder lock may recover.
-platform::FileStatus RecoverUserFile(platform::FolderLock& lock);
-
-// For readers, which take no lock unless there is something to recover.
-platform::FileStatus RecoverUserFileIfLeft();
+// Needs no lock: the rename never replaces a user file that appeared meanwhile.
+platform::FileStatus RecoverUserFile();
 
 } // namespace store

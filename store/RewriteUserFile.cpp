@@ -1,38 +1,92 @@
+#include "platform/FileLock.h"
+#include "platform/FileOperations.h"
+#include "platform/TextReader.h"
+#include "store/Messages.h"
+#include "store/RecordKey.h"
+#include "store/RecordSearch.h"
+#include "store/Recovery.h"
 #include "store/UserFile.h"
 #include "store/UserFileReplacement.h"
+
+#include <new>
 
 namespace store {
 namespace {
 
-StoreResult<RewriteOutcome> Rewrite(const Replacement& replacement)
+using Result = StoreResult<RewriteOutcome>;
+
+Result Failed(const platform::FileError& error) { return {RewriteOutcome::Failed, NothingChanged(error)}; }
+
+// Whether any line equals the key: a change that changes no line writes nothing.
+platform::FileResult<bool> HoldsKey(const std::u16string& key)
 {
-    auto result = ReplaceUserFile(replacement);
-    switch (result.GetOutcome()) {
-    case ReplaceOutcome::Done: return {RewriteOutcome::Done};
-    case ReplaceOutcome::Missing: return {RewriteOutcome::NotOpened, result.Message()};
-    case ReplaceOutcome::NotOpened:
-    case ReplaceOutcome::AlreadyPresent:
-    case ReplaceOutcome::Failed: break;
-    }
-    // A user file that exists but cannot be changed is a failure the user must hear of.
+    auto opened = platform::TextReader::Open(UserFileName);
+    if (!opened.Ok())
+        return opened.Error();
+    auto found = FindRecord(opened.Value(), key);
+    if (!found.Ok())
+        return found.Error();
+    if (auto closed = opened.Value().Close(); !closed.Ok())
+        return closed.Error();
+    return found.Value();
+}
+
+Result RewriteLocked(const std::u16string& key, const std::u16string& replacement)
+{
+    // Examined again under the lock: the file may have changed while this copy waited.
+    auto info = platform::ExamineFile(UserFileName);
+    if (!info.Ok())
+        return Failed(info.Error());
+    if (auto why = WhyUnchangeable(info.Value()))
+        return {RewriteOutcome::Failed, NothingChanged(*why)};
+    auto held = HoldsKey(key);
+    if (!held.Ok())
+        return Failed(held.Error());
+    if (!held.Value())
+        return {RewriteOutcome::Unchanged};
+    if (replacement == key)
+        return {RewriteOutcome::Done};
+    Replacement change;
+    change.key = &key;
+    change.replacement = &replacement;
+    auto result = ReplaceLockedUserFile(change);
+    if (result.GetOutcome() == ReplaceOutcome::Done)
+        return {RewriteOutcome::Done};
     return {RewriteOutcome::Failed, result.Message(), result.UserFileChanged()};
+}
+
+Result Rewrite(const std::u16string& key, const std::u16string& replacement)
+{
+    // The store never trusts its caller with the file's safety.
+    for (const std::u16string* line : {&key, &replacement}) {
+        if (auto refusal = RefusalOf(*line))
+            return {RewriteOutcome::Failed, NothingChanged(*refusal)};
+    }
+    if (auto recovered = RecoverUserFile(); !recovered.Ok())
+        return Failed(recovered.Error());
+    auto info = platform::ExamineFile(UserFileName);
+    if (!info.Ok())
+        return Failed(info.Error());
+    if (!info.Value().exists)
+        return {RewriteOutcome::NotOpened, NothingChanged(u"Quillmark.txt does not exist.")};
+    // Refused before the lock, which would open the file for writing.
+    if (auto why = WhyUnchangeable(info.Value()))
+        return {RewriteOutcome::Failed, NothingChanged(*why)};
+    auto lock = platform::FileLock::Acquire(UserFileName, LockPatience);
+    if (!lock.Ok())
+        return Failed(lock.Error());
+    return RewriteLocked(key, replacement);
 }
 
 } // namespace
 
-StoreResult<RewriteOutcome> RewriteUserFile(const LineDecision& decide)
+StoreResult<RewriteOutcome> RewriteUserFile(const std::u16string& key, const std::u16string& replacement)
 {
-    Replacement replacement;
-    replacement.decide = &decide;
-    return Rewrite(replacement);
-}
-
-StoreResult<RewriteOutcome> RewriteUserFile(const std::u16string& key, const LineDecision& decide)
-{
-    Replacement replacement;
-    replacement.decide = &decide;
-    replacement.only = &key;
-    return Rewrite(replacement);
+    try {
+        return Rewrite(key, replacement);
+    } catch (const std::bad_alloc&) {
+        return {RewriteOutcome::Failed, NothingChanged(OutOfMemory())};
+    }
 }
 
 } // namespace store

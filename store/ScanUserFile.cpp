@@ -5,6 +5,8 @@
 #include "store/Recovery.h"
 #include "store/UserFile.h"
 
+#include <new>
+
 namespace store {
 namespace {
 
@@ -15,7 +17,7 @@ platform::FileResult<platform::TextReader> OpenUserFile()
     auto opened = platform::TextReader::Open(UserFileName);
     if (opened.Ok() || !opened.Error().IsMissing())
         return opened;
-    if (auto recovered = RecoverUserFileIfLeft(); !recovered.Ok())
+    if (auto recovered = RecoverUserFile(); !recovered.Ok())
         return recovered.Error();
     return platform::TextReader::Open(UserFileName);
 }
@@ -25,9 +27,7 @@ Result Failed(const platform::FileError& error)
     return {ScanOutcome::Failed, Widen(error.Message() + ".")};
 }
 
-} // namespace
-
-StoreResult<ScanOutcome> ScanUserFile(const std::u16string& key)
+Result Scan(const std::u16string& key)
 {
     if (auto refusal = RefusalOf(key))
         return {ScanOutcome::Failed, *refusal};
@@ -44,6 +44,17 @@ StoreResult<ScanOutcome> ScanUserFile(const std::u16string& key)
     if (auto closed = reader.Close(); !closed.Ok())
         return Failed(closed.Error());
     return {found.Value() ? ScanOutcome::Found : ScanOutcome::NotFound};
+}
+
+} // namespace
+
+StoreResult<ScanOutcome> ScanUserFile(const std::u16string& key)
+{
+    try {
+        return Scan(key);
+    } catch (const std::bad_alloc&) {
+        return {ScanOutcome::Failed, OutOfMemory()};
+    }
 }
 
 } // namespace store

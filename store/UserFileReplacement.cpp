@@ -5,9 +5,8 @@
 #include "platform/TextFile.h"
 #include "platform/TextReader.h"
 #include "store/Messages.h"
-#include "store/RecordKey.h"
 #include "store/RecordMatcher.h"
-#include "store/Recovery.h"
+#include "store/UserFile.h"
 
 #include <vector>
 
@@ -19,76 +18,58 @@ using platform::TextEncoding;
 using Result = StoreResult<ReplaceOutcome>;
 using Step = std::optional<Result>;  // nullopt: go on
 
-constexpr unsigned NewUserFileMode = 0600;
-
 Result NotOpened(const FileError& error) { return {ReplaceOutcome::NotOpened, NothingChanged(error)}; }
 Result Failed(const FileError& error) { return {ReplaceOutcome::Failed, NothingChanged(error)}; }
 
 class ReplacementRun {
 public:
-    ReplacementRun(const Replacement& replacement, platform::FolderLock& lock)
-        : m_replacement(replacement), m_lock(lock)
-    {
-    }
+    explicit ReplacementRun(const Replacement& replacement) : m_replacement(replacement) {}
     Result Run();
 
 private:
     Step OpenUserFile();
     Step CreateCopy();
-    Step WriteCopy();
-    Step CopyReplacingMatches(RecordMatcher& matcher);
-    Step Decide(platform::TextLine& line);  // may replace the line's bytes
-    Step Replace(const std::u16string& line, std::string& bytes);
+    Step Copy();
+    Step CopyEnd(const std::string& lastUnit, bool lastLineReplaced, const std::string& convention);
     Step Write(std::string_view bytes);
-    std::string EndFor(const std::string& lastLine, const std::string& lineEnd) const;
     Step SaveCopy();
     Result Abandon(Result result);
 
     const Replacement& m_replacement;
-    platform::FolderLock& m_lock;
     std::optional<platform::TextReader> m_reader;
     std::optional<platform::TextFile> m_copy;
     TextEncoding m_encoding = TextEncoding::Utf8WithMark;
-    unsigned m_mode = NewUserFileMode;
     bool m_createdCopy = false;
 };
 
 Result ReplacementRun::Run()
 {
     for (Step (ReplacementRun::*step)() : {&ReplacementRun::OpenUserFile, &ReplacementRun::CreateCopy,
-                                           &ReplacementRun::WriteCopy, &ReplacementRun::SaveCopy}) {
+                                           &ReplacementRun::Copy, &ReplacementRun::SaveCopy}) {
         if (Step stop = (this->*step)())
             return Abandon(*stop);
     }
     if (auto renamed = platform::RenameFile(TemporaryFileName, UserFileName); !renamed.Ok())
         return Abandon(Failed(renamed.Error()));
     // Past the rename the new contents are the user file, whatever follows.
-    if (auto synced = m_lock.SyncFolder(); !synced.Ok())
+    if (auto synced = platform::SyncFolder(); !synced.Ok())
         return {ReplaceOutcome::Failed, ChangedButNotSaved(synced.Error()), true};
     return {ReplaceOutcome::Done};
 }
 
 Step ReplacementRun::OpenUserFile()
 {
-    auto info = platform::ExamineFile(UserFileName);
-    if (!info.Ok())
-        return Failed(info.Error());
-    if (!info.Value().exists)
-        return Result{ReplaceOutcome::Missing, NothingChanged(u"Quillmark.txt does not exist.")};
-    if (auto why = WhyUnchangeable(info.Value()))
-        return Result{ReplaceOutcome::NotOpened, NothingChanged(*why)};
     auto opened = platform::TextReader::Open(UserFileName);
     if (!opened.Ok())
         return NotOpened(opened.Error());
     m_reader.emplace(std::move(opened.Value()));
-    m_mode = m_reader->Info().mode;
     return std::nullopt;
 }
 
 Step ReplacementRun::CreateCopy()
 {
     // Whatever stands at the temporary name now is a leftover: the user file
-    // exists, and the lock keeps other copies of the program out.
+    // exists, and its lock keeps other copies of the program out.
     auto leftover = platform::ExamineFile(TemporaryFileName);
     if (!leftover.Ok())
         return Failed(leftover.Error());
@@ -97,7 +78,7 @@ Step ReplacementRun::CreateCopy()
             return NotOpened(removed.Error());
     }
     // An empty user file takes the encoding of a new one.
-    bool fresh = m_reader->Info().size == 0 && m_replacement.appended;
+    const bool fresh = m_reader->Info().size == 0 && m_replacement.appended;
     m_encoding = fresh ? TextEncoding::Utf8WithMark : m_reader->Encoding();
     auto created = platform::OpenTextFile(TemporaryFileName, platform::TextFileMode::CreateNew, m_encoding);
     if (!created.Ok())
@@ -109,82 +90,19 @@ Step ReplacementRun::CreateCopy()
     return std::nullopt;
 }
 
-Step ReplacementRun::WriteCopy()
-{
-    if (m_replacement.only && !m_replacement.appended) {
-        if (std::optional<RecordMatcher> matcher = RecordMatcher::For(*m_replacement.only, m_encoding))
-            return CopyReplacingMatches(*matcher);
-    }
-    // A line without an end gets the file's own convention: the end of its first line.
-    std::string lineEnd = platform::EncodeText(u"\n", m_encoding);
-    bool conventionKnown = false;
-    platform::TextLine line;
-    for (;;) {
-        auto read = m_reader->ReadRawLine(line);
-        if (!read.Ok())
-            return Failed(read.Error());
-        if (!read.Value())
-            break;
-        if (!conventionKnown && !line.end.empty()) {
-            lineEnd = line.end;
-            conventionKnown = true;
-        }
-        if (Step stop = Decide(line))
-            return stop;
-        if (line.end.empty())
-            line.end = EndFor(line.bytes, lineEnd);
-        if (Step stop = Write(line.bytes + line.end))
-            return stop;
-    }
-    if (m_replacement.appended) {
-        if (Step stop = Write(platform::EncodeText(*m_replacement.appended, m_encoding) + lineEnd))
-            return stop;
-    }
-    // An odd last byte of a UTF-16 file stays last, where it shifts no line.
-    return Write(m_reader->Trailing());
-}
-
-std::string ReplacementRun::EndFor(const std::string& lastLine, const std::string& lineEnd) const
-{
-    // A lone CR ending the last line would join a LF into one CR LF end and drop out of the line.
-    if (lastLine.ends_with(platform::EncodeText(u"\r", m_encoding)))
-        return platform::EncodeText(u"\r\n", m_encoding);
-    return lineEnd;
-}
-
-Step ReplacementRun::Decide(platform::TextLine& line)
-{
-    if (!m_replacement.decide && !m_replacement.refuseDuplicate)
-        return std::nullopt;
-    std::u16string text = platform::DecodeText(line.bytes, m_encoding);
-    if (m_replacement.refuseDuplicate && text == *m_replacement.appended)
-        return Result{ReplaceOutcome::AlreadyPresent};
-    if (!m_replacement.decide || (m_replacement.only && text != *m_replacement.only))
-        return std::nullopt;
-    return Replace(text, line.bytes);
-}
-
-// Kept lines go out byte for byte; only a replacement is encoded afresh.
-Step ReplacementRun::Replace(const std::u16string& line, std::string& bytes)
-{
-    if (auto replacement = (*m_replacement.decide)(line)) {
-        if (auto refusal = RefusalOf(*replacement))
-            return Result{ReplaceOutcome::Failed, NothingChanged(*refusal)};
-        bytes = platform::EncodeText(*replacement, m_encoding);
-    }
-    return std::nullopt;
-}
-
-// The fast copy: blocks go out as they are read, and only the lines equal to
-// the key, found by their bytes, are offered to the decision. It gives the
-// file that the copy line by line gives.
-Step ReplacementRun::CopyReplacingMatches(RecordMatcher& matcher)
+// Blocks go out as they are read, in bounded memory whatever the length of a
+// line; only the lines equal to the key, found by their bytes, change.
+Step ReplacementRun::Copy()
 {
     const std::size_t unit = platform::CodeUnitSize(m_encoding);
     const std::string lineFeed = platform::EncodeText(u"\n", m_encoding);
     const std::string carriageReturn = platform::EncodeText(u"\r", m_encoding);
-    std::string convention;        // the end of the first line that has one
-    std::string lastUnit;          // of the content as read
+    const std::u16string nothing;
+    RecordMatcher matcher = RecordMatcher::For(m_replacement.key ? *m_replacement.key : nothing, m_encoding);
+    const std::string replacement =
+        m_replacement.replacement ? platform::EncodeText(*m_replacement.replacement, m_encoding) : std::string();
+    std::string convention;  // the end of the first line that has one
+    std::string lastUnit;    // of the content as read
     bool lastLineReplaced = false;
     std::string carried;
     std::vector<std::size_t> matches;
@@ -197,15 +115,17 @@ Step ReplacementRun::CopyReplacingMatches(RecordMatcher& matcher)
         std::string_view content = carried;
         const std::string trailing(atEnd ? content.substr(content.size() - content.size() % unit) : "");
         content.remove_suffix(trailing.size());
-        const std::size_t done = matcher.Scan(content, atEnd, matches);
+        std::size_t done = content.size() - std::min(content.size(), 2 * unit);
+        done -= done % unit;
+        if (m_replacement.key)
+            done = matcher.Scan(content, atEnd, matches);
+        else if (atEnd)
+            done = content.size();
         std::size_t written = 0;
         for (const std::size_t at : matches) {
-            std::string bytes(content.substr(at, matcher.KeySize()));
-            if (Step stop = Replace(*m_replacement.only, bytes))
-                return stop;
             if (Step stop = Write(content.substr(written, at - written)))
                 return stop;
-            if (Step stop = Write(bytes))
+            if (Step stop = Write(replacement))
                 return stop;
             written = at + matcher.KeySize();
             lastLineReplaced = atEnd && written == content.size();
@@ -226,16 +146,28 @@ Step ReplacementRun::CopyReplacingMatches(RecordMatcher& matcher)
         if (done >= unit)
             lastUnit = content.substr(done - unit, unit);
         if (atEnd) {
-            if (!lastUnit.empty() && lastUnit != lineFeed) {
-                const bool endsInCr = !lastLineReplaced && lastUnit == carriageReturn;
-                if (Step stop = Write(endsInCr ? carriageReturn + lineFeed : convention.empty() ? lineFeed : convention))
-                    return stop;
-            }
+            if (Step stop = CopyEnd(lastUnit, lastLineReplaced, convention.empty() ? lineFeed : convention))
+                return stop;
             // An odd last byte of a UTF-16 file stays last, where it shifts no line.
             return Write(trailing);
         }
         carried.erase(0, done);
     }
+}
+
+// A last line without an end gets the file's convention; one that ends in a
+// lone CR gets CR LF, so that its CR stays in it. Then the added record.
+Step ReplacementRun::CopyEnd(const std::string& lastUnit, bool lastLineReplaced, const std::string& convention)
+{
+    const std::string carriageReturn = platform::EncodeText(u"\r", m_encoding);
+    if (!lastUnit.empty() && lastUnit != platform::EncodeText(u"\n", m_encoding)) {
+        const bool endsInCr = !lastLineReplaced && lastUnit == carriageReturn;
+        if (Step stop = Write(endsInCr ? carriageReturn + platform::EncodeText(u"\n", m_encoding) : convention))
+            return stop;
+    }
+    if (!m_replacement.appended)
+        return std::nullopt;
+    return Write(platform::EncodeText(*m_replacement.appended, m_encoding) + convention);
 }
 
 Step ReplacementRun::Write(std::string_view bytes)
@@ -247,10 +179,19 @@ Step ReplacementRun::Write(std::string_view bytes)
 
 Step ReplacementRun::SaveCopy()
 {
+    const platform::FileInfo original = m_reader->Info();
     if (auto closed = m_reader->Close(); !closed.Ok())
         return Failed(closed.Error());
-    // A rewrite keeps the user file's own permissions.
-    platform::FileStatus status = m_copy->SetMode(m_mode);
+    auto copy = m_copy->Examine();
+    if (!copy.Ok())
+        return Failed(copy.Error());
+    // Never more than read and write bits, and never opened to a group that
+    // the original did not name.
+    unsigned mode = original.mode & 0666;
+    if (!m_copy->SetOwner(original.owner, original.group).Ok()
+        && !m_copy->SetOwner(copy.Value().owner, original.group).Ok())
+        mode &= 0600;
+    platform::FileStatus status = m_copy->SetMode(mode);
     if (status.Ok())
         status = m_copy->Sync();
     if (status.Ok())
@@ -265,8 +206,6 @@ Result ReplacementRun::Abandon(Result result)
     m_copy.reset();
     if (m_createdCopy) {
         if (auto removed = platform::RemoveFile(TemporaryFileName); !removed.Ok()) {
-            // The user file stays even when it was created empty: without it,
-            // recovery would take this partial copy for the accounts.
             return {result.GetOutcome(), result.Message() + u" " + Widen(removed.Error().Message())
                                              + u"; it will be replaced by the next change."};
         }
@@ -276,19 +215,9 @@ Result ReplacementRun::Abandon(Result result)
 
 } // namespace
 
-StoreResult<ReplaceOutcome> ReplaceUserFile(const Replacement& replacement)
+StoreResult<ReplaceOutcome> ReplaceLockedUserFile(const Replacement& replacement)
 {
-    auto lock = platform::FolderLock::Acquire(LockPatience);
-    if (!lock.Ok())
-        return lock.Error().IsBusy() ? Failed(lock.Error()) : NotOpened(lock.Error());
-    if (auto recovered = RecoverUserFile(lock.Value()); !recovered.Ok())
-        return Failed(recovered.Error());
-    return ReplaceLockedUserFile(replacement, lock.Value());
-}
-
-StoreResult<ReplaceOutcome> ReplaceLockedUserFile(const Replacement& replacement, platform::FolderLock& lock)
-{
-    return ReplacementRun(replacement, lock).Run();
+    return ReplacementRun(replacement).Run();
 }
 
 std::optional<std::u16string> WhyUnchangeable(const platform::FileInfo& info)
@@ -297,6 +226,8 @@ std::optional<std::u16string> WhyUnchangeable(const platform::FileInfo& info)
         return u"Quillmark.txt is a symbolic link; the program only changes a regular file.";
     if (!info.regular)
         return u"Quillmark.txt is not a regular file.";
+    if (info.links > 1)
+        return u"Quillmark.txt has other names (hard links); the program only changes a file with one name.";
     if (!info.writable)
         return u"Quillmark.txt is read-only.";
     return std::nullopt;

@@ -6,6 +6,22 @@
 #include "store/RecordKey.h"
 #include "store/UserFile.h"
 
+namespace {
+
+// What a rewrite that changes no line would have said, from a scan.
+store::StoreResult<store::RewriteOutcome> Unchanged(const store::StoreResult<store::ScanOutcome>& scan)
+{
+    switch (scan.GetOutcome()) {
+    case store::ScanOutcome::NotOpened: return {store::RewriteOutcome::NotOpened, scan.Message()};
+    case store::ScanOutcome::Failed: return {store::RewriteOutcome::Failed, scan.Message()};
+    case store::ScanOutcome::Found:
+    case store::ScanOutcome::NotFound: break;
+    }
+    return {store::RewriteOutcome::Unchanged};
+}
+
+} // namespace
+
 const MessageMap CChangePasswordDlg::messageMap{&CDialog::messageMap, {
     {WM_COMMAND, IDOK, &CChangePasswordDlg::OnOkButton},
 }};
@@ -34,25 +50,22 @@ void CChangePasswordDlg::OnOkButton()
 {
     SaveFields();
     const std::u16string key = store::RecordKey(m_username, m_oldPassword);
-    const std::u16string replacement = store::RecordKey(m_username, m_newPassword);
-    bool changed = false;
-    // Only the lines equal to the key are offered: they are the ones that may change.
-    const auto rewrite = store::RewriteUserFile(key, [&](const std::u16string&) -> std::optional<std::u16string> {
-        if (m_newPassword != m_confirmPassword)
-            return std::nullopt;
-        changed = true;
-        return replacement;
-    });
+    // A new password that its confirmation does not repeat changes no line:
+    // the user hears the same as for a wrong old password.
+    const auto rewrite = m_newPassword == m_confirmPassword
+                             ? store::RewriteUserFile(key, store::RecordKey(m_username, m_newPassword))
+                             : Unchanged(store::ScanUserFile(key));
 
     switch (rewrite.GetOutcome()) {
     case store::RewriteOutcome::NotOpened:
         return;
     case store::RewriteOutcome::Done:
         EndModal(IDOK);
-        if (changed)
-            ShowMessage(u"Password change successful", u"Successful", MB_OK);
-        else
-            ShowMessage(u"Incorrect Old Password. Enter password again", u"Failed", MB_OK);
+        ShowMessage(u"Password change successful", u"Successful", MB_OK);
+        return;
+    case store::RewriteOutcome::Unchanged:
+        EndModal(IDOK);
+        ShowMessage(u"Incorrect Old Password. Enter password again", u"Failed", MB_OK);
         return;
     case store::RewriteOutcome::Failed:
         // Success is shown only when the new file is in place. A failure after

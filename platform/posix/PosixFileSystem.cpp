@@ -1,8 +1,9 @@
 #include "platform/posix/PosixFileSystem.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +20,7 @@ int FlagsOf(OpenMode mode)
     case OpenMode::CreateOrTruncate: return O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW;
     case OpenMode::CreateNew: return O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
     case OpenMode::Folder: return O_RDONLY | O_DIRECTORY;
+    case OpenMode::Lock: return O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK;
     }
     return O_RDONLY;
 }
@@ -32,6 +34,11 @@ FileInfo InfoOf(const struct stat& status, bool writable)
     info.mode = status.st_mode & 07777;
     info.writable = writable && (status.st_mode & 0222) != 0;
     info.size = static_cast<std::uint64_t>(status.st_size);
+    info.links = static_cast<unsigned>(status.st_nlink);
+    info.owner = status.st_uid;
+    info.group = status.st_gid;
+    info.volume = static_cast<std::uint64_t>(status.st_dev);
+    info.index = static_cast<std::uint64_t>(status.st_ino);
     return info;
 }
 
@@ -47,12 +54,19 @@ int RetryOnInterrupt(Call call)
 
 } // namespace
 
+PosixFileSystem::PosixFileSystem()
+{
+    // Past the file-size limit a write fails with EFBIG and is undone like any
+    // other failed write, instead of the signal killing the process mid-line.
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
 FileResult<FileHandle> PosixFileSystem::Open(const std::string& name, OpenMode mode)
 {
     int file = RetryOnInterrupt([&] { return ::open(name.c_str(), FlagsOf(mode) | O_CLOEXEC, NewFileMode); });
     if (file < 0)
-        return FileError(errno, mode == OpenMode::Read || mode == OpenMode::Folder ? "opened" : "created", name);
-    if (mode == OpenMode::Read) {
+        return FileError(errno, mode == OpenMode::CreateOrKeep || mode == OpenMode::CreateOrTruncate || mode == OpenMode::CreateNew ? "created" : "opened", name);
+    if (mode == OpenMode::Read || mode == OpenMode::Lock) {
         // Non-blocking only so that a FIFO cannot hang the open; reads block as usual.
         int flags = ::fcntl(file, F_GETFL);
         if (flags >= 0)
@@ -97,6 +111,21 @@ FileStatus PosixFileSystem::Write(FileHandle file, const char* data, std::size_t
     return {};
 }
 
+FileStatus PosixFileSystem::WriteAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        ssize_t count = ::pwrite(file, data, size, static_cast<off_t>(offset));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return FileError(errno, "written");
+        data += count;
+        size -= static_cast<std::size_t>(count);
+        offset += static_cast<std::uint64_t>(count);
+    }
+    return {};
+}
+
 FileStatus PosixFileSystem::SeekToEnd(FileHandle file)
 {
     if (::lseek(file, 0, SEEK_END) < 0)
@@ -126,9 +155,18 @@ FileStatus PosixFileSystem::Close(FileHandle file)
     return {};
 }
 
-FileStatus PosixFileSystem::Rename(const std::string& from, const std::string& to)
+FileStatus PosixFileSystem::Rename(const std::string& from, const std::string& to, RenameMode mode)
 {
-    if (::rename(from.c_str(), to.c_str()) < 0)
+    int renamed = mode == RenameMode::Replace
+                      ? ::rename(from.c_str(), to.c_str())
+                      : ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+    if (renamed < 0 && mode == RenameMode::KeepExisting && (errno == EINVAL || errno == ENOSYS)) {
+        // A file system without the no-replace rename: a link cannot replace either.
+        renamed = ::link(from.c_str(), to.c_str());
+        if (renamed == 0)
+            ::unlink(from.c_str());
+    }
+    if (renamed < 0)
         return FileError(errno, "renamed to " + to, from);
     return {};
 }
@@ -167,12 +205,33 @@ FileStatus PosixFileSystem::SetMode(FileHandle file, unsigned mode)
     return {};
 }
 
+FileStatus PosixFileSystem::SetOwner(FileHandle file, unsigned owner, unsigned group)
+{
+    if (::fchown(file, static_cast<uid_t>(owner), static_cast<gid_t>(group)) < 0)
+        return FileError(errno, "given its owner");
+    return {};
+}
+
+// Record locks leave readers alone, so the file itself is locked.
+std::string PosixFileSystem::LockNameFor(const std::string& name) const
+{
+    return name;
+}
+
 FileResult<bool> PosixFileSystem::TryLock(FileHandle file)
 {
-    // flock, not fcntl: fcntl locks vanish when any descriptor of the file closes.
-    if (RetryOnInterrupt([&] { return ::flock(file, LOCK_EX | LOCK_NB); }) == 0)
+    // Record locks, not flock: NFS and SMB carry them between machines. Locks
+    // of the open file, where the kernel has them, so that they neither vanish
+    // when another descriptor of the file closes nor are shared by threads.
+    struct flock range {};
+    range.l_type = F_WRLCK;
+    range.l_whence = SEEK_SET;
+    int locked = RetryOnInterrupt([&] { return ::fcntl(file, F_OFD_SETLK, &range); });
+    if (locked < 0 && errno == EINVAL)
+        locked = RetryOnInterrupt([&] { return ::fcntl(file, F_SETLK, &range); });
+    if (locked == 0)
         return true;
-    if (errno == EWOULDBLOCK)
+    if (errno == EAGAIN || errno == EACCES)
         return false;
     return FileError(errno, "locked");
 }

@@ -77,7 +77,7 @@ QWidget* CreateEdit(const ControlTemplate& control, QWidget* parent)
     if (control.style & ES_MULTILINE)
         Unsupported(control, "a multi-line edit");
     auto* edit = new QLineEdit(ToQString(control.text), parent);
-    edit->setMaxLength(std::numeric_limits<int>::max());
+    edit->setMaxLength(MaximumEditLength);
     edit->setFrame((control.style & WS_BORDER) != 0);
     edit->setReadOnly((control.style & ES_READONLY) != 0);
     if (control.style & ES_PASSWORD)

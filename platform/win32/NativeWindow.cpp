@@ -1,5 +1,6 @@
 #include "platform/Messages.h"
 #include "platform/Window.h"
+#include "platform/WindowStyles.h"
 
 #include "platform/win32/NativeWindow.h"
 
@@ -27,6 +28,13 @@ INT_PTR CALLBACK NativeWindow::DialogProc(HWND hwnd, UINT message, WPARAM wParam
         return FALSE;
     auto* window = reinterpret_cast<NativeWindow*>(lParam);
     window->Attach(hwnd);
+    // Every backend's edits take the same length, whatever this system's default.
+    EnumChildWindows(hwnd, [](HWND child, LPARAM) -> BOOL {
+        wchar_t className[16] = {};
+        if (GetClassNameW(child, className, 16) && lstrcmpiW(className, L"Edit") == 0)
+            SendMessageW(child, EM_SETLIMITTEXT, MaximumEditLength, 0);
+        return TRUE;
+    }, 0);
     const std::intptr_t result = window->m_window.SendMessage(WM_INITDIALOG, wParam, 0);
     return result != 0 ? TRUE : FALSE;
 }

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <set>
 #include <vector>
 
 #include "platform/win32/Win32.h"
@@ -85,8 +84,10 @@ std::wstring WideOf(const std::string& text)
     return out;
 }
 
-FileInfo InfoOf(DWORD attributes, std::uint64_t size)
+FileInfo InfoOf(const BY_HANDLE_FILE_INFORMATION& information)
 {
+    const DWORD attributes = information.dwFileAttributes;
+    const std::uint64_t size = (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
     FileInfo info;
     info.exists = true;
     info.symlink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
@@ -95,28 +96,11 @@ FileInfo InfoOf(DWORD attributes, std::uint64_t size)
     // Windows has one permission bit: read-only. The modes stand for it.
     info.mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0644;
     info.size = size;
+    info.links = information.nNumberOfLinks;
+    info.volume = information.dwVolumeSerialNumber;
+    info.index = (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
     return info;
 }
-
-// The folder lock: a named mutex per folder, named after the folder's
-// identity (volume and file index), so that every path to it meets the same.
-std::wstring LockNameOf(HANDLE folder)
-{
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (!GetFileInformationByHandle(folder, &information))
-        return {};
-    wchar_t name[96];
-    std::swprintf(name, 96, L"Local\\Quillmark-folder-%08lx-%08lx%08lx",
-                  static_cast<unsigned long>(information.dwVolumeSerialNumber),
-                  static_cast<unsigned long>(information.nFileIndexHigh),
-                  static_cast<unsigned long>(information.nFileIndexLow));
-    return name;
-}
-
-// Mutexes are reentrant for their thread; a second lock of the same folder
-// in this process must wait like any other copy, as it does with flock.
-std::mutex g_heldMutex;
-std::set<std::wstring> g_held;
 
 } // namespace
 
@@ -161,12 +145,17 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
         access = FILE_READ_ATTRIBUTES;
         flags = FILE_FLAG_BACKUP_SEMANTICS;
         break;
+    case OpenMode::Lock:
+        access = GENERIC_READ | GENERIC_WRITE;
+        disposition = OPEN_ALWAYS;
+        break;
     }
     const std::wstring wide = WideOf(name);
     HANDLE handle = CreateFileW(wide.c_str(), access, share, nullptr, disposition, flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        const bool reads = mode == OpenMode::Read || mode == OpenMode::Folder;
-        return LastError(reads ? "opened" : "created", name);
+        const bool creates = mode == OpenMode::CreateOrKeep || mode == OpenMode::CreateOrTruncate
+                             || mode == OpenMode::CreateNew;
+        return LastError(creates ? "created" : "opened", name);
     }
     // A folder opened as a file, or a device: neither holds accounts.
     if (mode != OpenMode::Folder) {
@@ -182,7 +171,7 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
         CloseHandle(handle);
         return ErrorOf(error, "created", name);
     }
-    return Add(Entry{handle, mode == OpenMode::Folder, nullptr});
+    return Add(Entry{handle, mode == OpenMode::Folder});
 }
 
 FileResult<std::size_t> Win32FileSystem::Read(FileHandle file, char* buffer, std::size_t size)
@@ -257,6 +246,35 @@ FileStatus Win32FileSystem::Write(FileHandle file, const char* data, std::size_t
     return {};
 }
 
+FileStatus Win32FileSystem::WriteAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size)
+{
+    Entry* entry = Find(file);
+    if (!entry)
+        return ErrorOf(ERROR_INVALID_HANDLE, "written");
+    LARGE_INTEGER position{};
+    if (!SetFilePointerEx(entry->handle, LARGE_INTEGER{}, &position, FILE_CURRENT))
+        return LastError("written");
+    DWORD error = ERROR_SUCCESS;
+    while (size > 0 && error == ERROR_SUCCESS) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFF);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD count = 0;
+        const DWORD wanted = static_cast<DWORD>(size > 0x40000000 ? 0x40000000 : size);
+        if (!WriteFile(entry->handle, data, wanted, &count, &at))
+            error = GetLastError();
+        else if (count == 0)
+            error = ERROR_HANDLE_DISK_FULL;
+        data += count;
+        size -= count;
+        offset += count;
+    }
+    SetFilePointerEx(entry->handle, position, nullptr, FILE_BEGIN);
+    if (error != ERROR_SUCCESS)
+        return ErrorOf(error, "written");
+    return {};
+}
+
 FileStatus Win32FileSystem::SeekToEnd(FileHandle file)
 {
     Entry* entry = Find(file);
@@ -289,14 +307,6 @@ FileStatus Win32FileSystem::Close(FileHandle file)
         entry = found->second;
         m_entries.erase(found);
     }
-    if (entry.lock) {
-        {
-            std::lock_guard guard(g_heldMutex);
-            g_held.erase(LockNameOf(entry.handle));
-        }
-        ReleaseMutex(entry.lock);
-        CloseHandle(entry.lock);
-    }
     if (!CloseHandle(entry.handle))
         return LastError("closed");
     return {};
@@ -306,12 +316,13 @@ FileStatus Win32FileSystem::Close(FileHandle file)
 // A program that holds `to` open keeps it from being replaced: a reader that
 // lets go soon (another copy scanning it, a virus scanner) is waited for a
 // little; after that the call fails and `to` stays as it was.
-FileStatus Win32FileSystem::Rename(const std::string& from, const std::string& to)
+FileStatus Win32FileSystem::Rename(const std::string& from, const std::string& to, RenameMode mode)
 {
     const std::wstring source = WideOf(from);
     const std::wstring target = WideOf(to);
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (mode == RenameMode::Replace ? MOVEFILE_REPLACE_EXISTING : 0);
     for (int attempt = 1;; ++attempt) {
-        if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        if (MoveFileExW(source.c_str(), target.c_str(), flags))
             return {};
         const DWORD error = GetLastError();
         const bool held = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
@@ -330,15 +341,23 @@ FileStatus Win32FileSystem::Remove(const std::string& name)
 
 FileResult<FileInfo> Win32FileSystem::Examine(const std::string& name)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(WideOf(name).c_str(), GetFileExInfoStandard, &data)) {
+    // Opened for no access, so that no sharing mode of another holder stands in the way.
+    HANDLE handle = CreateFileW(WideOf(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
             return FileInfo{};
         return ErrorOf(error, "examined", name);
     }
-    const std::uint64_t size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return InfoOf(data.dwFileAttributes, size);
+    BY_HANDLE_FILE_INFORMATION information{};
+    const BOOL examined = GetFileInformationByHandle(handle, &information);
+    const DWORD error = examined ? ERROR_SUCCESS : GetLastError();
+    CloseHandle(handle);
+    if (!examined)
+        return ErrorOf(error, "examined", name);
+    return InfoOf(information);
 }
 
 FileResult<FileInfo> Win32FileSystem::Examine(FileHandle file)
@@ -349,8 +368,7 @@ FileResult<FileInfo> Win32FileSystem::Examine(FileHandle file)
         return ErrorOf(ERROR_INVALID_HANDLE, "examined");
     if (!GetFileInformationByHandle(entry->handle, &information))
         return LastError("examined");
-    const std::uint64_t size = (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
-    FileInfo info = InfoOf(information.dwFileAttributes, size);
+    FileInfo info = InfoOf(information);
     // Through an open handle the question is what the file is, not who may write it.
     info.writable = info.regular;
     return info;
@@ -373,38 +391,34 @@ FileStatus Win32FileSystem::SetMode(FileHandle file, unsigned mode)
     return {};
 }
 
+// Windows has no owner ids to hand on; a file's security is its own matter.
+FileStatus Win32FileSystem::SetOwner(FileHandle, unsigned, unsigned)
+{
+    return {};
+}
+
+// A locked range of a file keeps readers out of it on Windows, so the lock is
+// a file of its own beside the user file, never renamed and never removed.
+std::string Win32FileSystem::LockNameFor(const std::string& name) const
+{
+    const std::size_t dot = name.find_last_of('.');
+    return (dot == std::string::npos ? name : name.substr(0, dot)) + ".lock";
+}
+
+// A byte-range lock, which the file system enforces between processes,
+// sessions and the machines that share a folder; it dies with its holder.
 FileResult<bool> Win32FileSystem::TryLock(FileHandle file)
 {
     Entry* entry = Find(file);
     if (!entry)
         return ErrorOf(ERROR_INVALID_HANDLE, "locked");
-    if (entry->lock)
+    OVERLAPPED range{};
+    if (LockFileEx(entry->handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range))
         return true;
-    const std::wstring name = LockNameOf(entry->handle);
-    if (name.empty())
-        return LastError("locked");
-    {
-        std::lock_guard guard(g_heldMutex);
-        if (g_held.count(name))
-            return false;
-    }
-    HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
-    if (!mutex)
-        return LastError("locked");
-    // An abandoned mutex was held by a copy that died: the lock is ours now.
-    const DWORD waited = WaitForSingleObject(mutex, 0);
-    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
-        CloseHandle(mutex);
-        if (waited == WAIT_TIMEOUT)
-            return false;
-        return LastError("locked");
-    }
-    {
-        std::lock_guard guard(g_heldMutex);
-        g_held.insert(name);
-    }
-    entry->lock = mutex;
-    return true;
+    const DWORD error = GetLastError();
+    if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING)
+        return false;
+    return ErrorOf(error, "locked");
 }
 
 FileSystem& SystemFileSystem()

@@ -27,11 +27,7 @@ void Work(int copy, int operations)
                << appended.UserFileChanged() << '\n';
         if (k % 3 == 2) {
             std::string earlier = "c" + std::to_string(copy) + "-" + std::to_string(k - 1);
-            auto rewritten = store::RewriteUserFile([&](const std::u16string& line) -> std::optional<std::u16string> {
-                if (line == Widen(earlier + ":first"))
-                    return Widen(earlier + ":second");
-                return std::nullopt;
-            });
+            auto rewritten = store::RewriteUserFile(Widen(earlier + ":first"), Widen(earlier + ":second"));
             report << earlier << " rewrite " << static_cast<int>(rewritten.GetOutcome()) << ' '
                    << rewritten.UserFileChanged() << '\n';
         }

@@ -17,19 +17,7 @@ std::string FileFormat::File(std::initializer_list<std::u16string_view> lines, s
 
 store::RewriteOutcome UserFileTest::Replace(const std::u16string& from, const std::u16string& to)
 {
-    m_replacements = 0;
-    return store::RewriteUserFile([&](const std::u16string& line) -> std::optional<std::u16string> {
-               if (line != from)
-                   return std::nullopt;
-               ++m_replacements;
-               return to;
-           })
-        .GetOutcome();
-}
-
-store::RewriteOutcome UserFileTest::KeepAll()
-{
-    return store::RewriteUserFile([](const std::u16string&) { return std::nullopt; }).GetOutcome();
+    return store::RewriteUserFile(from, to).GetOutcome();
 }
 
 std::string FormatName(const ::testing::TestParamInfo<FileFormat>& info)

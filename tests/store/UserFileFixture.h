@@ -36,12 +36,10 @@ protected:
 
     static store::ScanOutcome Scan(const std::u16string& key) { return store::ScanUserFile(key).GetOutcome(); }
     static store::AppendOutcome Append(const std::u16string& key) { return store::AppendRecord(key).GetOutcome(); }
-    // Replaces every line equal to `from` with `to`; returns the outcome and counts replacements.
-    store::RewriteOutcome Replace(const std::u16string& from, const std::u16string& to);
-    static store::RewriteOutcome KeepAll();
+    // Replaces every line equal to `from` with `to`.
+    static store::RewriteOutcome Replace(const std::u16string& from, const std::u16string& to);
 
     TemporaryFolder m_folder;
-    int m_replacements = 0;
 };
 
 class EachFormat : public UserFileTest, public ::testing::WithParamInterface<FileFormat> {

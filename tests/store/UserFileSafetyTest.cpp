@@ -78,7 +78,7 @@ TEST_F(TemporaryName, ADanglingLinkCreatesNothingAtItsTarget)
 {
     ASSERT_EQ(::symlink("planted", store::TemporaryFileName.c_str()), 0);
     GivenUserFile(Utf8WithMark.File({u"ann:1"}));
-    EXPECT_EQ(KeepAll(), RewriteOutcome::Done);
+    EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
     EXPECT_FALSE(Exists("planted"));
 }
 
@@ -95,7 +95,7 @@ TEST_F(TemporaryName, AFolderThereStopsTheChangeWithAMessage)
 {
     ASSERT_EQ(::mkdir(store::TemporaryFileName.c_str(), 0700), 0);
     GivenUserFile(Utf8WithMark.File({u"ann:1"}));
-    auto result = store::RewriteUserFile([](const std::u16string&) { return std::optional<std::u16string>(u"ann:2"); });
+    auto result = store::RewriteUserFile(u"ann:1", u"ann:2");
     EXPECT_EQ(result.GetOutcome(), store::RewriteOutcome::Failed);
     EXPECT_TRUE(Mentions(result.Message(), u"Quillmark_new.txt could not be removed"));
     EXPECT_TRUE(Mentions(result.Message(), u"Nothing was changed."));
@@ -140,7 +140,7 @@ TEST_F(UnusualUserFile, ReadOnlyIsReadButNeverChanged)
     auto appended = store::AppendRecord(u"bob:1");
     EXPECT_EQ(appended.GetOutcome(), AppendOutcome::NotOpened);
     EXPECT_EQ(appended.Message(), u"Quillmark.txt is read-only. Nothing was changed.");
-    auto rewritten = store::RewriteUserFile([](const std::u16string&) { return u"x:y"; });
+    auto rewritten = store::RewriteUserFile(u"ann:1", u"x:y");
     EXPECT_EQ(rewritten.GetOutcome(), RewriteOutcome::Failed);
     EXPECT_TRUE(Mentions(rewritten.Message(), u"read-only"));
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
@@ -180,7 +180,7 @@ using AnotherCopy = UserFileTest;
 TEST_F(AnotherCopy, HoldingTheLockMakesChangesFailButReadsGoOn)
 {
     GivenUserFile(Utf8WithMark.File({u"ann:1"}));
-    auto held = platform::FolderLock::Acquire(std::chrono::milliseconds(0));
+    auto held = platform::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(0));
     ASSERT_TRUE(held.Ok());
     EXPECT_EQ(Scan(u"ann:1"), ScanOutcome::Found);
     auto appended = store::AppendRecord(u"bob:1");

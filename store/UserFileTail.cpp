@@ -1,0 +1,96 @@
+#include "store/UserFileTail.h"
+
+#include <algorithm>
+
+namespace store {
+namespace {
+
+constexpr std::size_t StepSize = 64 * 1024;
+
+bool IsUnit(std::string_view bytes, std::size_t at, char value, std::size_t unit)
+{
+    return bytes[at] == value && (unit == 1 || bytes[at + 1] == '\0');
+}
+
+// The start of the line that ends at `end` (exclusive of its line end), found
+// by reading backwards for the line feed before it.
+platform::FileResult<std::uint64_t> LineStartBefore(platform::TextReader& reader, std::uint64_t end, std::size_t unit)
+{
+    const std::uint64_t contentStart = reader.Mark().size();
+    std::uint64_t at = end;
+    while (at > contentStart) {
+        const std::uint64_t from = std::max<std::uint64_t>(contentStart, at - std::min<std::uint64_t>(at, StepSize));
+        auto bytes = reader.ReadBytesAt(from, static_cast<std::size_t>(at - from));
+        if (!bytes.Ok())
+            return bytes.Error();
+        if (bytes.Value().size() != at - from)
+            return platform::FileError(EIO, "read", "Quillmark.txt", "it changed while it was read");
+        for (std::size_t offset = bytes.Value().size(); offset >= unit; offset -= unit) {
+            if (IsUnit(bytes.Value(), offset - unit, '\n', unit))
+                return from + offset;
+        }
+        at = from;
+    }
+    return contentStart;
+}
+
+platform::FileResult<std::string> FirstLineEnd(platform::TextReader& reader, std::size_t unit)
+{
+    std::uint64_t at = reader.Mark().size();
+    char previous = '\n';
+    for (;;) {
+        auto bytes = reader.ReadBytesAt(at, StepSize);
+        if (!bytes.Ok())
+            return bytes.Error();
+        const std::string& block = bytes.Value();
+        const std::size_t whole = block.size() / unit * unit;
+        for (std::size_t offset = 0; offset < whole; offset += unit) {
+            if (!IsUnit(block, offset, '\n', unit)) {
+                previous = block[offset] == '\r' && (unit == 1 || block[offset + 1] == '\0') ? '\r' : 'x';
+                continue;
+            }
+            const std::string lineFeed = block.substr(offset, unit);
+            return previous == '\r' ? platform::EncodeText(u"\r", reader.Encoding()) + lineFeed : lineFeed;
+        }
+        if (whole == 0 || block.size() < StepSize)
+            return std::string();
+        at += whole;
+    }
+}
+
+} // namespace
+
+platform::FileResult<UserFileTail> ReadTail(platform::TextReader& reader)
+{
+    const std::size_t unit = platform::CodeUnitSize(reader.Encoding());
+    const std::uint64_t contentStart = std::min<std::uint64_t>(reader.Mark().size(), reader.Info().size);
+    UserFileTail tail;
+    const std::uint64_t content = reader.Info().size - contentStart;
+    tail.oddByte = content % unit != 0;
+    tail.contentEnd = reader.Info().size - content % unit;
+    tail.lastLineStart = tail.contentEnd;
+    if (tail.contentEnd == contentStart)
+        return tail;
+    auto last = reader.ReadBytesAt(tail.contentEnd - unit, unit);
+    if (!last.Ok())
+        return last.Error();
+    tail.lastUnit = last.Value();
+    const bool endsLine = tail.lastUnit.size() == unit && IsUnit(tail.lastUnit, 0, '\n', unit);
+    auto start = LineStartBefore(reader, endsLine ? tail.contentEnd - unit : tail.contentEnd, unit);
+    if (!start.Ok())
+        return start.Error();
+    tail.lastLineStart = start.Value();
+    if (tail.lastLineStart + unit <= tail.contentEnd) {
+        auto first = reader.ReadBytesAt(tail.lastLineStart, unit);
+        if (!first.Ok())
+            return first.Error();
+        tail.unfinished = first.Value() == std::string(unit, '\0');
+    }
+    auto convention = FirstLineEnd(reader, unit);
+    if (!convention.Ok())
+        return convention.Error();
+    tail.convention = convention.Value();
+    return tail;
+}
+
+} // namespace store
