@@ -80,7 +80,7 @@ TEST_F(ChangePasswordDialog, NoMatchOrADifferentConfirmationChangesNoLine)
         EXPECT_EQ(Change(driver, u"alice", u"old", u"new", u"New"), kNotChanged);
         EXPECT_EQ(Change(driver, u"", u"", u"", u""), kNotChanged);
     });
-    EXPECT_EQ(UserFile(), Utf8File("alice:old\n\nno colon\n"));
+    EXPECT_EQ(UserFile(), Utf8File("alice:old\n\nno colon"));
 }
 
 TEST_F(ChangePasswordDialog, AnEmptyUserFileStaysEmpty)
@@ -149,6 +149,24 @@ TEST_F(ChangePasswordDialog, AFullDiskChangesNothingAndSaysSo)
         EXPECT_EQ(TakeMessage(driver).shown, kChanged);
     });
     EXPECT_EQ(UserFile(), Utf8File("alice:new\n"));
+    EXPECT_FALSE(TemporaryFileExists());
+}
+
+TEST_F(ChangePasswordDialog, AnOldPasswordWithALineBreakIsRefusedAndTouchesNoOtherAccount)
+{
+    const std::string accounts = Utf8File("bob:x\ncarol:secret\nann:pw\r\n");
+    WriteUserFile(accounts);
+    Run([](Driver& driver) {
+        driver.Choose(ID_OPTION_CHANGEPASSWORD);
+        for (const std::u16string_view pasted : {u"x\ncarol:secret", u"pw\r"}) {
+            ChangePassword(driver, pasted == u"pw\r" ? u"ann" : u"bob", pasted, u"y", u"y");
+            const Shown shown = TakeMessage(driver).shown;
+            EXPECT_EQ(shown.caption, u"Failed");
+            EXPECT_NE(shown.text.find(u"cannot contain a line break"), std::u16string::npos);
+            EXPECT_TRUE(IsOpen<CChangePasswordDlg>(driver)) << "open, to try again";
+        }
+    });
+    EXPECT_EQ(UserFile(), accounts);
     EXPECT_FALSE(TemporaryFileExists());
 }
 
