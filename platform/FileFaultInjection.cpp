@@ -30,6 +30,8 @@ void FaultInjectingFileSystem::Heal()
 std::optional<FileError> FaultInjectingFileSystem::Fault(FileCall kind, const std::string& action,
                                                          const std::string& name)
 {
+    if (m_observer)
+        m_observer(kind);
     m_calls.push_back(kind);
     if (m_kind != FileCall::Any && m_kind != kind)
         return std::nullopt;

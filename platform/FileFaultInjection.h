@@ -4,6 +4,7 @@
 // FileSystemScope; link quillmark_files_testing.
 #include "platform/FileSystem.h"
 
+#include <functional>
 #include <vector>
 
 namespace platform {
@@ -17,6 +18,8 @@ public:
     // Every call of `kind` fails from now on, as on a full disk.
     void FailEveryCall(FileCall kind, int code);
     void Heal();  // no more faults; counts start again
+    // Called before each call is made: to look at the files between two steps.
+    void BeforeEachCall(std::function<void(FileCall)> observer) { m_observer = std::move(observer); }
 
     int CallCount() const { return static_cast<int>(m_calls.size()); }
     const std::vector<FileCall>& Calls() const { return m_calls; }
@@ -45,6 +48,7 @@ private:
     std::optional<FileError> Fault(FileCall kind, const std::string& action, const std::string& name = {});
 
     FileSystem& m_inner;
+    std::function<void(FileCall)> m_observer;
     std::vector<FileCall> m_calls;
     FileCall m_kind = FileCall::Any;
     int m_remaining = 0;  // calls of m_kind until the one that fails; 0: none

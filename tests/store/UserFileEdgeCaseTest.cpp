@@ -83,6 +83,18 @@ TEST_P(EachFormat, AppendEndsAnUnendedLastLineFirst)
     EXPECT_EQ(UserFile(), Format().File({u"a:1", u"b:2", u"c:3"}, u"\r\n"));
 }
 
+TEST_P(EachFormat, AnUnfinishedAppendMatchesNothingAndTheNextAppendCutsItOff)
+{
+    // What a crash leaves: the new line whole or torn, its first character still NUL.
+    for (const std::u16string_view left : {std::u16string_view(u"\0ictim:pw\n", 11), std::u16string_view(u"\0ictim:p", 8)}) {
+        GivenUserFile(Format().File({u"ann:1"}) + Format().encode(left));
+        EXPECT_EQ(Scan(u"victim:pw"), ScanOutcome::NotFound);
+        EXPECT_EQ(Scan(u"victim:p"), ScanOutcome::NotFound);
+        EXPECT_EQ(Append(u"bob:1"), AppendOutcome::Written);
+        EXPECT_EQ(UserFile(), Format().File({u"ann:1", u"bob:1"}));
+    }
+}
+
 TEST_P(EachFormat, AppendRefusesALineThatIsAlreadyThere)
 {
     GivenUserFile(Format().File({u"ann:1"}));

@@ -5,10 +5,18 @@
 #include "platform/FileLock.h"
 #include "store/RecordKey.h"
 
+#include "platform/FileFaultInjection.h"
+
+#include <cerrno>
+#include <csignal>
+#include <grp.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace testing_support;
+using platform::FileCall;
 using store::AppendOutcome;
 using store::RewriteOutcome;
 using store::ScanOutcome;
@@ -18,6 +26,29 @@ namespace {
 bool Mentions(const std::u16string& message, std::u16string_view words)
 {
     return message.find(words) != std::u16string::npos;
+}
+
+struct stat StatusOf(const std::string& name)
+{
+    struct stat status {};
+    ::lstat(name.c_str(), &status);
+    return status;
+}
+
+// Runs `work` in a child process as another user; its exit status.
+template <class Work>
+int AsUser(uid_t user, gid_t group, std::initializer_list<gid_t> groups, Work work)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::vector<gid_t> list(groups);
+        if (::setgroups(list.size(), list.data()) != 0 || ::setgid(group) != 0 || ::setuid(user) != 0)
+            ::_exit(99);
+        ::_exit(work());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 } // namespace
@@ -57,6 +88,105 @@ TEST_F(ForgedRecords, KeysWithLineBreaksOrNulsAreRefusedAndChangeNothing)
         EXPECT_EQ(Replace(u"ann:1", key), RewriteOutcome::Failed);
     }
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
+    EXPECT_FALSE(TemporaryFileLeft());
+}
+
+TEST_F(ForgedRecords, InvalidBytesNeverMatchATypedReplacementCharacter)
+{
+    const std::string accounts = "\xEF\xBB\xBF" "bob:caf\xE9\n";
+    GivenUserFile(accounts);
+    EXPECT_EQ(Scan(u"bob:caf\uFFFD"), ScanOutcome::NotFound);
+    EXPECT_EQ(Replace(u"bob:caf\uFFFD", u"bob:mine"), RewriteOutcome::Unchanged);
+    EXPECT_EQ(UserFile(), accounts);
+    EXPECT_EQ(Append(u"bob:caf\uFFFD"), AppendOutcome::Written);
+    EXPECT_EQ(UserFile(), accounts + "bob:caf\xEF\xBF\xBD\n");
+}
+
+TEST_F(ForgedRecords, AWriteBeyondTheFileSizeLimitFailsAndIsCutBack)
+{
+    const std::string accounts = Utf8WithMark.File({u"ann:1"});
+    GivenUserFile(accounts);
+    const std::u16string key = u"victim:" + std::u16string(8000, u'p');
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const rlimit limit{accounts.size() + 4096, accounts.size() + 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const auto appended = store::AppendRecord(key);
+        const bool told = appended.Message().find(u"File too large") != std::u16string::npos;
+        ::_exit(appended.GetOutcome() == AppendOutcome::Failed && told ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "not killed by SIGXFSZ, and told why";
+    EXPECT_EQ(UserFile(), accounts);
+}
+
+TEST_F(ForgedRecords, NoMomentOfAnAppendShowsAReaderAPartOfTheRecord)
+{
+    const std::u16string key = u"victim:" + std::u16string(9000, u'p');
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+    platform::FaultInjectingFileSystem watched;
+    int forged = 0;
+    int lookedAt = 0;
+    watched.BeforeEachCall([&](FileCall) {
+        platform::FileSystemScope real(platform::SystemFileSystem());
+        ++lookedAt;
+        for (std::size_t length : {std::size_t(7), std::size_t(4093), std::size_t(8000), key.size() - 1})
+            forged += Scan(key.substr(0, length)) == ScanOutcome::Found;
+    });
+    {
+        platform::FileSystemScope scope(watched);
+        EXPECT_EQ(Append(key), AppendOutcome::Written);
+    }
+    EXPECT_GT(lookedAt, 5);
+    EXPECT_EQ(forged, 0);
+    EXPECT_EQ(Scan(key), ScanOutcome::Found);
+}
+
+using Permissions = UserFileTest;
+
+TEST_F(Permissions, AReplacementCarriesOnlyReadAndWriteBits)
+{
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 06777);
+    EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
+    EXPECT_EQ(ModeOf(store::UserFileName), 0666u);
+}
+
+TEST_F(Permissions, AReplacementKeepsTheGroupOrClosesTheFileToItsOwner)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as other users";
+    ::chmod(".", 0777);
+    const auto changeAnn = [] { return store::RewriteUserFile(u"ann:1", u"ann:2").GetOutcome() == RewriteOutcome::Done ? 0 : 1; };
+    // A member of the file's group keeps it, and the group's bits with it.
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0660);
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 3000), 0);
+    EXPECT_EQ(AsUser(1002, 1002, {1002, 3000}, changeAnn), 0);
+    EXPECT_EQ(StatusOf(store::UserFileName).st_gid, 3000u);
+    EXPECT_EQ(ModeOf(store::UserFileName), 0660u);
+    // One who may not set that group closes the copy to its owner.
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0666);
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 3000), 0);
+    EXPECT_EQ(AsUser(1002, 1002, {1002}, changeAnn), 0);
+    EXPECT_EQ(ModeOf(store::UserFileName), 0600u);
+    // Root keeps the owner as well.
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0640);
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 3000), 0);
+    EXPECT_EQ(changeAnn(), 0);
+    EXPECT_EQ(StatusOf(store::UserFileName).st_uid, 1001u);
+    EXPECT_EQ(StatusOf(store::UserFileName).st_gid, 3000u);
+}
+
+TEST_F(Permissions, AChangeThatMatchesNoLineLeavesTheFileAsItWas)
+{
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0640);
+    const struct stat before = StatusOf(store::UserFileName);
+    ::usleep(20000);
+    EXPECT_EQ(Replace(u"ann:wrong", u"ann:2"), RewriteOutcome::Unchanged);
+    const struct stat after = StatusOf(store::UserFileName);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_EQ(after.st_ctim.tv_nsec, before.st_ctim.tv_nsec);
     EXPECT_FALSE(TemporaryFileLeft());
 }
 
@@ -161,6 +291,55 @@ TEST_F(UnusualUserFile, ALinkIsReadButNotReplaced)
     EXPECT_EQ(Scan(u"ann:1"), ScanOutcome::Found);
     EXPECT_EQ(Append(u"bob:1"), AppendOutcome::NotOpened);
     EXPECT_EQ(ReadFile("real.txt"), Utf8WithMark.File({u"ann:1"}));
+}
+
+TEST_F(UnusualUserFile, AFileWithAnotherNameIsReadButNeverChanged)
+{
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+    ASSERT_EQ(::link(store::UserFileName.c_str(), "elsewhere.txt"), 0);
+    EXPECT_EQ(Scan(u"ann:1"), ScanOutcome::Found);
+    auto appended = store::AppendRecord(u"bob:1");
+    EXPECT_EQ(appended.GetOutcome(), AppendOutcome::NotOpened);
+    EXPECT_TRUE(Mentions(appended.Message(), u"hard links"));
+    EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Failed);
+    EXPECT_EQ(ReadFile("elsewhere.txt"), Utf8WithMark.File({u"ann:1"}));
+}
+
+TEST_F(UnusualUserFile, OneHugeLineTakesNoMoreMemoryThanAShortOne)
+{
+    // Under a memory limit far below the line's size, each operation is done or
+    // fails with a message: never an abort.
+    GivenUserFile(Utf8WithMark.mark + std::string(96 << 20, 'x'));
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const rlimit limit{256 << 20, 256 << 20};
+        ::setrlimit(RLIMIT_AS, &limit);
+        const bool done = store::ScanUserFile(u"a:b").GetOutcome() == ScanOutcome::NotFound
+                          && store::AppendRecord(u"a:b").GetOutcome() == AppendOutcome::Written
+                          && store::RewriteUserFile(u"a:b", u"a:c").GetOutcome() == RewriteOutcome::Done;
+        ::_exit(done ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(Scan(u"a:c"), ScanOutcome::Found);
+}
+
+TEST_F(UnusualUserFile, AFileSystemWithoutLocksRefusesChangesWithAMessage)
+{
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+    for (int code : {EBADF, ENOLCK, EOPNOTSUPP}) {
+        platform::FaultInjectingFileSystem lockless;
+        lockless.FailEveryCall(FileCall::Lock, code);
+        platform::FileSystemScope scope(lockless);
+        auto appended = store::AppendRecord(u"bob:1");
+        EXPECT_EQ(appended.GetOutcome(), AppendOutcome::NotOpened);
+        EXPECT_TRUE(Mentions(appended.Message(), u"offers no lock"));
+        auto rewritten = store::RewriteUserFile(u"ann:1", u"ann:2");
+        EXPECT_EQ(rewritten.GetOutcome(), RewriteOutcome::Failed);
+        EXPECT_TRUE(Mentions(rewritten.Message(), u"Nothing was changed."));
+    }
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
 }
 
 TEST_F(UnusualUserFile, AFifoOrAFolderIsRefusedWithoutHanging)
