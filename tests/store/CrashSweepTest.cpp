@@ -112,3 +112,44 @@ TEST_F(CrashSweep, AKilledChangeLeavesTheOldFileOrTheNew)
     ReportFigure("crash-accounts-lost", accountsLost);
     EXPECT_GT(killedMidway, 0);
 }
+
+// Records of megabytes, appended by a child killed at random moments while a
+// reader looks at the file's last line: what it sees is never a part of a
+// record that a key could match, and the next append tidies what a kill left.
+TEST_F(CrashSweep, LongAppendsKilledOrReadMidwayShowNoPartOfARecord)
+{
+    const int kills = CountFromEnvironment("QUILLMARK_LONG_KILLS", 6);
+    const std::u16string key = u"victim:" + std::u16string(2 << 20, u'p');
+    std::mt19937 random(std::random_device{}());
+    long looks = 0;
+    long forged = 0;
+    int killedMidway = 0;
+    for (int i = 0; i < kills; ++i) {
+        const FileFormat& format = i % 2 ? Utf16LeWithMark : Utf8WithMark;
+        const std::string before = format.File({u"ann:1"});
+        const std::string record = format.Line(key);
+        GivenUserFile(before);
+        const auto start = std::chrono::steady_clock::now();
+        pid_t child = StartChild([&] { return store::AppendRecord(key).GetOutcome() == store::AppendOutcome::Written; });
+        const auto deadline = start + std::chrono::microseconds(random() % 60000);
+        while (std::chrono::steady_clock::now() < deadline) {
+            // Whatever stands after the old lines is the new line whole, or starts with NUL.
+            const std::string now = UserFile().value_or("");
+            const std::string added = now.size() > before.size() ? now.substr(before.size()) : "";
+            ++looks;
+            forged += !added.empty() && added != record && added[0] != '\0';
+        }
+        killedMidway += KillAfter(child, std::chrono::microseconds(0));
+        const std::string left = UserFile().value_or("");
+        const std::string added = left.substr(std::min(left.size(), before.size()));
+        forged += !left.starts_with(before) || (!added.empty() && added != record && added[0] != '\0');
+        forged += added != record && Scan(key) == store::ScanOutcome::Found;
+        EXPECT_EQ(Append(u"bob:1"), store::AppendOutcome::Written);
+        const std::string after = UserFile().value_or("");
+        EXPECT_TRUE(after == before + format.Line(u"bob:1") || after == before + record + format.Line(u"bob:1"));
+    }
+    EXPECT_EQ(forged, 0);
+    ReportFigure("long-appends-killed", killedMidway);
+    ReportFigure("long-append-looks", looks);
+    ReportFigure("records-forged", forged);
+}
