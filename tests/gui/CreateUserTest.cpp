@@ -131,6 +131,17 @@ TEST_F(CreateUserDialog, MasksBothPasswordsWhateverTheOption)
     });
 }
 
+TEST_F(CreateUserDialog, EachFieldTakesWhatANativeEditTakesAndNoMore)
+{
+    Run([](Driver& driver) {
+        driver.Choose(ID_FILE_CREATEUSER);
+        for (const int field : {IDC_USERNAME, IDC_PASSWORD, IDC_CONFIRMPASSWORD}) {
+            driver.Type(field, std::u16string(40000, u'p'));
+            EXPECT_EQ(driver.Text(field).size(), 32767u);
+        }
+    });
+}
+
 // ---- The store's failures reach the user, and no account is lost.
 
 TEST_F(CreateUserDialog, AFullDiskIsReportedAndTheDialogStaysOpen)
