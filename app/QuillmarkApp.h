@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/WinApp.h"
+#include "platform/gui/WinApp.h"
 
 // The application: runs the main window and ends the program when it closes.
 class CQuillmarkApp : public CWinApp {

@@ -1,4 +1,4 @@
-#include "platform/WinApp.h"
+#include "platform/gui/WinApp.h"
 
 int main(int argc, char** argv)
 {

@@ -1,8 +1,8 @@
 // Starts Quillmark as its main does, and closes the main window as soon as
 // its loop runs: the start-up of the program, timed as a whole process.
 #include "app/QuillmarkApp.h"
-#include "platform/Messages.h"
-#include "platform/Window.h"
+#include "platform/gui/Messages.h"
+#include "platform/gui/Window.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -6,7 +6,7 @@
 //   store_bench append FOLDER USER PASSWORD     the append alone
 //   store_bench rewrite FOLDER USER OLD NEW     a password change
 // Exits 0 when the operation ran to its expected end, 1 otherwise, 2 on misuse.
-#include "platform/Unicode.h"
+#include "platform/gui/Unicode.h"
 #include "store/RecordKey.h"
 #include "store/UserFile.h"
 

@@ -1,5 +1,5 @@
 # bundle_resources(TARGET SOURCE_DIR FILES...): an object library that carries
-# a resource script and the files it names, for platform/Resources.h.
+# a resource script and the files it names, for platform/gui/Resources.h.
 function(bundle_resources target source_dir)
     set(files ${ARGN})
     set(bundle ${CMAKE_CURRENT_BINARY_DIR}/${target}.cpp)

@@ -1,6 +1,6 @@
-#include "platform/FileLock.h"
-#include "platform/FileOperations.h"
-#include "platform/TextReader.h"
+#include "platform/files/FileLock.h"
+#include "platform/files/FileOperations.h"
+#include "platform/files/TextReader.h"
 #include "store/Messages.h"
 #include "store/RecordKey.h"
 #include "store/RecordSearch.h"
@@ -14,8 +14,8 @@
 namespace store {
 namespace {
 
-using platform::FileError;
-using platform::TextEncoding;
+using files::FileError;
+using files::TextEncoding;
 using Result = StoreResult<AppendOutcome>;
 
 Result NotOpened(const FileError& error) { return {AppendOutcome::NotOpened, NothingChanged(error)}; }
@@ -40,16 +40,16 @@ struct NewLine {
 NewLine NewLineFor(const std::u16string& key, TextEncoding encoding, std::string leading, std::string end)
 {
     const bool pair = key.size() > 1 && key[0] >= 0xD800 && key[0] <= 0xDBFF;
-    NewLine line{std::move(leading), platform::EncodeText(key, encoding), 0, std::move(end)};
-    line.firstCharacterSize = platform::EncodeText(key.substr(0, pair ? 2 : 1), encoding).size();
+    NewLine line{std::move(leading), files::EncodeText(key, encoding), 0, std::move(end)};
+    line.firstCharacterSize = files::EncodeText(key.substr(0, pair ? 2 : 1), encoding).size();
     return line;
 }
 
 // Undoes a failed append: the file goes back to its old size, and a file that
 // this append created goes away.
-Result Undo(platform::FileHandle file, std::uint64_t size, Creation creation, const FileError& error)
+Result Undo(files::FileHandle file, std::uint64_t size, Creation creation, const FileError& error)
 {
-    platform::FileSystem& fileSystem = platform::CurrentFileSystem();
+    files::FileSystem& fileSystem = files::CurrentFileSystem();
     std::u16string message = NothingChanged(error.Named(UserFileName));
     if (auto cut = fileSystem.Truncate(file, size); !cut.Ok())
         message = Widen(error.Named(UserFileName).Message() + "; " + cut.Error().Named(UserFileName).Message()
@@ -57,7 +57,7 @@ Result Undo(platform::FileHandle file, std::uint64_t size, Creation creation, co
                           " and is removed by the next account created.");
     fileSystem.Close(file);
     if (creation == Creation::CreatedNow && size == 0)
-        platform::RemoveFile(UserFileName);
+        files::RemoveFile(UserFileName);
     return {AppendOutcome::Failed, message};
 }
 
@@ -66,11 +66,11 @@ Result Undo(platform::FileHandle file, std::uint64_t size, Creation creation, co
 // line starts with NUL, which no key holds.
 Result WriteInPlace(const NewLine& line, Creation creation)
 {
-    platform::FileSystem& fileSystem = platform::CurrentFileSystem();
-    auto opened = fileSystem.Open(UserFileName, platform::OpenMode::CreateOrKeep);
+    files::FileSystem& fileSystem = files::CurrentFileSystem();
+    auto opened = fileSystem.Open(UserFileName, files::OpenMode::CreateOrKeep);
     if (!opened.Ok())
         return NotOpened(opened.Error().Named(UserFileName));
-    const platform::FileHandle file = opened.Value();
+    const files::FileHandle file = opened.Value();
     auto info = fileSystem.Examine(file);
     if (!info.Ok()) {
         fileSystem.Close(file);
@@ -78,7 +78,7 @@ Result WriteInPlace(const NewLine& line, Creation creation)
     }
     const std::uint64_t size = info.Value().size;
     const std::string placeholder = line.Placeholder();
-    platform::FileStatus status = fileSystem.SeekToEnd(file);
+    files::FileStatus status = fileSystem.SeekToEnd(file);
     if (status.Ok())
         status = fileSystem.Write(file, placeholder.data(), placeholder.size());
     if (status.Ok())
@@ -92,19 +92,19 @@ Result WriteInPlace(const NewLine& line, Creation creation)
     // A close that fails after the save loses nothing.
     fileSystem.Close(file);
     if (creation == Creation::CreatedNow) {
-        if (auto synced = platform::SyncFolder(); !synced.Ok())
+        if (auto synced = files::SyncFolder(); !synced.Ok())
             return {AppendOutcome::Failed, ChangedButNotSaved(synced.Error()), true};
     }
     return {AppendOutcome::Written};
 }
 
-platform::FileStatus CutUnfinishedLine(std::uint64_t lineStart)
+files::FileStatus CutUnfinishedLine(std::uint64_t lineStart)
 {
-    platform::FileSystem& fileSystem = platform::CurrentFileSystem();
-    auto opened = fileSystem.Open(UserFileName, platform::OpenMode::CreateOrKeep);
+    files::FileSystem& fileSystem = files::CurrentFileSystem();
+    auto opened = fileSystem.Open(UserFileName, files::OpenMode::CreateOrKeep);
     if (!opened.Ok())
         return opened.Error().Named(UserFileName);
-    platform::FileStatus status = fileSystem.Truncate(opened.Value(), lineStart);
+    files::FileStatus status = fileSystem.Truncate(opened.Value(), lineStart);
     if (status.Ok())
         status = fileSystem.Sync(opened.Value());
     fileSystem.Close(opened.Value());
@@ -131,7 +131,7 @@ Result AppendByCopy(const std::u16string& key)
 Result AppendLocked(const std::u16string& key, Duplicates duplicates, Creation creation)
 {
     // Examined again under the lock: the file may have changed while this copy waited.
-    auto info = platform::ExamineFile(UserFileName);
+    auto info = files::ExamineFile(UserFileName);
     if (!info.Ok())
         return Failed(info.Error());
     if (info.Value().exists) {
@@ -140,13 +140,13 @@ Result AppendLocked(const std::u16string& key, Duplicates duplicates, Creation c
     }
     if (!info.Value().exists || info.Value().size == 0) {
         const TextEncoding encoding = TextEncoding::Utf8WithMark;
-        const std::string lineFeed = platform::EncodeText(u"\n", encoding);
-        return WriteInPlace(NewLineFor(key, encoding, std::string(platform::MarkOf(encoding)), lineFeed), creation);
+        const std::string lineFeed = files::EncodeText(u"\n", encoding);
+        return WriteInPlace(NewLineFor(key, encoding, std::string(files::MarkOf(encoding)), lineFeed), creation);
     }
-    auto opened = platform::TextReader::Open(UserFileName);
+    auto opened = files::TextReader::Open(UserFileName);
     if (!opened.Ok())
         return NotOpened(opened.Error());
-    platform::TextReader& reader = opened.Value();
+    files::TextReader& reader = opened.Value();
     if (duplicates == Duplicates::Refuse) {
         auto found = FindRecord(reader, key);
         if (!found.Ok())
@@ -166,7 +166,7 @@ Result AppendLocked(const std::u16string& key, Duplicates duplicates, Creation c
         return AppendLocked(key, Duplicates::Allow, Creation::Existed);
     }
     const TextEncoding encoding = reader.Encoding();
-    const std::string lineFeed = platform::EncodeText(u"\n", encoding);
+    const std::string lineFeed = files::EncodeText(u"\n", encoding);
     if (tail.Value().oddByte || (!tail.Value().lastUnit.empty() && tail.Value().lastUnit != lineFeed))
         return AppendByCopy(key);
     const std::string& convention = tail.Value().convention.empty() ? lineFeed : tail.Value().convention;
@@ -179,7 +179,7 @@ Result Append(const std::u16string& key, Duplicates duplicates)
         return {AppendOutcome::Failed, NothingChanged(*refusal)};
     if (auto recovered = RecoverUserFile(); !recovered.Ok())
         return Failed(recovered.Error());
-    auto before = platform::ExamineFile(UserFileName);
+    auto before = files::ExamineFile(UserFileName);
     if (!before.Ok())
         return Failed(before.Error());
     // Refused before the lock, which would open the file for writing.
@@ -187,7 +187,7 @@ Result Append(const std::u16string& key, Duplicates duplicates)
         if (auto why = WhyUnchangeable(before.Value()))
             return {AppendOutcome::NotOpened, NothingChanged(*why)};
     }
-    auto lock = platform::FileLock::Acquire(UserFileName, LockPatience);
+    auto lock = files::FileLock::Acquire(UserFileName, LockPatience);
     if (!lock.Ok())
         return lock.Error().IsBusy() ? Failed(lock.Error()) : NotOpened(lock.Error());
     return AppendLocked(key, duplicates, before.Value().exists ? Creation::Existed : Creation::CreatedNow);

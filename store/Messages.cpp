@@ -1,12 +1,12 @@
 #include "store/Messages.h"
 
-#include "platform/TextEncoding.h"
+#include "platform/files/TextEncoding.h"
 
 namespace store {
 
 std::u16string Widen(const std::string& text)
 {
-    return platform::DecodeText(text, platform::TextEncoding::Utf8WithMark);
+    return files::DecodeText(text, files::TextEncoding::Utf8WithMark);
 }
 
 std::u16string NothingChanged(const std::u16string& why)
@@ -14,14 +14,14 @@ std::u16string NothingChanged(const std::u16string& why)
     return why + u" Nothing was changed.";
 }
 
-std::u16string NothingChanged(const platform::FileError& error)
+std::u16string NothingChanged(const files::FileError& error)
 {
     if (error.IsBusy())
         return LockedByAnotherCopy();
     return NothingChanged(Widen(error.Message() + "."));
 }
 
-std::u16string ChangedButNotSaved(const platform::FileError& error)
+std::u16string ChangedButNotSaved(const files::FileError& error)
 {
     return u"The change was made, but " + Widen(error.Message())
            + u". It may be lost if the computer stops before the disk catches up.";

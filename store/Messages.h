@@ -1,6 +1,6 @@
 #pragma once
 // The texts the user reads when an operation on the user file does not succeed.
-#include "platform/FileError.h"
+#include "platform/files/FileError.h"
 
 #include <string>
 
@@ -8,10 +8,10 @@ namespace store {
 
 std::u16string Widen(const std::string& text);
 // "<what failed>: <why>. Nothing was changed."
-std::u16string NothingChanged(const platform::FileError& error);
+std::u16string NothingChanged(const files::FileError& error);
 std::u16string NothingChanged(const std::u16string& why);
 // A failure after the new contents were put in place.
-std::u16string ChangedButNotSaved(const platform::FileError& error);
+std::u16string ChangedButNotSaved(const files::FileError& error);
 std::u16string LockedByAnotherCopy();
 std::u16string OutOfMemory();
 

@@ -1,14 +1,14 @@
 #include "store/RecordMatcher.h"
 
-#include "platform/TextSearch.h"
+#include "platform/files/TextSearch.h"
 
 #include <algorithm>
 
 namespace store {
 
-RecordMatcher RecordMatcher::For(const std::u16string& key, platform::TextEncoding encoding)
+RecordMatcher RecordMatcher::For(const std::u16string& key, files::TextEncoding encoding)
 {
-    return RecordMatcher(platform::EncodeText(key, encoding), platform::CodeUnitSize(encoding));
+    return RecordMatcher(files::EncodeText(key, encoding), files::CodeUnitSize(encoding));
 }
 
 bool RecordMatcher::IsUnit(std::string_view data, std::size_t at, char value) const
@@ -34,7 +34,7 @@ std::size_t RecordMatcher::Scan(std::string_view data, bool atEnd, std::vector<s
     std::size_t done = atEnd ? data.size() : data.size() - std::min(data.size(), m_key.size() + 2 * m_unit);
     done -= done % m_unit;
     for (std::size_t from = 0; from + m_key.size() <= data.size();) {
-        const std::size_t at = platform::FindBytes(data, m_key, from);
+        const std::size_t at = files::FindBytes(data, m_key, from);
         if (at == std::string_view::npos)
             break;
         if (at % m_unit != 0) {

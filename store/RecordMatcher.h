@@ -1,7 +1,7 @@
 #pragma once
 // Finds the lines of a user file that equal a record key by comparing bytes
 // with the key encoded once, with no decoding: the fast path of every scan.
-#include "platform/TextEncoding.h"
+#include "platform/files/TextEncoding.h"
 
 #include <string>
 #include <string_view>
@@ -13,7 +13,7 @@ class RecordMatcher {
 public:
     // A line matches only where its bytes are the key's own: invalid bytes that
     // read as U+FFFD never match a typed U+FFFD.
-    static RecordMatcher For(const std::u16string& key, platform::TextEncoding encoding);
+    static RecordMatcher For(const std::u16string& key, files::TextEncoding encoding);
 
     // Scans content bytes that follow those of earlier calls (a whole number of
     // code units from the content's start) and appends to `matches` the offset

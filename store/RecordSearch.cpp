@@ -6,10 +6,10 @@
 
 namespace store {
 
-platform::FileResult<bool> FindRecord(platform::TextReader& reader, const std::u16string& key)
+files::FileResult<bool> FindRecord(files::TextReader& reader, const std::u16string& key)
 {
     RecordMatcher matcher = RecordMatcher::For(key, reader.Encoding());
-    const std::size_t unit = platform::CodeUnitSize(reader.Encoding());
+    const std::size_t unit = files::CodeUnitSize(reader.Encoding());
     std::string carried;
     std::vector<std::size_t> matches;
     for (;;) {
@@ -31,10 +31,10 @@ platform::FileResult<bool> FindRecord(platform::TextReader& reader, const std::u
     }
 }
 
-platform::FileResult<bool> FindRecordLineByLine(platform::TextReader& reader, const std::u16string& key)
+files::FileResult<bool> FindRecordLineByLine(files::TextReader& reader, const std::u16string& key)
 {
-    const std::string bytes = platform::EncodeText(key, reader.Encoding());
-    platform::TextLine line;
+    const std::string bytes = files::EncodeText(key, reader.Encoding());
+    files::TextLine line;
     for (;;) {
         auto read = reader.ReadRawLine(line);
         if (!read.Ok())

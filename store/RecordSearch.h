@@ -1,7 +1,7 @@
 #pragma once
 // Whether a user file holds a line equal to a record key: the key is encoded
 // once in the file's encoding and compared with the bytes of each line.
-#include "platform/TextReader.h"
+#include "platform/files/TextReader.h"
 
 #include <string>
 
@@ -9,9 +9,9 @@ namespace store {
 
 // Reads the rest of the file in blocks, in bounded memory whatever the length
 // of its lines; stops at the first equal line. The key must pass RefusalOf.
-platform::FileResult<bool> FindRecord(platform::TextReader& reader, const std::u16string& key);
+files::FileResult<bool> FindRecord(files::TextReader& reader, const std::u16string& key);
 
 // The same, one whole line at a time: what the block search must agree with.
-platform::FileResult<bool> FindRecordLineByLine(platform::TextReader& reader, const std::u16string& key);
+files::FileResult<bool> FindRecordLineByLine(files::TextReader& reader, const std::u16string& key);
 
 } // namespace store

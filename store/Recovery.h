@@ -2,7 +2,7 @@
 // A folder left with "Quillmark_new.txt" but no "Quillmark.txt" (a crash of an
 // older version between its remove and rename) holds the only copy of the
 // accounts there: it becomes the user file again before anything else happens.
-#include "platform/FileError.h"
+#include "platform/files/FileError.h"
 
 #include <chrono>
 
@@ -12,6 +12,6 @@ namespace store {
 inline constexpr std::chrono::seconds LockPatience{3};
 
 // Needs no lock: the rename never replaces a user file that appeared meanwhile.
-platform::FileStatus RecoverUserFile();
+files::FileStatus RecoverUserFile();
 
 } // namespace store

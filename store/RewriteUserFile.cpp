@@ -1,6 +1,6 @@
-#include "platform/FileLock.h"
-#include "platform/FileOperations.h"
-#include "platform/TextReader.h"
+#include "platform/files/FileLock.h"
+#include "platform/files/FileOperations.h"
+#include "platform/files/TextReader.h"
 #include "store/Messages.h"
 #include "store/RecordKey.h"
 #include "store/RecordSearch.h"
@@ -15,12 +15,12 @@ namespace {
 
 using Result = StoreResult<RewriteOutcome>;
 
-Result Failed(const platform::FileError& error) { return {RewriteOutcome::Failed, NothingChanged(error)}; }
+Result Failed(const files::FileError& error) { return {RewriteOutcome::Failed, NothingChanged(error)}; }
 
 // Whether any line equals the key: a change that changes no line writes nothing.
-platform::FileResult<bool> HoldsKey(const std::u16string& key)
+files::FileResult<bool> HoldsKey(const std::u16string& key)
 {
-    auto opened = platform::TextReader::Open(UserFileName);
+    auto opened = files::TextReader::Open(UserFileName);
     if (!opened.Ok())
         return opened.Error();
     auto found = FindRecord(opened.Value(), key);
@@ -34,7 +34,7 @@ platform::FileResult<bool> HoldsKey(const std::u16string& key)
 Result RewriteLocked(const std::u16string& key, const std::u16string& replacement)
 {
     // Examined again under the lock: the file may have changed while this copy waited.
-    auto info = platform::ExamineFile(UserFileName);
+    auto info = files::ExamineFile(UserFileName);
     if (!info.Ok())
         return Failed(info.Error());
     if (auto why = WhyUnchangeable(info.Value()))
@@ -64,7 +64,7 @@ Result Rewrite(const std::u16string& key, const std::u16string& replacement)
     }
     if (auto recovered = RecoverUserFile(); !recovered.Ok())
         return Failed(recovered.Error());
-    auto info = platform::ExamineFile(UserFileName);
+    auto info = files::ExamineFile(UserFileName);
     if (!info.Ok())
         return Failed(info.Error());
     if (!info.Value().exists)
@@ -72,7 +72,7 @@ Result Rewrite(const std::u16string& key, const std::u16string& replacement)
     // Refused before the lock, which would open the file for writing.
     if (auto why = WhyUnchangeable(info.Value()))
         return {RewriteOutcome::Failed, NothingChanged(*why)};
-    auto lock = platform::FileLock::Acquire(UserFileName, LockPatience);
+    auto lock = files::FileLock::Acquire(UserFileName, LockPatience);
     if (!lock.Ok())
         return Failed(lock.Error());
     return RewriteLocked(key, replacement);

@@ -1,4 +1,4 @@
-#include "platform/TextReader.h"
+#include "platform/files/TextReader.h"
 #include "store/Messages.h"
 #include "store/RecordKey.h"
 #include "store/RecordSearch.h"
@@ -12,17 +12,17 @@ namespace {
 
 using Result = StoreResult<ScanOutcome>;
 
-platform::FileResult<platform::TextReader> OpenUserFile()
+files::FileResult<files::TextReader> OpenUserFile()
 {
-    auto opened = platform::TextReader::Open(UserFileName);
+    auto opened = files::TextReader::Open(UserFileName);
     if (opened.Ok() || !opened.Error().IsMissing())
         return opened;
     if (auto recovered = RecoverUserFile(); !recovered.Ok())
         return recovered.Error();
-    return platform::TextReader::Open(UserFileName);
+    return files::TextReader::Open(UserFileName);
 }
 
-Result Failed(const platform::FileError& error)
+Result Failed(const files::FileError& error)
 {
     return {ScanOutcome::Failed, Widen(error.Message() + ".")};
 }
@@ -37,7 +37,7 @@ Result Scan(const std::u16string& key)
             return {ScanOutcome::NotOpened, u"Quillmark.txt does not exist."};
         return Failed(opened.Error());
     }
-    platform::TextReader& reader = opened.Value();
+    files::TextReader& reader = opened.Value();
     auto found = FindRecord(reader, key);
     if (!found.Ok())
         return Failed(found.Error());

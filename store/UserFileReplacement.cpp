@@ -1,9 +1,9 @@
 #include "store/UserFileReplacement.h"
 
-#include "platform/FileLock.h"
-#include "platform/FileOperations.h"
-#include "platform/TextFile.h"
-#include "platform/TextReader.h"
+#include "platform/files/FileLock.h"
+#include "platform/files/FileOperations.h"
+#include "platform/files/TextFile.h"
+#include "platform/files/TextReader.h"
 #include "store/Messages.h"
 #include "store/RecordMatcher.h"
 #include "store/UserFile.h"
@@ -13,8 +13,8 @@
 namespace store {
 namespace {
 
-using platform::FileError;
-using platform::TextEncoding;
+using files::FileError;
+using files::TextEncoding;
 using Result = StoreResult<ReplaceOutcome>;
 using Step = std::optional<Result>;  // nullopt: go on
 
@@ -36,8 +36,8 @@ private:
     Result Abandon(Result result);
 
     const Replacement& m_replacement;
-    std::optional<platform::TextReader> m_reader;
-    std::optional<platform::TextFile> m_copy;
+    std::optional<files::TextReader> m_reader;
+    std::optional<files::TextFile> m_copy;
     TextEncoding m_encoding = TextEncoding::Utf8WithMark;
     bool m_createdCopy = false;
 };
@@ -49,17 +49,17 @@ Result ReplacementRun::Run()
         if (Step stop = (this->*step)())
             return Abandon(*stop);
     }
-    if (auto renamed = platform::RenameFile(TemporaryFileName, UserFileName); !renamed.Ok())
+    if (auto renamed = files::RenameFile(TemporaryFileName, UserFileName); !renamed.Ok())
         return Abandon(Failed(renamed.Error()));
     // Past the rename the new contents are the user file, whatever follows.
-    if (auto synced = platform::SyncFolder(); !synced.Ok())
+    if (auto synced = files::SyncFolder(); !synced.Ok())
         return {ReplaceOutcome::Failed, ChangedButNotSaved(synced.Error()), true};
     return {ReplaceOutcome::Done};
 }
 
 Step ReplacementRun::OpenUserFile()
 {
-    auto opened = platform::TextReader::Open(UserFileName);
+    auto opened = files::TextReader::Open(UserFileName);
     if (!opened.Ok())
         return NotOpened(opened.Error());
     m_reader.emplace(std::move(opened.Value()));
@@ -70,22 +70,22 @@ Step ReplacementRun::CreateCopy()
 {
     // Whatever stands at the temporary name now is a leftover: the user file
     // exists, and its lock keeps other copies of the program out.
-    auto leftover = platform::ExamineFile(TemporaryFileName);
+    auto leftover = files::ExamineFile(TemporaryFileName);
     if (!leftover.Ok())
         return Failed(leftover.Error());
     if (leftover.Value().exists) {
-        if (auto removed = platform::RemoveFile(TemporaryFileName); !removed.Ok())
+        if (auto removed = files::RemoveFile(TemporaryFileName); !removed.Ok())
             return NotOpened(removed.Error());
     }
     // An empty user file takes the encoding of a new one.
     const bool fresh = m_reader->Info().size == 0 && m_replacement.appended;
     m_encoding = fresh ? TextEncoding::Utf8WithMark : m_reader->Encoding();
-    auto created = platform::OpenTextFile(TemporaryFileName, platform::TextFileMode::CreateNew, m_encoding);
+    auto created = files::OpenTextFile(TemporaryFileName, files::TextFileMode::CreateNew, m_encoding);
     if (!created.Ok())
         return NotOpened(created.Error());
     m_createdCopy = true;
     m_copy.emplace(std::move(created.Value()));
-    if (auto written = m_copy->WriteBytes(platform::MarkOf(m_encoding)); !written.Ok())
+    if (auto written = m_copy->WriteBytes(files::MarkOf(m_encoding)); !written.Ok())
         return Failed(written.Error());
     return std::nullopt;
 }
@@ -94,13 +94,13 @@ Step ReplacementRun::CreateCopy()
 // line; only the lines equal to the key, found by their bytes, change.
 Step ReplacementRun::Copy()
 {
-    const std::size_t unit = platform::CodeUnitSize(m_encoding);
-    const std::string lineFeed = platform::EncodeText(u"\n", m_encoding);
-    const std::string carriageReturn = platform::EncodeText(u"\r", m_encoding);
+    const std::size_t unit = files::CodeUnitSize(m_encoding);
+    const std::string lineFeed = files::EncodeText(u"\n", m_encoding);
+    const std::string carriageReturn = files::EncodeText(u"\r", m_encoding);
     const std::u16string nothing;
     RecordMatcher matcher = RecordMatcher::For(m_replacement.key ? *m_replacement.key : nothing, m_encoding);
     const std::string replacement =
-        m_replacement.replacement ? platform::EncodeText(*m_replacement.replacement, m_encoding) : std::string();
+        m_replacement.replacement ? files::EncodeText(*m_replacement.replacement, m_encoding) : std::string();
     std::string convention;  // the end of the first line that has one
     std::string lastUnit;    // of the content as read
     bool lastLineReplaced = false;
@@ -159,15 +159,15 @@ Step ReplacementRun::Copy()
 // lone CR gets CR LF, so that its CR stays in it. Then the added record.
 Step ReplacementRun::CopyEnd(const std::string& lastUnit, bool lastLineReplaced, const std::string& convention)
 {
-    const std::string carriageReturn = platform::EncodeText(u"\r", m_encoding);
-    if (!lastUnit.empty() && lastUnit != platform::EncodeText(u"\n", m_encoding)) {
+    const std::string carriageReturn = files::EncodeText(u"\r", m_encoding);
+    if (!lastUnit.empty() && lastUnit != files::EncodeText(u"\n", m_encoding)) {
         const bool endsInCr = !lastLineReplaced && lastUnit == carriageReturn;
-        if (Step stop = Write(endsInCr ? carriageReturn + platform::EncodeText(u"\n", m_encoding) : convention))
+        if (Step stop = Write(endsInCr ? carriageReturn + files::EncodeText(u"\n", m_encoding) : convention))
             return stop;
     }
     if (!m_replacement.appended)
         return std::nullopt;
-    return Write(platform::EncodeText(*m_replacement.appended, m_encoding) + convention);
+    return Write(files::EncodeText(*m_replacement.appended, m_encoding) + convention);
 }
 
 Step ReplacementRun::Write(std::string_view bytes)
@@ -179,7 +179,7 @@ Step ReplacementRun::Write(std::string_view bytes)
 
 Step ReplacementRun::SaveCopy()
 {
-    const platform::FileInfo original = m_reader->Info();
+    const files::FileInfo original = m_reader->Info();
     if (auto closed = m_reader->Close(); !closed.Ok())
         return Failed(closed.Error());
     auto copy = m_copy->Examine();
@@ -191,7 +191,7 @@ Step ReplacementRun::SaveCopy()
     if (!m_copy->SetOwner(original.owner, original.group).Ok()
         && !m_copy->SetOwner(copy.Value().owner, original.group).Ok())
         mode &= 0600;
-    platform::FileStatus status = m_copy->SetMode(mode);
+    files::FileStatus status = m_copy->SetMode(mode);
     if (status.Ok())
         status = m_copy->Sync();
     if (status.Ok())
@@ -205,7 +205,7 @@ Result ReplacementRun::Abandon(Result result)
 {
     m_copy.reset();
     if (m_createdCopy) {
-        if (auto removed = platform::RemoveFile(TemporaryFileName); !removed.Ok()) {
+        if (auto removed = files::RemoveFile(TemporaryFileName); !removed.Ok()) {
             return {result.GetOutcome(), result.Message() + u" " + Widen(removed.Error().Message())
                                              + u"; it will be replaced by the next change."};
         }
@@ -220,7 +220,7 @@ StoreResult<ReplaceOutcome> ReplaceLockedUserFile(const Replacement& replacement
     return ReplacementRun(replacement).Run();
 }
 
-std::optional<std::u16string> WhyUnchangeable(const platform::FileInfo& info)
+std::optional<std::u16string> WhyUnchangeable(const files::FileInfo& info)
 {
     if (info.symlink)
         return u"Quillmark.txt is a symbolic link; the program only changes a regular file.";

@@ -2,7 +2,7 @@
 // The one way the user file is replaced: copy it into "Quillmark_new.txt"
 // (lines kept byte for byte, those equal to a key replaced, a record perhaps
 // added at the end), save that to disk and rename it over the user file.
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "store/StoreResult.h"
 
 #include <optional>
@@ -25,6 +25,6 @@ StoreResult<ReplaceOutcome> ReplaceLockedUserFile(const Replacement& replacement
 
 // Why the user file cannot be changed where it stands (a link, more than one
 // name, not a regular file, read-only); nullopt when it can.
-std::optional<std::u16string> WhyUnchangeable(const platform::FileInfo& info);
+std::optional<std::u16string> WhyUnchangeable(const files::FileInfo& info);
 
 } // namespace store

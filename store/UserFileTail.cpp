@@ -14,7 +14,7 @@ bool IsUnit(std::string_view bytes, std::size_t at, char value, std::size_t unit
 
 // The start of the line that ends at `end` (exclusive of its line end), found
 // by reading backwards for the line feed before it.
-platform::FileResult<std::uint64_t> LineStartBefore(platform::TextReader& reader, std::uint64_t end, std::size_t unit)
+files::FileResult<std::uint64_t> LineStartBefore(files::TextReader& reader, std::uint64_t end, std::size_t unit)
 {
     const std::uint64_t contentStart = reader.Mark().size();
     std::uint64_t at = end;
@@ -24,7 +24,7 @@ platform::FileResult<std::uint64_t> LineStartBefore(platform::TextReader& reader
         if (!bytes.Ok())
             return bytes.Error();
         if (bytes.Value().size() != at - from)
-            return platform::FileError(EIO, "read", "Quillmark.txt", "it changed while it was read");
+            return files::FileError(EIO, "read", "Quillmark.txt", "it changed while it was read");
         for (std::size_t offset = bytes.Value().size(); offset >= unit; offset -= unit) {
             if (IsUnit(bytes.Value(), offset - unit, '\n', unit))
                 return from + offset;
@@ -34,7 +34,7 @@ platform::FileResult<std::uint64_t> LineStartBefore(platform::TextReader& reader
     return contentStart;
 }
 
-platform::FileResult<std::string> FirstLineEnd(platform::TextReader& reader, std::size_t unit)
+files::FileResult<std::string> FirstLineEnd(files::TextReader& reader, std::size_t unit)
 {
     std::uint64_t at = reader.Mark().size();
     char previous = '\n';
@@ -50,7 +50,7 @@ platform::FileResult<std::string> FirstLineEnd(platform::TextReader& reader, std
                 continue;
             }
             const std::string lineFeed = block.substr(offset, unit);
-            return previous == '\r' ? platform::EncodeText(u"\r", reader.Encoding()) + lineFeed : lineFeed;
+            return previous == '\r' ? files::EncodeText(u"\r", reader.Encoding()) + lineFeed : lineFeed;
         }
         if (whole == 0 || block.size() < StepSize)
             return std::string();
@@ -60,9 +60,9 @@ platform::FileResult<std::string> FirstLineEnd(platform::TextReader& reader, std
 
 } // namespace
 
-platform::FileResult<UserFileTail> ReadTail(platform::TextReader& reader)
+files::FileResult<UserFileTail> ReadTail(files::TextReader& reader)
 {
-    const std::size_t unit = platform::CodeUnitSize(reader.Encoding());
+    const std::size_t unit = files::CodeUnitSize(reader.Encoding());
     const std::uint64_t contentStart = std::min<std::uint64_t>(reader.Mark().size(), reader.Info().size);
     UserFileTail tail;
     const std::uint64_t content = reader.Info().size - contentStart;

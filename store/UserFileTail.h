@@ -2,7 +2,7 @@
 // What an append must know of the user file beyond its encoding: how its
 // content ends, the line end its lines use, and whether its last line is an
 // append that never finished. Read in bounded memory, whatever the lines' length.
-#include "platform/TextReader.h"
+#include "platform/files/TextReader.h"
 
 #include <cstdint>
 #include <string>
@@ -20,6 +20,6 @@ struct UserFileTail {
 
 // An append writes a record's first character last, over a NUL placeholder:
 // until then no key can match the line, whole or torn.
-platform::FileResult<UserFileTail> ReadTail(platform::TextReader& reader);
+files::FileResult<UserFileTail> ReadTail(files::TextReader& reader);
 
 } // namespace store

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Dialog.h"
+#include "platform/gui/Dialog.h"
 
 // The About box of the menu bar's "About"; it looks the same as CAboutDlg.
 class CAboutBoxDlg : public CDialog {

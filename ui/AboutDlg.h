@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Dialog.h"
+#include "platform/gui/Dialog.h"
 
 // The About box of the system menu's "About Quillmark..." entry.
 class CAboutDlg : public CDialog {

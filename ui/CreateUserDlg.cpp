@@ -1,7 +1,7 @@
 #include "ui/CreateUserDlg.h"
 
-#include "platform/DataExchange.h"
-#include "platform/Messages.h"
+#include "platform/gui/DataExchange.h"
+#include "platform/gui/Messages.h"
 #include "res/ResourceIds.h"
 #include "store/RecordKey.h"
 #include "store/UserFile.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Dialog.h"
+#include "platform/gui/Dialog.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
 #include "ui/LoginDlg.h"
 
-#include "platform/DataExchange.h"
-#include "platform/Menu.h"
-#include "platform/Messages.h"
+#include "platform/gui/DataExchange.h"
+#include "platform/gui/Menu.h"
+#include "platform/gui/Messages.h"
 #include "res/ResourceIds.h"
 #include "store/RecordKey.h"
 #include "store/UserFile.h"

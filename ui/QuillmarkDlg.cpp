@@ -1,9 +1,9 @@
 #include "ui/QuillmarkDlg.h"
 
-#include "platform/Menu.h"
-#include "platform/Messages.h"
-#include "platform/Paint.h"
-#include "platform/Resources.h"
+#include "platform/gui/Menu.h"
+#include "platform/gui/Messages.h"
+#include "platform/gui/Paint.h"
+#include "platform/gui/Resources.h"
 #include "res/ResourceIds.h"
 #include "ui/AboutBoxDlg.h"
 #include "ui/AboutDlg.h"

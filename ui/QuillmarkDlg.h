@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Dialog.h"
+#include "platform/gui/Dialog.h"
 
 // The main window: a banner, and the menu that carries the log-in state
 // ("Login" or "Logout" enabled) and the Display Password option.

@@ -1,13 +1,13 @@
 #include "tests/driver/Driver.h"
 #include "tests/driver/ProgramThread.h"
 
-#include "platform/Dialog.h"
-#include "platform/Menu.h"
-#include "platform/WinApp.h"
-#include "platform/qt/Controls.h"
-#include "platform/qt/NativeMenu.h"
-#include "platform/qt/NativeWindow.h"
-#include "platform/qt/QtText.h"
+#include "platform/gui/Dialog.h"
+#include "platform/gui/Menu.h"
+#include "platform/gui/WinApp.h"
+#include "platform/gui/qt/Controls.h"
+#include "platform/gui/qt/NativeMenu.h"
+#include "platform/gui/qt/NativeWindow.h"
+#include "platform/gui/qt/QtText.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,9 +1,9 @@
 #include "tests/driver/Driver.h"
 #include "tests/driver/ProgramThread.h"
 
-#include "platform/Dialog.h"
-#include "platform/Menu.h"
-#include "platform/WinApp.h"
+#include "platform/gui/Dialog.h"
+#include "platform/gui/Menu.h"
+#include "platform/gui/WinApp.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/win32/NativeWindow.h"
+#include "platform/gui/win32/NativeWindow.h"
 
 // The program runs on the test's thread; the script's inputs reach it through
 // a thread timer, whose procedure runs inside every modal loop (dialogs,

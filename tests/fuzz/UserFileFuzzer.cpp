@@ -1,7 +1,7 @@
 // Any bytes as a user file: the reader's pieces add up to the file, the fast
 // paths agree with decoding every line, and a rewrite keeps every line it does
 // not replace byte for byte, in order.
-#include "platform/TextReader.h"
+#include "platform/files/TextReader.h"
 #include "store/RecordKey.h"
 #include "store/RecordSearch.h"
 #include "store/UserFile.h"
@@ -17,8 +17,8 @@
 namespace {
 
 struct Pieces {
-    platform::TextEncoding encoding;
-    std::vector<platform::TextLine> lines;
+    files::TextEncoding encoding;
+    std::vector<files::TextLine> lines;
     std::string trailing;
 };
 
@@ -45,10 +45,10 @@ void EnterFolderOnce()
 
 Pieces Read(const std::string& name)
 {
-    auto reader = platform::TextReader::Open(name);
+    auto reader = files::TextReader::Open(name);
     Check(reader.Ok(), "the file opens");
     Pieces pieces{reader.Value().Encoding(), {}, {}};
-    platform::TextLine line;
+    files::TextLine line;
     for (;;) {
         auto read = reader.Value().ReadRawLine(line);
         Check(read.Ok(), "every line reads");
@@ -62,7 +62,7 @@ Pieces Read(const std::string& name)
 
 bool Found(const std::u16string& key, bool fast)
 {
-    auto reader = platform::TextReader::Open(store::UserFileName);
+    auto reader = files::TextReader::Open(store::UserFileName);
     Check(reader.Ok(), "the file opens");
     auto found = fast ? store::FindRecord(reader.Value(), key) : store::FindRecordLineByLine(reader.Value(), key);
     Check(found.Ok(), "the file reads");
@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ofstream(store::UserFileName, std::ios::binary | std::ios::trunc) << contents;
 
     const Pieces before = Read(store::UserFileName);
-    std::string joined(platform::MarkOf(before.encoding));
+    std::string joined(files::MarkOf(before.encoding));
     for (const auto& line : before.lines)
         joined += line.bytes + line.end;
     Check(joined + before.trailing == contents, "the pieces add up to the file");
@@ -95,9 +95,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string keyBytes;
     if (!before.lines.empty()) {
         keyBytes = before.lines[selector % before.lines.size()].bytes;
-        key = platform::DecodeText(keyBytes, before.encoding);
+        key = files::DecodeText(keyBytes, before.encoding);
     }
-    if (store::RefusalOf(key) || platform::EncodeText(key, before.encoding) != keyBytes)
+    if (store::RefusalOf(key) || files::EncodeText(key, before.encoding) != keyBytes)
         return 0;
     CheckSearch(key);
     Check(store::ScanUserFile(key).GetOutcome() == store::ScanOutcome::Found, "its line is found");
@@ -111,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(after.lines.size() == before.lines.size(), "no line added or dropped");
     for (std::size_t i = 0; i < before.lines.size(); ++i) {
         if (before.lines[i].bytes == keyBytes)
-            Check(after.lines[i].bytes == platform::EncodeText(replacement, after.encoding), "replaced line");
+            Check(after.lines[i].bytes == files::EncodeText(replacement, after.encoding), "replaced line");
         else
             Check(after.lines[i].bytes == before.lines[i].bytes, "a kept line keeps its bytes");
         Check(after.lines[i].end.size() > 0, "every line ends");

@@ -2,10 +2,10 @@
 // keyboard moves through it.
 #include "tests/gui/AccountTest.h"
 
-#include "platform/Messages.h"
-#include "platform/Unicode.h"
-#include "platform/qt/NativeWindow.h"
-#include "platform/qt/QtText.h"
+#include "platform/gui/Messages.h"
+#include "platform/gui/Unicode.h"
+#include "platform/gui/qt/NativeWindow.h"
+#include "platform/gui/qt/QtText.h"
 #include "res/ResourceIds.h"
 #include "ui/CreateUserDlg.h"
 #include "ui/QuillmarkDlg.h"

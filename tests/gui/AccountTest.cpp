@@ -1,6 +1,6 @@
 #include "tests/gui/AccountTest.h"
 
-#include "platform/Unicode.h"
+#include "platform/gui/Unicode.h"
 #include "res/ResourceIds.h"
 
 void PrintTo(const Shown& shown, std::ostream* out)

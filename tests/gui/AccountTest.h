@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/QuillmarkApp.h"
-#include "platform/FileFaultInjection.h"
+#include "tests/support/FileFaultInjection.h"
 #include "tests/driver/Driver.h"
-#include "tests/store/Folder.h"
+#include "tests/support/Folder.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +42,7 @@ protected:
     }
 
     // From now on every call of that kind fails, as on a full or broken disk.
-    void FailEvery(Driver& driver, platform::FileCall kind, int code)
+    void FailEvery(Driver& driver, files::FileCall kind, int code)
     {
         driver.Call([this, kind, code] { m_disk.FailEveryCall(kind, code); });
     }
@@ -56,8 +56,8 @@ protected:
     static bool TemporaryFileExists() { return testing_support::Exists("Quillmark_new.txt"); }
 
     testing_support::TemporaryFolder m_folder;
-    platform::FaultInjectingFileSystem m_disk;
-    platform::FileSystemScope m_diskScope{m_disk};
+    files::FaultInjectingFileSystem m_disk;
+    files::FileSystemScope m_diskScope{m_disk};
     Driver m_driver;
 };
 

@@ -136,7 +136,7 @@ TEST_F(ChangePasswordDialog, AFullDiskChangesNothingAndSaysSo)
     WriteUserFile(Utf8File("alice:old\n"));
     Run([this](Driver& driver) {
         driver.Choose(ID_OPTION_CHANGEPASSWORD);
-        FailEvery(driver, platform::FileCall::Write, ENOSPC);
+        FailEvery(driver, files::FileCall::Write, ENOSPC);
         ChangePassword(driver, u"alice", u"old", u"new", u"new");
         const Shown shown = TakeMessage(driver).shown;
         EXPECT_EQ(shown.caption, u"Failed");
@@ -175,7 +175,7 @@ TEST_F(ChangePasswordDialog, AFailedRenameIsNeverReportedAsSuccess)
     WriteUserFile(Utf8File("alice:old\n"));
     Run([this](Driver& driver) {
         driver.Choose(ID_OPTION_CHANGEPASSWORD);
-        FailEvery(driver, platform::FileCall::Rename, EACCES);
+        FailEvery(driver, files::FileCall::Rename, EACCES);
         ChangePassword(driver, u"alice", u"old", u"new", u"new");
         const Shown shown = TakeMessage(driver).shown;
         EXPECT_EQ(shown.caption, u"Failed");

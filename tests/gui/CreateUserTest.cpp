@@ -1,6 +1,6 @@
 #include "tests/gui/AccountTest.h"
 
-#include "platform/Messages.h"
+#include "platform/gui/Messages.h"
 #include "res/ResourceIds.h"
 #include "ui/CreateUserDlg.h"
 #include "ui/QuillmarkDlg.h"
@@ -149,7 +149,7 @@ TEST_F(CreateUserDialog, AFullDiskIsReportedAndTheDialogStaysOpen)
     WriteUserFile(Utf8File("bob:x\n"));
     Run([this](Driver& driver) {
         driver.Choose(ID_FILE_CREATEUSER);
-        FailEvery(driver, platform::FileCall::Write, ENOSPC);
+        FailEvery(driver, files::FileCall::Write, ENOSPC);
         CreateUser(driver, u"alice", u"secret", u"secret");
         const Shown shown = TakeMessage(driver).shown;
         EXPECT_EQ(shown.caption, u"Error");
@@ -171,7 +171,7 @@ TEST_F(CreateUserDialog, AnUnreadableFileIsReportedRatherThanPassedOver)
     WriteUserFile(Utf8File("alice:secret\n"));
     Run([this](Driver& driver) {
         driver.Choose(ID_FILE_CREATEUSER);
-        FailEvery(driver, platform::FileCall::Read, EIO);
+        FailEvery(driver, files::FileCall::Read, EIO);
         CreateUser(driver, u"alice", u"secret", u"secret");
         const Shown shown = TakeMessage(driver).shown;
         EXPECT_EQ(shown.caption, u"Error");

@@ -1,7 +1,7 @@
 #include "tests/gui/AccountTest.h"
 
-#include "platform/Messages.h"
-#include "platform/Menu.h"
+#include "platform/gui/Messages.h"
+#include "platform/gui/Menu.h"
 #include "res/ResourceIds.h"
 #include "ui/LoginDlg.h"
 #include "ui/QuillmarkDlg.h"
@@ -159,7 +159,7 @@ TEST_F(LoginDialog, AnUnreadableFileIsReportedAndTheDialogStaysOpen)
     WriteUserFile(Utf8File("alice:secret\n"));
     Run([this](Driver& driver) {
         driver.Choose(ID_FILE_LOGIN);
-        FailEvery(driver, platform::FileCall::Read, EIO);
+        FailEvery(driver, files::FileCall::Read, EIO);
         LogIn(driver, u"alice", u"secret");
         const Shown shown = TakeMessage(driver).shown;
         EXPECT_EQ(shown.caption, u"Error");

@@ -1,7 +1,7 @@
-#include "platform/DataExchange.h"
-#include "platform/Dialog.h"
-#include "platform/Messages.h"
-#include "platform/WinApp.h"
+#include "platform/gui/DataExchange.h"
+#include "platform/gui/Dialog.h"
+#include "platform/gui/Messages.h"
+#include "platform/gui/WinApp.h"
 #include "tests/driver/Driver.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "platform/DialogUnits.h"
+#include "platform/gui/DialogUnits.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "platform/CmdTarget.h"
-#include "platform/Messages.h"
+#include "platform/gui/CmdTarget.h"
+#include "platform/gui/Messages.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/ResourceScript.h"
+#include "platform/gui/ResourceScript.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // A program whose InitInstance declines: it must end at once, and with the
 // exit code of ExitInstance. A loop would hang it until the test's timeout.
-#include "platform/WinApp.h"
+#include "platform/gui/WinApp.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "platform/Unicode.h"
+#include "platform/gui/Unicode.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "Figures.h"
 #include "UserFileFixture.h"
 
-#include "platform/FileFaultInjection.h"
+#include "tests/support/FileFaultInjection.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 using namespace testing_support;
-using platform::FileCall;
+using files::FileCall;
 
 namespace {
 
@@ -79,10 +79,10 @@ protected:
 
     void Sweep(const std::optional<std::string>& before, const Operation& operation, const CommitPoint& commitPoint)
     {
-        platform::FaultInjectingFileSystem counting;
+        files::FaultInjectingFileSystem counting;
         Restore(before);
         {
-            platform::FileSystemScope scope(counting);
+            files::FileSystemScope scope(counting);
             ASSERT_TRUE(operation().succeeded);
         }
         const auto after = UserFile();
@@ -103,11 +103,11 @@ protected:
     {
         SCOPED_TRACE("call " + std::to_string(nth) + " fails with errno " + std::to_string(code));
         Restore(before);
-        platform::FaultInjectingFileSystem faulty;
+        files::FaultInjectingFileSystem faulty;
         faulty.FailCall(FileCall::Any, nth, code);
         Outcome outcome;
         {
-            platform::FileSystemScope scope(faulty);
+            files::FileSystemScope scope(faulty);
             outcome = operation();
         }
         ASSERT_EQ(faulty.FaultsInjected(), 1);
@@ -164,10 +164,10 @@ TEST_F(FailureSweep, RecoveryOfALeftCopyNeverLosesIt)
         SCOPED_TRACE("call " + std::to_string(nth) + " fails");
         ::unlink(store::UserFileName.c_str());
         WriteFile(store::TemporaryFileName, accounts);
-        platform::FaultInjectingFileSystem faulty;
+        files::FaultInjectingFileSystem faulty;
         faulty.FailCall(FileCall::Any, nth, EIO);
         {
-            platform::FileSystemScope scope(faulty);
+            files::FileSystemScope scope(faulty);
             AddBob();
         }
         if (faulty.FaultsInjected() == 0)
@@ -180,9 +180,9 @@ TEST_F(FailureSweep, RecoveryOfALeftCopyNeverLosesIt)
 TEST_F(FailureSweep, AFullDiskIsReportedAndChangesNothing)
 {
     GivenUserFile(Utf8WithMark.File({u"ann:old"}));
-    platform::FaultInjectingFileSystem full;
+    files::FaultInjectingFileSystem full;
     full.FailEveryCall(FileCall::Write, ENOSPC);
-    platform::FileSystemScope scope(full);
+    files::FileSystemScope scope(full);
     auto result = store::AppendRecord(u"bob:1");
     EXPECT_EQ(result.GetOutcome(), store::AppendOutcome::Failed);
     EXPECT_EQ(result.Message(),

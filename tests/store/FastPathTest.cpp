@@ -3,7 +3,7 @@
 // both must give the same answer and the same file.
 #include "UserFileFixture.h"
 
-#include "platform/TextReader.h"
+#include "platform/files/TextReader.h"
 #include "store/RecordKey.h"
 #include "store/RecordSearch.h"
 
@@ -45,7 +45,7 @@ std::string RandomFile(std::mt19937& random, const FileFormat& format, std::size
 
 bool FoundBy(bool fast, const std::u16string& key)
 {
-    auto reader = platform::TextReader::Open(store::UserFileName);
+    auto reader = files::TextReader::Open(store::UserFileName);
     EXPECT_TRUE(reader.Ok());
     auto found = fast ? store::FindRecord(reader.Value(), key) : store::FindRecordLineByLine(reader.Value(), key);
     EXPECT_TRUE(found.Ok());
@@ -55,13 +55,13 @@ bool FoundBy(bool fast, const std::u16string& key)
 // The rewrite's rules applied one whole line at a time, to the user file as it is.
 std::string RewrittenLineByLine(const std::string& file, const std::u16string& key, const std::u16string& replacement)
 {
-    auto reader = platform::TextReader::Open(store::UserFileName);
-    const platform::TextEncoding encoding = reader.Value().Encoding();
-    const auto encode = [&](std::u16string_view text) { return platform::EncodeText(text, encoding); };
+    auto reader = files::TextReader::Open(store::UserFileName);
+    const files::TextEncoding encoding = reader.Value().Encoding();
+    const auto encode = [&](std::u16string_view text) { return files::EncodeText(text, encoding); };
     std::string bytes(reader.Value().Mark());
     std::string convention;
     bool changed = false;
-    platform::TextLine line;
+    files::TextLine line;
     while (reader.Value().ReadRawLine(line).Value()) {
         if (convention.empty())
             convention = line.end;

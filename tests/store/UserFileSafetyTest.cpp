@@ -2,10 +2,10 @@
 // that would forge records.
 #include "UserFileFixture.h"
 
-#include "platform/FileLock.h"
+#include "platform/files/FileLock.h"
 #include "store/RecordKey.h"
 
-#include "platform/FileFaultInjection.h"
+#include "tests/support/FileFaultInjection.h"
 
 #include <cerrno>
 #include <csignal>
@@ -16,7 +16,7 @@
 #include <unistd.h>
 
 using namespace testing_support;
-using platform::FileCall;
+using files::FileCall;
 using store::AppendOutcome;
 using store::RewriteOutcome;
 using store::ScanOutcome;
@@ -125,12 +125,12 @@ TEST_F(ForgedRecords, NoMomentOfAnAppendShowsAReaderAPartOfTheRecord)
 {
     const std::u16string key = u"victim:" + std::u16string(9000, u'p');
     GivenUserFile(Utf8WithMark.File({u"ann:1"}));
-    platform::FaultInjectingFileSystem watched;
+    files::FaultInjectingFileSystem watched;
     int forged = 0;
     int lookedAt = 0;
     int writes = 0;
     watched.BeforeEachCall([&](FileCall call) {
-        platform::FileSystemScope real(platform::SystemFileSystem());
+        files::FileSystemScope real(files::SystemFileSystem());
         ++lookedAt;
         for (std::size_t length : {std::size_t(7), std::size_t(4093), std::size_t(8000), key.size() - 1})
             forged += Scan(key.substr(0, length)) == ScanOutcome::Found;
@@ -139,7 +139,7 @@ TEST_F(ForgedRecords, NoMomentOfAnAppendShowsAReaderAPartOfTheRecord)
         writes += call == FileCall::Write;
     });
     {
-        platform::FileSystemScope scope(watched);
+        files::FileSystemScope scope(watched);
         EXPECT_EQ(Append(key), AppendOutcome::Written);
     }
     EXPECT_GT(lookedAt, 5);
@@ -333,9 +333,9 @@ TEST_F(UnusualUserFile, AFileSystemWithoutLocksRefusesChangesWithAMessage)
 {
     GivenUserFile(Utf8WithMark.File({u"ann:1"}));
     for (int code : {EBADF, ENOLCK, EOPNOTSUPP}) {
-        platform::FaultInjectingFileSystem lockless;
+        files::FaultInjectingFileSystem lockless;
         lockless.FailEveryCall(FileCall::Lock, code);
-        platform::FileSystemScope scope(lockless);
+        files::FileSystemScope scope(lockless);
         auto appended = store::AppendRecord(u"bob:1");
         EXPECT_EQ(appended.GetOutcome(), AppendOutcome::NotOpened);
         EXPECT_TRUE(Mentions(appended.Message(), u"offers no lock"));
@@ -363,7 +363,7 @@ using AnotherCopy = UserFileTest;
 TEST_F(AnotherCopy, HoldingTheLockMakesChangesFailButReadsGoOn)
 {
     GivenUserFile(Utf8WithMark.File({u"ann:1"}));
-    auto held = platform::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(0));
+    auto held = files::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(0));
     ASSERT_TRUE(held.Ok());
     EXPECT_EQ(Scan(u"ann:1"), ScanOutcome::Found);
     auto appended = store::AppendRecord(u"bob:1");

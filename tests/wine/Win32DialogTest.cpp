@@ -1,7 +1,7 @@
 // Dialog behaviour that is the system's own on Windows, where it differs
 // from the other backend's.
-#include "platform/Dialog.h"
-#include "platform/WinApp.h"
+#include "platform/gui/Dialog.h"
+#include "platform/gui/WinApp.h"
 #include "tests/driver/Driver.h"
 
 #include <gtest/gtest.h>

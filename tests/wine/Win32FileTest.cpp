@@ -3,10 +3,10 @@
 // lock keeps out a second holder, in this process or another.
 #include "Folder.h"
 #include "UserFileFixture.h"
-#include "platform/FileLock.h"
-#include "platform/FileOperations.h"
-#include "platform/TextReader.h"
-#include "platform/TextFile.h"
+#include "platform/files/FileLock.h"
+#include "platform/files/FileOperations.h"
+#include "platform/files/TextReader.h"
+#include "platform/files/TextFile.h"
 #include "store/UserFile.h"
 
 #include <gtest/gtest.h>
@@ -85,19 +85,19 @@ TEST(WindowsFolderLock, IsExclusiveWithinTheProcessAndFreedWhenReleased)
 {
     TemporaryFolder folder;
     {
-        auto first = platform::FolderLock::Acquire(std::chrono::milliseconds(0));
+        auto first = files::FolderLock::Acquire(std::chrono::milliseconds(0));
         ASSERT_TRUE(first.Ok());
-        auto second = platform::FolderLock::Acquire(std::chrono::milliseconds(50));
+        auto second = files::FolderLock::Acquire(std::chrono::milliseconds(50));
         ASSERT_FALSE(second.Ok());
         EXPECT_TRUE(second.Error().IsBusy());
     }
-    EXPECT_TRUE(platform::FolderLock::Acquire(std::chrono::milliseconds(0)).Ok());
+    EXPECT_TRUE(files::FolderLock::Acquire(std::chrono::milliseconds(0)).Ok());
 }
 
 TEST(WindowsFolderLock, KeepsOutAnotherProcessUntilReleased)
 {
     TemporaryFolder folder;
-    auto held = std::make_optional(platform::FolderLock::Acquire(std::chrono::milliseconds(0)));
+    auto held = std::make_optional(files::FolderLock::Acquire(std::chrono::milliseconds(0)));
     ASSERT_TRUE(held->Ok());
     // A second program: this test binary, asked to try the lock of this folder.
     wchar_t self[MAX_PATH];
@@ -130,7 +130,7 @@ TEST(WindowsFolderLock, ChildTriesTheLock)
 {
     if (!GetEnvironmentVariableW(L"QUILLMARK_LOCK_CHILD", nullptr, 0))
         GTEST_SKIP() << "runs as a child of KeepsOutAnotherProcessUntilReleased";
-    auto lock = platform::FolderLock::Acquire(std::chrono::milliseconds(100));
+    auto lock = files::FolderLock::Acquire(std::chrono::milliseconds(100));
     std::exit(lock.Ok() ? 0 : lock.Error().IsBusy() ? 3 : 4);
 }
 
@@ -138,25 +138,25 @@ TEST(WindowsFileNames, TakeAnyCharacterAsUtf8)
 {
     TemporaryFolder folder;
     const std::string name = "n\xC3\xA4me-\xE2\x9C\x93.txt";
-    auto file = platform::OpenTextFile(name, platform::TextFileMode::CreateNew, platform::TextEncoding::Utf8WithMark);
+    auto file = files::OpenTextFile(name, files::TextFileMode::CreateNew, files::TextEncoding::Utf8WithMark);
     ASSERT_TRUE(file.Ok());
     ASSERT_TRUE(file.Value().WriteText(u"x").Ok());
     ASSERT_TRUE(file.Value().Close().Ok());
     EXPECT_TRUE(Exists(name));
-    EXPECT_TRUE(platform::RenameFile(name, "plain.txt").Ok());
+    EXPECT_TRUE(files::RenameFile(name, "plain.txt").Ok());
     EXPECT_EQ(ReadFile("plain.txt"), "x");
 }
 
 TEST(WindowsFileErrors, TellAMissingFileFromOtherFailures)
 {
     TemporaryFolder folder;
-    auto missing = platform::TextReader::Open("absent.txt");
+    auto missing = files::TextReader::Open("absent.txt");
     ASSERT_FALSE(missing.Ok());
     EXPECT_TRUE(missing.Error().IsMissing());
     EXPECT_NE(missing.Error().Message().find("absent.txt could not be opened: "), std::string::npos);
 
     CreateDirectoryW(L"folder.txt", nullptr);
-    auto folderAsFile = platform::TextReader::Open("folder.txt");
+    auto folderAsFile = files::TextReader::Open("folder.txt");
     ASSERT_FALSE(folderAsFile.Ok());
     EXPECT_FALSE(folderAsFile.Error().IsMissing());
 }

@@ -1,0 +1,89 @@
+#pragma once
+// The seam under every file access: one interface whose POSIX implementation is
+// the process default, so tests can install one that fails on purpose.
+#include "platform/files/FileError.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace files {
+
+using FileHandle = int;
+
+enum class FileCall { Any, Open, Read, Write, Seek, Sync, Close, Rename, Remove, Examine, SetMode, SetOwner, Lock, Truncate };
+
+enum class OpenMode {
+    Read,             // follows links; refuses to block on a FIFO
+    CreateOrKeep,     // write; create if missing, keep contents; never follows a link
+    CreateOrTruncate, // write; create if missing, empty it; never follows a link
+    CreateNew,        // write; fails if the name exists in any form
+    Folder,           // a directory, for syncing
+    Lock,             // read-write; create if missing, keep contents; never follows a link
+};
+
+enum class RenameMode { Replace, KeepExisting };
+
+struct FileInfo {
+    bool exists = false;
+    bool regular = false;
+    bool symlink = false;
+    bool writable = false;  // has a write bit and the process may write it
+    unsigned mode = 0;      // permission bits
+    std::uint64_t size = 0;
+    unsigned links = 1;     // names of the file in all folders
+    unsigned owner = 0;     // user and group ids, where the system has them
+    unsigned group = 0;
+    std::uint64_t volume = 0;  // with `index`, tells one file from another
+    std::uint64_t index = 0;
+
+    bool SameFileAs(const FileInfo& other) const { return exists && other.exists && volume == other.volume && index == other.index; }
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // New files get mode 0600. Errors name the file where the call has a name.
+    virtual FileResult<FileHandle> Open(const std::string& name, OpenMode mode) = 0;
+    virtual FileResult<std::size_t> Read(FileHandle file, char* buffer, std::size_t size) = 0;  // 0 at end
+    // From `offset`, without moving the file's position; 0 at end.
+    virtual FileResult<std::size_t> ReadAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size) = 0;
+    virtual FileStatus Write(FileHandle file, const char* data, std::size_t size) = 0;  // all or error
+    // At `offset`, without moving the file's position; all or error.
+    virtual FileStatus WriteAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size) = 0;
+    virtual FileStatus SeekToEnd(FileHandle file) = 0;
+    // Cuts the file back to `size` bytes: how a failed append is undone.
+    virtual FileStatus Truncate(FileHandle file, std::uint64_t size) = 0;
+    virtual FileStatus Sync(FileHandle file) = 0;
+    virtual FileStatus Close(FileHandle file) = 0;  // the handle is released even on error
+    // In one step. KeepExisting fails with EEXIST where `to` exists.
+    virtual FileStatus Rename(const std::string& from, const std::string& to, RenameMode mode) = 0;
+    virtual FileStatus Remove(const std::string& name) = 0;
+    virtual FileResult<FileInfo> Examine(const std::string& name) = 0;  // does not follow a link
+    virtual FileResult<FileInfo> Examine(FileHandle file) = 0;
+    virtual FileStatus SetMode(FileHandle file, unsigned mode) = 0;
+    virtual FileStatus SetOwner(FileHandle file, unsigned owner, unsigned group) = 0;  // where the system has owners
+    // The file whose lock guards `name` across the renames that replace it:
+    // `name` itself where locks leave readers alone, a file beside it elsewhere.
+    virtual std::string LockNameFor(const std::string& name) const = 0;
+    // Exclusive, between processes, sessions and machines that share the file;
+    // false while held elsewhere. Released when the handle is closed.
+    virtual FileResult<bool> TryLock(FileHandle file) = 0;
+};
+
+FileSystem& SystemFileSystem();
+FileSystem& CurrentFileSystem();
+
+// Installs another file system for its lifetime (tests), restoring the previous one.
+class FileSystemScope {
+public:
+    explicit FileSystemScope(FileSystem& fileSystem);
+    ~FileSystemScope();
+    FileSystemScope(const FileSystemScope&) = delete;
+    FileSystemScope& operator=(const FileSystemScope&) = delete;
+
+private:
+    FileSystem* m_previous;
+};
+
+} // namespace files

@@ -1,0 +1,130 @@
+#include "platform/files/TextFile.h"
+
+namespace files {
+namespace {
+
+constexpr std::size_t FlushSize = 64 * 1024;
+
+OpenMode OpenModeOf(TextFileMode mode)
+{
+    switch (mode) {
+    case TextFileMode::CreateOrKeep: return OpenMode::CreateOrKeep;
+    case TextFileMode::CreateOrTruncate: return OpenMode::CreateOrTruncate;
+    case TextFileMode::CreateNew: return OpenMode::CreateNew;
+    }
+    return OpenMode::CreateNew;
+}
+
+} // namespace
+
+FileResult<TextFile> OpenTextFile(const std::string& name, TextFileMode mode, TextEncoding encoding)
+{
+    FileSystem& fileSystem = CurrentFileSystem();
+    auto file = fileSystem.Open(name, OpenModeOf(mode));
+    if (!file.Ok())
+        return file.Error().Named(name);
+    return TextFile(fileSystem, file.Value(), name, encoding);
+}
+
+TextFile::TextFile(FileSystem& fileSystem, FileHandle file, std::string name, TextEncoding encoding)
+    : m_fileSystem(fileSystem), m_file(file), m_name(std::move(name)), m_encoding(encoding)
+{
+}
+
+TextFile::TextFile(TextFile&& other) noexcept
+    : m_fileSystem(other.m_fileSystem), m_file(other.m_file), m_name(std::move(other.m_name)),
+      m_encoding(other.m_encoding), m_pending(std::move(other.m_pending))
+{
+    other.m_file = -1;
+}
+
+TextFile::~TextFile()
+{
+    if (m_file >= 0)
+        m_fileSystem.Close(m_file);
+}
+
+FileStatus TextFile::Flush()
+{
+    if (m_pending.empty())
+        return {};
+    FileStatus written = m_fileSystem.Write(m_file, m_pending.data(), m_pending.size());
+    m_pending.clear();
+    if (!written.Ok())
+        return Named(written.Error());
+    return {};
+}
+
+FileStatus TextFile::SeekToEnd()
+{
+    if (FileStatus flushed = Flush(); !flushed.Ok())
+        return flushed;
+    if (FileStatus moved = m_fileSystem.SeekToEnd(m_file); !moved.Ok())
+        return Named(moved.Error());
+    return {};
+}
+
+FileStatus TextFile::WriteText(std::u16string_view text)
+{
+    return WriteBytes(EncodeText(text, m_encoding));
+}
+
+FileStatus TextFile::WriteBytes(std::string_view bytes)
+{
+    // A block as large as the buffer goes out as it is, without a copy.
+    if (m_pending.empty() && bytes.size() >= FlushSize) {
+        if (FileStatus written = m_fileSystem.Write(m_file, bytes.data(), bytes.size()); !written.Ok())
+            return Named(written.Error());
+        return {};
+    }
+    m_pending.append(bytes);
+    if (m_pending.size() >= FlushSize)
+        return Flush();
+    return {};
+}
+
+FileStatus TextFile::SetOwner(unsigned owner, unsigned group)
+{
+    if (FileStatus set = m_fileSystem.SetOwner(m_file, owner, group); !set.Ok())
+        return Named(set.Error());
+    return {};
+}
+
+FileResult<FileInfo> TextFile::Examine()
+{
+    auto info = m_fileSystem.Examine(m_file);
+    if (!info.Ok())
+        return Named(info.Error());
+    return info;
+}
+
+FileStatus TextFile::SetMode(unsigned mode)
+{
+    if (FileStatus changed = m_fileSystem.SetMode(m_file, mode); !changed.Ok())
+        return Named(changed.Error());
+    return {};
+}
+
+FileStatus TextFile::Sync()
+{
+    if (FileStatus flushed = Flush(); !flushed.Ok())
+        return flushed;
+    if (FileStatus synced = m_fileSystem.Sync(m_file); !synced.Ok())
+        return Named(synced.Error());
+    return {};
+}
+
+FileStatus TextFile::Close()
+{
+    FileStatus flushed = Flush();
+    FileHandle file = m_file;
+    m_file = -1;
+    FileStatus closed = m_fileSystem.Close(file);
+    if (!flushed.Ok())
+        return flushed;
+    if (!closed.Ok())
+        return Named(closed.Error());
+    return {};
+}
+
+} // namespace files

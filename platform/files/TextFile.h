@@ -1,0 +1,51 @@
+#pragma once
+// Writes a text file in a given encoding, buffered; nothing is added to what
+// the caller writes (no line end, no mark).
+#include "platform/files/FileError.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/TextEncoding.h"
+
+#include <string>
+#include <string_view>
+
+namespace files {
+
+enum class TextFileMode {
+    CreateOrKeep,      // create if missing, keep the contents
+    CreateOrTruncate,  // create if missing, empty it
+    CreateNew,         // fail if the name exists, as a file, a folder or a link
+};
+
+class TextFile {
+public:
+    TextFile(TextFile&& other) noexcept;
+    TextFile& operator=(TextFile&&) = delete;
+    ~TextFile();  // closes quietly if Close was not called
+
+    TextEncoding Encoding() const { return m_encoding; }
+    FileStatus SeekToEnd();
+    FileStatus WriteText(std::u16string_view text);
+    FileStatus WriteBytes(std::string_view bytes);
+    FileStatus SetMode(unsigned mode);
+    FileStatus SetOwner(unsigned owner, unsigned group);
+    FileResult<FileInfo> Examine();
+    FileStatus Sync();   // what was written is on the disk
+    FileStatus Close();  // writes what is buffered first
+
+private:
+    friend FileResult<TextFile> OpenTextFile(const std::string&, TextFileMode, TextEncoding);
+    TextFile(FileSystem& fileSystem, FileHandle file, std::string name, TextEncoding encoding);
+    FileStatus Flush();
+    FileError Named(const FileError& error) const { return error.Named(m_name); }
+
+    FileSystem& m_fileSystem;
+    FileHandle m_file;
+    std::string m_name;
+    TextEncoding m_encoding;
+    std::string m_pending;
+};
+
+// A new file gets mode 0600; no mode follows a symbolic link.
+FileResult<TextFile> OpenTextFile(const std::string& name, TextFileMode mode, TextEncoding encoding);
+
+} // namespace files

@@ -1,0 +1,175 @@
+#include "platform/files/TextReader.h"
+
+#include <algorithm>
+#include <cerrno>
+
+namespace files {
+namespace {
+
+constexpr std::size_t BlockSize = 256 * 1024;
+
+} // namespace
+
+FileResult<TextReader> TextReader::Open(const std::string& name)
+{
+    FileSystem& fileSystem = CurrentFileSystem();
+    auto file = fileSystem.Open(name, OpenMode::Read);
+    if (!file.Ok())
+        return file.Error().Named(name);
+    auto info = fileSystem.Examine(file.Value());
+    if (!info.Ok() || !info.Value().regular) {
+        fileSystem.Close(file.Value());
+        if (!info.Ok())
+            return info.Error().Named(name);
+        return FileError(EINVAL, "opened", name, "it is not a regular file");
+    }
+    TextReader reader(fileSystem, file.Value(), name, info.Value());
+    // Three bytes tell the encoding; the mark belongs to no line.
+    while (reader.m_buffer.size() < 3 && !reader.m_atEnd) {
+        FileStatus filled = reader.Fill();
+        if (!filled.Ok())
+            return filled.Error();
+    }
+    reader.m_encoding = DetectEncoding(reader.m_buffer);
+    reader.m_position = MarkOf(reader.m_encoding).size();
+    return reader;
+}
+
+TextReader::TextReader(FileSystem& fileSystem, FileHandle file, std::string name, FileInfo info)
+    : m_fileSystem(fileSystem), m_file(file), m_name(std::move(name)), m_info(info)
+{
+}
+
+TextReader::TextReader(TextReader&& other) noexcept
+    : m_fileSystem(other.m_fileSystem), m_file(other.m_file), m_name(std::move(other.m_name)),
+      m_info(other.m_info), m_encoding(other.m_encoding), m_buffer(std::move(other.m_buffer)),
+      m_position(other.m_position), m_searched(other.m_searched), m_atEnd(other.m_atEnd),
+      m_trailing(std::move(other.m_trailing))
+{
+    other.m_file = -1;
+}
+
+TextReader::~TextReader()
+{
+    if (m_file >= 0)
+        m_fileSystem.Close(m_file);
+}
+
+FileStatus TextReader::Close()
+{
+    FileHandle file = m_file;
+    m_file = -1;
+    FileStatus closed = m_fileSystem.Close(file);
+    if (!closed.Ok())
+        return closed.Error().Named(m_name);
+    return {};
+}
+
+FileStatus TextReader::Fill()
+{
+    if (m_position > BlockSize && m_position * 2 > m_buffer.size()) {
+        m_buffer.erase(0, m_position);
+        m_position = 0;
+    }
+    std::size_t old = m_buffer.size();
+    m_buffer.resize(old + BlockSize);
+    auto count = m_fileSystem.Read(m_file, m_buffer.data() + old, BlockSize);
+    if (!count.Ok()) {
+        m_buffer.resize(old);
+        return count.Error().Named(m_name);
+    }
+    m_buffer.resize(old + count.Value());
+    m_atEnd = count.Value() == 0;
+    return {};
+}
+
+bool TextReader::FindLineEnd(std::size_t& lineEnd, std::size_t& endSize)
+{
+    const std::size_t unit = CodeUnitSize(m_encoding);
+    for (std::size_t at = m_position + m_searched; at + unit <= m_buffer.size(); at += unit) {
+        bool lineFeed = unit == 1 ? m_buffer[at] == '\n' : m_buffer[at] == '\n' && m_buffer[at + 1] == '\0';
+        if (!lineFeed)
+            continue;
+        bool carriageReturn = at >= m_position + unit && m_buffer[at - unit] == '\r'
+                              && (unit == 1 || m_buffer[at - 1] == '\0');
+        lineEnd = carriageReturn ? at - unit : at;
+        endSize = (carriageReturn ? 2 : 1) * unit;
+        return true;
+    }
+    // Whole code units searched so far; a split unit is searched again after the next fill.
+    m_searched = (m_buffer.size() - m_position) / unit * unit;
+    return false;
+}
+
+FileResult<bool> TextReader::ReadRawLine(TextLine& line)
+{
+    std::size_t lineEnd = 0;
+    std::size_t endSize = 0;
+    while (!FindLineEnd(lineEnd, endSize)) {
+        if (m_atEnd) {
+            std::size_t rest = m_buffer.size() - m_position;
+            std::size_t whole = rest / CodeUnitSize(m_encoding) * CodeUnitSize(m_encoding);
+            if (rest > whole)
+                m_trailing.assign(m_buffer, m_position + whole, rest - whole);
+            if (whole == 0) {
+                m_position = m_buffer.size();
+                return false;
+            }
+            line.bytes.assign(m_buffer, m_position, whole);
+            line.end.clear();
+            m_position = m_buffer.size();
+            m_searched = 0;
+            return true;
+        }
+        FileStatus filled = Fill();
+        if (!filled.Ok())
+            return filled.Error();
+    }
+    line.bytes.assign(m_buffer, m_position, lineEnd - m_position);
+    line.end.assign(m_buffer, lineEnd, endSize);
+    m_position = lineEnd + endSize;
+    m_searched = 0;
+    return true;
+}
+
+FileResult<std::string_view> TextReader::ReadBlock()
+{
+    if (m_position == m_buffer.size()) {
+        m_buffer.clear();
+        m_position = 0;
+        FileStatus filled = Fill();
+        if (!filled.Ok())
+            return filled.Error();
+    }
+    const std::string_view block(m_buffer.data() + m_position, m_buffer.size() - m_position);
+    m_position = m_buffer.size();
+    m_searched = 0;
+    return block;
+}
+
+FileResult<std::string> TextReader::ReadBytesAt(std::uint64_t offset, std::size_t count)
+{
+    std::string bytes(count, '\0');
+    std::size_t filled = 0;
+    while (filled < count) {
+        auto read = m_fileSystem.ReadAt(m_file, offset + filled, bytes.data() + filled, count - filled);
+        if (!read.Ok())
+            return read.Error().Named(m_name);
+        if (read.Value() == 0)
+            break;
+        filled += read.Value();
+    }
+    bytes.resize(filled);
+    return bytes;
+}
+
+FileResult<bool> TextReader::ReadLine(std::u16string& line)
+{
+    TextLine raw;
+    auto read = ReadRawLine(raw);
+    if (read.Ok() && read.Value())
+        line = DecodeText(raw.bytes, m_encoding);
+    return read;
+}
+
+} // namespace files

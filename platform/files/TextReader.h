@@ -1,0 +1,59 @@
+#pragma once
+// Reads a text file line by line in the encoding its first bytes announce.
+// CR LF and LF end a line; a last line without an end still counts; no length limit.
+#include "platform/files/FileError.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/TextEncoding.h"
+
+#include <string>
+
+namespace files {
+
+struct TextLine {
+    std::string bytes;  // as stored, without the line end
+    std::string end;    // as stored; empty for a last line without one
+};
+
+class TextReader {
+public:
+    // Refuses anything but a regular file (a FIFO would hang, a folder cannot be read).
+    static FileResult<TextReader> Open(const std::string& name);
+    TextReader(TextReader&& other) noexcept;
+    TextReader& operator=(TextReader&&) = delete;
+    ~TextReader();  // closes quietly if Close was not called
+
+    TextEncoding Encoding() const { return m_encoding; }
+    std::string_view Mark() const { return MarkOf(m_encoding); }
+    const FileInfo& Info() const { return m_info; }
+
+    // true and the next line; false at the end of the file.
+    FileResult<bool> ReadRawLine(TextLine& line);
+    FileResult<bool> ReadLine(std::u16string& line);
+    // The bytes after those already read, a block at a time and with no regard
+    // to lines (an odd last byte included); empty at the end of the file. The
+    // view lasts until the next read.
+    FileResult<std::string_view> ReadBlock();
+    // Up to `count` bytes from `offset` of the file, wherever the reading is.
+    FileResult<std::string> ReadBytesAt(std::uint64_t offset, std::size_t count);
+    // An odd last byte of a UTF-16 file: no line holds it. Known at the end.
+    const std::string& Trailing() const { return m_trailing; }
+    FileStatus Close();
+
+private:
+    TextReader(FileSystem& fileSystem, FileHandle file, std::string name, FileInfo info);
+    FileStatus Fill();  // appends the next block; sets m_atEnd
+    bool FindLineEnd(std::size_t& lineEnd, std::size_t& endSize);
+
+    FileSystem& m_fileSystem;
+    FileHandle m_file;
+    std::string m_name;
+    FileInfo m_info;
+    TextEncoding m_encoding = TextEncoding::Utf16Le;
+    std::string m_buffer;
+    std::size_t m_position = 0;  // start of the next line in m_buffer
+    std::size_t m_searched = 0;  // bytes after m_position known to hold no line end
+    bool m_atEnd = false;
+    std::string m_trailing;
+};
+
+} // namespace files

@@ -1,0 +1,245 @@
+#include "platform/files/posix/PosixFileSystem.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace files {
+namespace {
+
+constexpr mode_t NewFileMode = 0600;  // passwords are stored in clear
+
+int FlagsOf(OpenMode mode)
+{
+    switch (mode) {
+    case OpenMode::Read: return O_RDONLY | O_NONBLOCK;
+    case OpenMode::CreateOrKeep: return O_WRONLY | O_CREAT | O_NOFOLLOW;
+    case OpenMode::CreateOrTruncate: return O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW;
+    case OpenMode::CreateNew: return O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
+    case OpenMode::Folder: return O_RDONLY | O_DIRECTORY;
+    case OpenMode::Lock: return O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK;
+    }
+    return O_RDONLY;
+}
+
+FileInfo InfoOf(const struct stat& status, bool writable)
+{
+    FileInfo info;
+    info.exists = true;
+    info.regular = S_ISREG(status.st_mode);
+    info.symlink = S_ISLNK(status.st_mode);
+    info.mode = status.st_mode & 07777;
+    info.writable = writable && (status.st_mode & 0222) != 0;
+    info.size = static_cast<std::uint64_t>(status.st_size);
+    info.links = static_cast<unsigned>(status.st_nlink);
+    info.owner = status.st_uid;
+    info.group = status.st_gid;
+    info.volume = static_cast<std::uint64_t>(status.st_dev);
+    info.index = static_cast<std::uint64_t>(status.st_ino);
+    return info;
+}
+
+template <class Call>
+int RetryOnInterrupt(Call call)
+{
+    int result;
+    do {
+        result = call();
+    } while (result < 0 && errno == EINTR);
+    return result;
+}
+
+} // namespace
+
+PosixFileSystem::PosixFileSystem()
+{
+    // Past the file-size limit a write fails with EFBIG and is undone like any
+    // other failed write, instead of the signal killing the process mid-line.
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
+FileResult<FileHandle> PosixFileSystem::Open(const std::string& name, OpenMode mode)
+{
+    int file = RetryOnInterrupt([&] { return ::open(name.c_str(), FlagsOf(mode) | O_CLOEXEC, NewFileMode); });
+    if (file < 0)
+        return FileError(errno, mode == OpenMode::CreateOrKeep || mode == OpenMode::CreateOrTruncate || mode == OpenMode::CreateNew ? "created" : "opened", name);
+    if (mode == OpenMode::Read || mode == OpenMode::Lock) {
+        // Non-blocking only so that a FIFO cannot hang the open; reads block as usual.
+        int flags = ::fcntl(file, F_GETFL);
+        if (flags >= 0)
+            ::fcntl(file, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    return file;
+}
+
+FileResult<std::size_t> PosixFileSystem::Read(FileHandle file, char* buffer, std::size_t size)
+{
+    ssize_t count;
+    do {
+        count = ::read(file, buffer, size);
+    } while (count < 0 && errno == EINTR);
+    if (count < 0)
+        return FileError(errno, "read");
+    return static_cast<std::size_t>(count);
+}
+
+FileResult<std::size_t> PosixFileSystem::ReadAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size)
+{
+    ssize_t count;
+    do {
+        count = ::pread(file, buffer, size, static_cast<off_t>(offset));
+    } while (count < 0 && errno == EINTR);
+    if (count < 0)
+        return FileError(errno, "read");
+    return static_cast<std::size_t>(count);
+}
+
+FileStatus PosixFileSystem::Write(FileHandle file, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        ssize_t count = ::write(file, data, size);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return FileError(errno, "written");
+        data += count;
+        size -= static_cast<std::size_t>(count);
+    }
+    return {};
+}
+
+FileStatus PosixFileSystem::WriteAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        ssize_t count = ::pwrite(file, data, size, static_cast<off_t>(offset));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return FileError(errno, "written");
+        data += count;
+        size -= static_cast<std::size_t>(count);
+        offset += static_cast<std::uint64_t>(count);
+    }
+    return {};
+}
+
+FileStatus PosixFileSystem::SeekToEnd(FileHandle file)
+{
+    if (::lseek(file, 0, SEEK_END) < 0)
+        return FileError(errno, "positioned");
+    return {};
+}
+
+FileStatus PosixFileSystem::Truncate(FileHandle file, std::uint64_t size)
+{
+    if (RetryOnInterrupt([&] { return ::ftruncate(file, static_cast<off_t>(size)); }) < 0)
+        return FileError(errno, "cut back");
+    return {};
+}
+
+FileStatus PosixFileSystem::Sync(FileHandle file)
+{
+    if (RetryOnInterrupt([&] { return ::fsync(file); }) < 0)
+        return FileError(errno, "saved to disk");
+    return {};
+}
+
+FileStatus PosixFileSystem::Close(FileHandle file)
+{
+    // Linux releases the descriptor even when close fails, so it is never retried.
+    if (::close(file) < 0 && errno != EINTR)
+        return FileError(errno, "closed");
+    return {};
+}
+
+FileStatus PosixFileSystem::Rename(const std::string& from, const std::string& to, RenameMode mode)
+{
+    int renamed = mode == RenameMode::Replace
+                      ? ::rename(from.c_str(), to.c_str())
+                      : ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+    if (renamed < 0 && mode == RenameMode::KeepExisting && (errno == EINVAL || errno == ENOSYS)) {
+        // A file system without the no-replace rename: a link cannot replace either.
+        renamed = ::link(from.c_str(), to.c_str());
+        if (renamed == 0)
+            ::unlink(from.c_str());
+    }
+    if (renamed < 0)
+        return FileError(errno, "renamed to " + to, from);
+    return {};
+}
+
+FileStatus PosixFileSystem::Remove(const std::string& name)
+{
+    if (::unlink(name.c_str()) < 0)
+        return FileError(errno, "removed", name);
+    return {};
+}
+
+FileResult<FileInfo> PosixFileSystem::Examine(const std::string& name)
+{
+    struct stat status {};
+    if (::lstat(name.c_str(), &status) < 0) {
+        if (errno == ENOENT)
+            return FileInfo{};
+        return FileError(errno, "examined", name);
+    }
+    bool writable = !S_ISLNK(status.st_mode) && ::access(name.c_str(), W_OK) == 0;
+    return InfoOf(status, writable);
+}
+
+FileResult<FileInfo> PosixFileSystem::Examine(FileHandle file)
+{
+    struct stat status {};
+    if (::fstat(file, &status) < 0)
+        return FileError(errno, "examined");
+    return InfoOf(status, true);
+}
+
+FileStatus PosixFileSystem::SetMode(FileHandle file, unsigned mode)
+{
+    if (::fchmod(file, static_cast<mode_t>(mode)) < 0)
+        return FileError(errno, "given its permissions");
+    return {};
+}
+
+FileStatus PosixFileSystem::SetOwner(FileHandle file, unsigned owner, unsigned group)
+{
+    if (::fchown(file, static_cast<uid_t>(owner), static_cast<gid_t>(group)) < 0)
+        return FileError(errno, "given its owner");
+    return {};
+}
+
+// Record locks leave readers alone, so the file itself is locked.
+std::string PosixFileSystem::LockNameFor(const std::string& name) const
+{
+    return name;
+}
+
+FileResult<bool> PosixFileSystem::TryLock(FileHandle file)
+{
+    // Record locks, not flock: NFS and SMB carry them between machines. Locks
+    // of the open file, where the kernel has them, so that they neither vanish
+    // when another descriptor of the file closes nor are shared by threads.
+    struct flock range {};
+    range.l_type = F_WRLCK;
+    range.l_whence = SEEK_SET;
+    int locked = RetryOnInterrupt([&] { return ::fcntl(file, F_OFD_SETLK, &range); });
+    if (locked < 0 && errno == EINVAL)
+        locked = RetryOnInterrupt([&] { return ::fcntl(file, F_SETLK, &range); });
+    if (locked == 0)
+        return true;
+    if (errno == EAGAIN || errno == EACCES)
+        return false;
+    return FileError(errno, "locked");
+}
+
+FileSystem& SystemFileSystem()
+{
+    static PosixFileSystem system;
+    return system;
+}
+
+} // namespace files

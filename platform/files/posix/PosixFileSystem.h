@@ -1,0 +1,29 @@
+#pragma once
+// The file system of the process: POSIX calls, retried on EINTR.
+#include "platform/files/FileSystem.h"
+
+namespace files {
+
+class PosixFileSystem final : public FileSystem {
+public:
+    PosixFileSystem();
+    FileResult<FileHandle> Open(const std::string& name, OpenMode mode) override;
+    FileResult<std::size_t> Read(FileHandle file, char* buffer, std::size_t size) override;
+    FileResult<std::size_t> ReadAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size) override;
+    FileStatus Write(FileHandle file, const char* data, std::size_t size) override;
+    FileStatus WriteAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size) override;
+    FileStatus SeekToEnd(FileHandle file) override;
+    FileStatus Truncate(FileHandle file, std::uint64_t size) override;
+    FileStatus Sync(FileHandle file) override;
+    FileStatus Close(FileHandle file) override;
+    FileStatus Rename(const std::string& from, const std::string& to, RenameMode mode) override;
+    FileStatus Remove(const std::string& name) override;
+    FileResult<FileInfo> Examine(const std::string& name) override;
+    FileResult<FileInfo> Examine(FileHandle file) override;
+    FileStatus SetMode(FileHandle file, unsigned mode) override;
+    FileStatus SetOwner(FileHandle file, unsigned owner, unsigned group) override;
+    std::string LockNameFor(const std::string& name) const override;
+    FileResult<bool> TryLock(FileHandle file) override;
+};
+
+} // namespace files

@@ -1,0 +1,430 @@
+#include "platform/files/win32/Win32FileSystem.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <vector>
+
+#include <windows.h>
+
+namespace files {
+namespace {
+
+constexpr int kRenameAttempts = 20;
+constexpr DWORD kRenamePause = 25;  // milliseconds: half a second in all
+
+// What the layers above test for, from the system's error codes.
+int ErrnoOf(DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+        return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+        return EACCES;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return EBUSY;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return EEXIST;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return ENOSPC;
+    case ERROR_DIRECTORY:
+        return ENOTDIR;
+    default:
+        return EIO;
+    }
+}
+
+std::string Utf8Of(const wchar_t* text, int size)
+{
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text, size, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text, size, out.data(), length, nullptr, nullptr);
+    return out;
+}
+
+// The system's own wording, without its final period and line end.
+std::string ReasonOf(DWORD error)
+{
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                                            | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string reason = length ? Utf8Of(text, static_cast<int>(length)) : std::string();
+    LocalFree(text);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '
+                               || reason.back() == '.'))
+        reason.pop_back();
+    if (reason.empty())
+        reason = "system error " + std::to_string(error);
+    return reason;
+}
+
+FileError ErrorOf(DWORD error, std::string action, std::string name = {})
+{
+    return FileError(ErrnoOf(error), std::move(action), std::move(name), ReasonOf(error));
+}
+
+FileError LastError(std::string action, std::string name = {})
+{
+    return ErrorOf(GetLastError(), std::move(action), std::move(name));
+}
+
+std::wstring WideOf(const std::string& text)
+{
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), length);
+    return out;
+}
+
+FileInfo InfoOf(const BY_HANDLE_FILE_INFORMATION& information)
+{
+    const DWORD attributes = information.dwFileAttributes;
+    const std::uint64_t size = (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+    FileInfo info;
+    info.exists = true;
+    info.symlink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    info.regular = !info.symlink && !(attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_DEVICE);
+    info.writable = info.regular && !(attributes & FILE_ATTRIBUTE_READONLY);
+    // Windows has one permission bit: read-only. The modes stand for it.
+    info.mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0644;
+    info.size = size;
+    info.links = information.nNumberOfLinks;
+    info.volume = information.dwVolumeSerialNumber;
+    info.index = (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    return info;
+}
+
+} // namespace
+
+FileHandle Win32FileSystem::Add(Entry entry)
+{
+    std::lock_guard guard(m_mutex);
+    const FileHandle file = m_next++;
+    m_entries.emplace(file, entry);
+    return file;
+}
+
+Win32FileSystem::Entry* Win32FileSystem::Find(FileHandle file)
+{
+    std::lock_guard guard(m_mutex);
+    const auto found = m_entries.find(file);
+    return found == m_entries.end() ? nullptr : &found->second;
+}
+
+FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode mode)
+{
+    DWORD access = GENERIC_WRITE;
+    // Readers let others read, write and replace the file: a rewrite must
+    // never be kept from its rename by a copy of the program reading it.
+    DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    DWORD disposition = OPEN_EXISTING;
+    DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
+    switch (mode) {
+    case OpenMode::Read:
+        access = GENERIC_READ;
+        flags = FILE_ATTRIBUTE_NORMAL;
+        break;
+    case OpenMode::CreateOrKeep:
+        disposition = OPEN_ALWAYS;
+        break;
+    case OpenMode::CreateOrTruncate:
+        disposition = OPEN_ALWAYS;
+        break;
+    case OpenMode::CreateNew:
+        disposition = CREATE_NEW;
+        break;
+    case OpenMode::Folder:
+        access = FILE_READ_ATTRIBUTES;
+        flags = FILE_FLAG_BACKUP_SEMANTICS;
+        break;
+    case OpenMode::Lock:
+        access = GENERIC_READ | GENERIC_WRITE;
+        disposition = OPEN_ALWAYS;
+        break;
+    }
+    const std::wstring wide = WideOf(name);
+    HANDLE handle = CreateFileW(wide.c_str(), access, share, nullptr, disposition, flags, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const bool creates = mode == OpenMode::CreateOrKeep || mode == OpenMode::CreateOrTruncate
+                             || mode == OpenMode::CreateNew;
+        return LastError(creates ? "created" : "opened", name);
+    }
+    // A folder opened as a file, or a device: neither holds accounts.
+    if (mode != OpenMode::Folder) {
+        BY_HANDLE_FILE_INFORMATION information{};
+        if (GetFileInformationByHandle(handle, &information)
+            && (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            CloseHandle(handle);
+            return ErrorOf(ERROR_DIRECTORY, "opened", name);
+        }
+    }
+    if (mode == OpenMode::CreateOrTruncate && !SetEndOfFile(handle)) {
+        const DWORD error = GetLastError();
+        CloseHandle(handle);
+        return ErrorOf(error, "created", name);
+    }
+    return Add(Entry{handle, mode == OpenMode::Folder});
+}
+
+FileResult<std::size_t> Win32FileSystem::Read(FileHandle file, char* buffer, std::size_t size)
+{
+    Entry* entry = Find(file);
+    if (!entry)
+        return ErrorOf(ERROR_INVALID_HANDLE, "read");
+    DWORD count = 0;
+    const DWORD wanted = static_cast<DWORD>(size > 0x40000000 ? 0x40000000 : size);
+    if (!ReadFile(entry->handle, buffer, wanted, &count, nullptr))
+        return LastError("read");
+    return static_cast<std::size_t>(count);
+}
+
+// Like pread: the file's own position stays where it was.
+FileResult<std::size_t> Win32FileSystem::ReadAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size)
+{
+    Entry* entry = Find(file);
+    if (!entry)
+        return ErrorOf(ERROR_INVALID_HANDLE, "read");
+    LARGE_INTEGER position{};
+    if (!SetFilePointerEx(entry->handle, LARGE_INTEGER{}, &position, FILE_CURRENT))
+        return LastError("read");
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFF);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD count = 0;
+    const DWORD wanted = static_cast<DWORD>(size > 0x40000000 ? 0x40000000 : size);
+    const BOOL read = ReadFile(entry->handle, buffer, wanted, &count, &at);
+    const DWORD error = read ? ERROR_SUCCESS : GetLastError();
+    SetFilePointerEx(entry->handle, position, nullptr, FILE_BEGIN);
+    if (!read && error != ERROR_HANDLE_EOF)
+        return ErrorOf(error, "read");
+    return static_cast<std::size_t>(count);
+}
+
+// Like ftruncate: the file's own position stays where it was.
+FileStatus Win32FileSystem::Truncate(FileHandle file, std::uint64_t size)
+{
+    Entry* entry = Find(file);
+    if (!entry)
+        return ErrorOf(ERROR_INVALID_HANDLE, "cut back");
+    LARGE_INTEGER position{};
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(size);
+    if (!SetFilePointerEx(entry->handle, LARGE_INTEGER{}, &position, FILE_CURRENT)
+        || !SetFilePointerEx(entry->handle, end, nullptr, FILE_BEGIN))
+        return LastError("cut back");
+    const BOOL cut = SetEndOfFile(entry->handle);
+    const DWORD error = cut ? ERROR_SUCCESS : GetLastError();
+    SetFilePointerEx(entry->handle, position, nullptr, FILE_BEGIN);
+    if (!cut)
+        return ErrorOf(error, "cut back");
+    return {};
+}
+
+FileStatus Win32FileSystem::Write(FileHandle file, const char* data, std::size_t size)
+{
+    Entry* entry = Find(file);
+    if (!entry)
+        return ErrorOf(ERROR_INVALID_HANDLE, "written");
+    while (size > 0) {
+        DWORD count = 0;
+        const DWORD wanted = static_cast<DWORD>(size > 0x40000000 ? 0x40000000 : size);
+        if (!WriteFile(entry->handle, data, wanted, &count, nullptr))
+            return LastError("written");
+        if (count == 0)
+            return ErrorOf(ERROR_HANDLE_DISK_FULL, "written");
+        data += count;
+        size -= count;
+    }
+    return {};
+}
+
+FileStatus Win32FileSystem::WriteAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size)
+{
+    Entry* entry = Find(file);
+    if (!entry)
+        return ErrorOf(ERROR_INVALID_HANDLE, "written");
+    LARGE_INTEGER position{};
+    if (!SetFilePointerEx(entry->handle, LARGE_INTEGER{}, &position, FILE_CURRENT))
+        return LastError("written");
+    DWORD error = ERROR_SUCCESS;
+    while (size > 0 && error == ERROR_SUCCESS) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFF);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD count = 0;
+        const DWORD wanted = static_cast<DWORD>(size > 0x40000000 ? 0x40000000 : size);
+        if (!WriteFile(entry->handle, data, wanted, &count, &at))
+            error = GetLastError();
+        else if (count == 0)
+            error = ERROR_HANDLE_DISK_FULL;
+        data += count;
+        size -= count;
+        offset += count;
+    }
+    SetFilePointerEx(entry->handle, position, nullptr, FILE_BEGIN);
+    if (error != ERROR_SUCCESS)
+        return ErrorOf(error, "written");
+    return {};
+}
+
+FileStatus Win32FileSystem::SeekToEnd(FileHandle file)
+{
+    Entry* entry = Find(file);
+    if (!entry)
+        return ErrorOf(ERROR_INVALID_HANDLE, "positioned");
+    if (!SetFilePointerEx(entry->handle, LARGE_INTEGER{}, nullptr, FILE_END))
+        return LastError("positioned");
+    return {};
+}
+
+// A folder has nothing to flush here: renames are written through by Rename.
+FileStatus Win32FileSystem::Sync(FileHandle file)
+{
+    Entry* entry = Find(file);
+    if (!entry)
+        return ErrorOf(ERROR_INVALID_HANDLE, "saved to disk");
+    if (!entry->folder && !FlushFileBuffers(entry->handle))
+        return LastError("saved to disk");
+    return {};
+}
+
+FileStatus Win32FileSystem::Close(FileHandle file)
+{
+    Entry entry;
+    {
+        std::lock_guard guard(m_mutex);
+        const auto found = m_entries.find(file);
+        if (found == m_entries.end())
+            return ErrorOf(ERROR_INVALID_HANDLE, "closed");
+        entry = found->second;
+        m_entries.erase(found);
+    }
+    if (!CloseHandle(entry.handle))
+        return LastError("closed");
+    return {};
+}
+
+// One step that replaces `to`, written through to the disk before it returns.
+// A program that holds `to` open keeps it from being replaced: a reader that
+// lets go soon (another copy scanning it, a virus scanner) is waited for a
+// little; after that the call fails and `to` stays as it was.
+FileStatus Win32FileSystem::Rename(const std::string& from, const std::string& to, RenameMode mode)
+{
+    const std::wstring source = WideOf(from);
+    const std::wstring target = WideOf(to);
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (mode == RenameMode::Replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    for (int attempt = 1;; ++attempt) {
+        if (MoveFileExW(source.c_str(), target.c_str(), flags))
+            return {};
+        const DWORD error = GetLastError();
+        const bool held = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+        if (!held || attempt == kRenameAttempts)
+            return ErrorOf(error, "renamed to " + to, from);
+        Sleep(kRenamePause);
+    }
+}
+
+FileStatus Win32FileSystem::Remove(const std::string& name)
+{
+    if (!DeleteFileW(WideOf(name).c_str()))
+        return LastError("removed", name);
+    return {};
+}
+
+FileResult<FileInfo> Win32FileSystem::Examine(const std::string& name)
+{
+    // Opened for no access, so that no sharing mode of another holder stands in the way.
+    HANDLE handle = CreateFileW(WideOf(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return FileInfo{};
+        return ErrorOf(error, "examined", name);
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    const BOOL examined = GetFileInformationByHandle(handle, &information);
+    const DWORD error = examined ? ERROR_SUCCESS : GetLastError();
+    CloseHandle(handle);
+    if (!examined)
+        return ErrorOf(error, "examined", name);
+    return InfoOf(information);
+}
+
+FileResult<FileInfo> Win32FileSystem::Examine(FileHandle file)
+{
+    Entry* entry = Find(file);
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!entry)
+        return ErrorOf(ERROR_INVALID_HANDLE, "examined");
+    if (!GetFileInformationByHandle(entry->handle, &information))
+        return LastError("examined");
+    FileInfo info = InfoOf(information);
+    // Through an open handle the question is what the file is, not who may write it.
+    info.writable = info.regular;
+    return info;
+}
+
+// Only the write bits mean something on Windows: without them, read-only.
+FileStatus Win32FileSystem::SetMode(FileHandle file, unsigned mode)
+{
+    Entry* entry = Find(file);
+    FILE_BASIC_INFO basic{};
+    if (!entry)
+        return ErrorOf(ERROR_INVALID_HANDLE, "given its permissions");
+    if (!GetFileInformationByHandleEx(entry->handle, FileBasicInfo, &basic, sizeof(basic)))
+        return LastError("given its permissions");
+    DWORD attributes = basic.FileAttributes & ~FILE_ATTRIBUTE_NORMAL;
+    attributes = (mode & 0222) ? attributes & ~FILE_ATTRIBUTE_READONLY : attributes | FILE_ATTRIBUTE_READONLY;
+    basic.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+    if (!SetFileInformationByHandle(entry->handle, FileBasicInfo, &basic, sizeof(basic)))
+        return LastError("given its permissions");
+    return {};
+}
+
+// Windows has no owner ids to hand on; a file's security is its own matter.
+FileStatus Win32FileSystem::SetOwner(FileHandle, unsigned, unsigned)
+{
+    return {};
+}
+
+// A locked range of a file keeps readers out of it on Windows, so the lock is
+// a file of its own beside the user file, never renamed and never removed.
+std::string Win32FileSystem::LockNameFor(const std::string& name) const
+{
+    const std::size_t dot = name.find_last_of('.');
+    return (dot == std::string::npos ? name : name.substr(0, dot)) + ".lock";
+}
+
+// A byte-range lock, which the file system enforces between processes,
+// sessions and the machines that share a folder; it dies with its holder.
+FileResult<bool> Win32FileSystem::TryLock(FileHandle file)
+{
+    Entry* entry = Find(file);
+    if (!entry)
+        return ErrorOf(ERROR_INVALID_HANDLE, "locked");
+    OVERLAPPED range{};
+    if (LockFileEx(entry->handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range))
+        return true;
+    const DWORD error = GetLastError();
+    if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING)
+        return false;
+    return ErrorOf(error, "locked");
+}
+
+FileSystem& SystemFileSystem()
+{
+    static Win32FileSystem system;
+    return system;
+}
+
+} // namespace files

@@ -1,0 +1,46 @@
+#pragma once
+// The file system of the process on Windows: CreateFileW and its family behind
+// the same seam and guarantees as on POSIX. Handles are numbered here, since
+// the seam's handles are integers; errors carry errno values, so that the
+// layers above tell a missing file or a full disk apart as they do elsewhere.
+#include "platform/files/FileSystem.h"
+
+#include <map>
+#include <mutex>
+
+namespace files {
+
+class Win32FileSystem final : public FileSystem {
+public:
+    FileResult<FileHandle> Open(const std::string& name, OpenMode mode) override;
+    FileResult<std::size_t> Read(FileHandle file, char* buffer, std::size_t size) override;
+    FileResult<std::size_t> ReadAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size) override;
+    FileStatus Write(FileHandle file, const char* data, std::size_t size) override;
+    FileStatus WriteAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size) override;
+    FileStatus SeekToEnd(FileHandle file) override;
+    FileStatus Truncate(FileHandle file, std::uint64_t size) override;
+    FileStatus Sync(FileHandle file) override;
+    FileStatus Close(FileHandle file) override;
+    FileStatus Rename(const std::string& from, const std::string& to, RenameMode mode) override;
+    FileStatus Remove(const std::string& name) override;
+    FileResult<FileInfo> Examine(const std::string& name) override;
+    FileResult<FileInfo> Examine(FileHandle file) override;
+    FileStatus SetMode(FileHandle file, unsigned mode) override;
+    FileStatus SetOwner(FileHandle file, unsigned owner, unsigned group) override;
+    std::string LockNameFor(const std::string& name) const override;
+    FileResult<bool> TryLock(FileHandle file) override;
+
+private:
+    struct Entry {
+        void* handle = nullptr;  // HANDLE
+        bool folder = false;
+    };
+    FileHandle Add(Entry entry);
+    Entry* Find(FileHandle file);
+
+    std::mutex m_mutex;
+    std::map<FileHandle, Entry> m_entries;
+    FileHandle m_next = 3;
+};
+
+} // namespace files

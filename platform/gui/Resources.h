@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/gui/MessageMap.h"
+
+#include <span>
+#include <string>
+#include <string_view>
+
+struct DialogTemplate;
+struct MenuTemplate;
+
+// The program's resources: a resource script and the files it names, bundled
+// into the executable by the build.
+struct BundledFile {
+    std::string_view name;
+    std::string_view bytes;
+};
+std::span<const BundledFile> BundledResourceFiles();
+
+const DialogTemplate* FindDialogTemplate(int id);
+const MenuTemplate* FindMenuTemplate(int id);
+// The bytes of a BITMAP or ICON resource; empty when there is none.
+std::string_view FindResourceFile(int id);
+// Empty when the string table has no such id.
+std::u16string LoadString(int id);
+// A shared icon that lives as long as the program; null when there is none.
+IconHandle LoadIcon(int id);

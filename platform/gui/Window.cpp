@@ -1,0 +1,68 @@
+#include "platform/gui/Window.h"
+
+#include "platform/gui/Messages.h"
+#include "platform/gui/Unicode.h"
+#include "platform/gui/WinApp.h"
+
+#include <exception>
+
+// The error rule of the program: an exception that escapes a handler ends that
+// handler, is reported in an error box owned by its window, and the program
+// goes on. Every message reaches its handler through SendMessage, so this is
+// the one place where handlers' errors are caught.
+std::intptr_t CWnd::SendMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam)
+{
+    try {
+        return WindowProc(message, wParam, lParam);
+    } catch (const std::exception& error) {
+        ReportError(Utf8ToUtf16(error.what()));
+    } catch (...) {
+        ReportError(u"An unexpected error stopped this action.");
+    }
+    return 0;
+}
+
+void CWnd::ReportError(std::u16string_view what)
+{
+    ShowMessage(what, MB_ICONERROR);
+}
+
+std::intptr_t CWnd::WindowProc(unsigned message, std::uintptr_t wParam, std::intptr_t lParam)
+{
+    if (message == WM_COMMAND) {
+        if (RouteCommand(wParam, lParam))
+            return 0;
+        return DefWindowProc(message, wParam, lParam);
+    }
+    std::intptr_t result = 0;
+    if (OnCmdMsg(message, wParam, lParam, &result))
+        return result;
+    return DefWindowProc(message, wParam, lParam);
+}
+
+// A command goes to this window's tables, then its owner's, then the application's.
+bool CWnd::RouteCommand(std::uintptr_t wParam, std::intptr_t lParam)
+{
+    if (OnCmdMsg(WM_COMMAND, wParam, lParam))
+        return true;
+    if (m_owner && m_owner->OnCmdMsg(WM_COMMAND, wParam, lParam))
+        return true;
+    CWinApp* app = CWinApp::Instance();
+    return app && app->OnCmdMsg(WM_COMMAND, wParam, lParam);
+}
+
+int CWnd::ShowMessage(std::u16string_view text, unsigned style)
+{
+    const CWinApp* app = CWinApp::Instance();
+    return ShowMessage(text, app ? app->Title() : std::u16string(), style);
+}
+
+void CWnd::OnSysCommand(unsigned id, std::intptr_t param)
+{
+    DefWindowProc(WM_SYSCOMMAND, id, param);
+}
+
+void CWnd::OnPaint()
+{
+    DefWindowProc(WM_PAINT, 0, 0);
+}

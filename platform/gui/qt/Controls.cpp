@@ -1,0 +1,174 @@
+#include "platform/gui/qt/Controls.h"
+
+#include "platform/gui/DialogUnits.h"
+#include "platform/gui/Resources.h"
+#include "platform/gui/ResourceScript.h"
+#include "platform/gui/Unicode.h"
+#include "platform/gui/WindowStyles.h"
+#include "platform/gui/qt/QtText.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QValidator>
+
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+
+namespace {
+
+const char* const kControlId = "controlId";
+const char* const kTabStop = "tabStop";
+
+// An edit without automatic scrolling takes no more text than it can show.
+class FitsWidthValidator final : public QValidator {
+public:
+    explicit FitsWidthValidator(QLineEdit& edit) : QValidator(&edit), m_edit(edit) {}
+
+    State validate(QString& input, int&) const override
+    {
+        const QString shown = m_edit.echoMode() == QLineEdit::Normal ? input : QString(input.size(), QChar(0x25CF));
+        const int room = m_edit.contentsRect().width() - 4;
+        return m_edit.fontMetrics().horizontalAdvance(shown) <= room ? Acceptable : Invalid;
+    }
+
+private:
+    QLineEdit& m_edit;
+};
+
+// A bitmap static. At a whole scale factor each of its pixels becomes a block
+// of pixels, so it stays as sharp as it was drawn; Qt would blur it.
+class BitmapLabel final : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const qreal ratio = devicePixelRatioF();
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, ratio != std::floor(ratio));
+        painter.drawPixmap(0, 0, pixmap());
+    }
+};
+
+[[noreturn]] void Unsupported(const ControlTemplate& control, const char* what)
+{
+    throw std::runtime_error("The window cannot be shown: its control " + std::to_string(control.id) + " is "
+                             + what + ", which this platform does not provide.");
+}
+
+QWidget* CreateButton(const ControlTemplate& control, QWidget* parent)
+{
+    const std::uint32_t type = control.style & BS_TYPEMASK;
+    if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON)
+        Unsupported(control, "a kind of button");
+    auto* button = new QPushButton(ToQString(control.text), parent);
+    // Enter is the dialog's to route, never the focused button's own.
+    button->setAutoDefault(false);
+    button->setDefault(type == BS_DEFPUSHBUTTON);
+    return button;
+}
+
+QWidget* CreateEdit(const ControlTemplate& control, QWidget* parent)
+{
+    if (control.style & ES_MULTILINE)
+        Unsupported(control, "a multi-line edit");
+    auto* edit = new QLineEdit(ToQString(control.text), parent);
+    edit->setMaxLength(MaximumEditLength);
+    edit->setFrame((control.style & WS_BORDER) != 0);
+    edit->setReadOnly((control.style & ES_READONLY) != 0);
+    if (control.style & ES_PASSWORD)
+        edit->setEchoMode(QLineEdit::Password);
+    if (control.style & ES_CENTER)
+        edit->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    else if (control.style & ES_RIGHT)
+        edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    if (!(control.style & ES_AUTOHSCROLL))
+        edit->setValidator(new FitsWidthValidator(*edit));
+    return edit;
+}
+
+QWidget* CreateStatic(const ControlTemplate& control, QWidget* parent)
+{
+    const std::uint32_t type = control.style & SS_TYPEMASK;
+    if (type == SS_WHITERECT) {
+        auto* rectangle = new QWidget(parent);
+        QPalette palette = rectangle->palette();
+        palette.setColor(QPalette::Window, Qt::white);
+        rectangle->setPalette(palette);
+        rectangle->setAutoFillBackground(true);
+        return rectangle;
+    }
+    if (type == SS_BITMAP) {
+        auto* label = new BitmapLabel(parent);
+        QPixmap bitmap;
+        const std::string_view bytes = FindResourceFile(control.textResource);
+        bitmap.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<uint>(bytes.size()), "BMP");
+        label->setPixmap(bitmap);
+        return label;
+    }
+    auto* label = new QLabel(parent);
+    if (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT && type != SS_LEFTNOWORDWRAP)
+        Unsupported(control, "a kind of static control");
+    label->setTextFormat(Qt::PlainText);
+    label->setText(ToQString(control.text));
+    label->setWordWrap(type != SS_LEFTNOWORDWRAP);
+    const Qt::Alignment horizontal = type == SS_CENTER ? Qt::AlignHCenter : type == SS_RIGHT ? Qt::AlignRight : Qt::AlignLeft;
+    label->setAlignment(horizontal | Qt::AlignTop);
+    return label;
+}
+
+QWidget* CreateByClass(const ControlTemplate& control, QWidget* parent)
+{
+    const std::string name = Utf16ToUtf8(control.className);
+    auto is = [&name](std::string_view className) {
+        return name.size() == className.size()
+               && std::equal(name.begin(), name.end(), className.begin(),
+                             [](char a, char b) { return std::tolower(a) == std::tolower(b); });
+    };
+    if (is("Button"))
+        return CreateButton(control, parent);
+    if (is("Edit"))
+        return CreateEdit(control, parent);
+    if (is("Static"))
+        return CreateStatic(control, parent);
+    Unsupported(control, ("of the class " + name).c_str());
+}
+
+}  // namespace
+
+QWidget* CreateControl(const ControlTemplate& control, const DialogUnits& units, QWidget* parent)
+{
+    QWidget* widget = CreateByClass(control, parent);
+    widget->setProperty(kControlId, control.id);
+    const bool tabStop = (control.style & WS_TABSTOP) != 0;
+    widget->setProperty(kTabStop, tabStop);
+    const bool takesFocus = qobject_cast<QPushButton*>(widget) || qobject_cast<QLineEdit*>(widget);
+    widget->setFocusPolicy(!takesFocus ? Qt::NoFocus : tabStop ? Qt::StrongFocus : Qt::ClickFocus);
+
+    const QRect area(units.ToPixelsX(control.x), units.ToPixelsY(control.y), units.ToPixelsX(control.width),
+                     units.ToPixelsY(control.height));
+    const auto* label = qobject_cast<QLabel*>(widget);
+    // A bitmap static takes the size of its bitmap.
+    if (label && !label->pixmap().isNull())
+        widget->setGeometry(QRect(area.topLeft(), label->pixmap().deviceIndependentSize().toSize()));
+    else
+        widget->setGeometry(area);
+    widget->setEnabled(!(control.style & WS_DISABLED));
+    widget->setVisible((control.style & WS_VISIBLE) != 0);
+    return widget;
+}
+
+int ControlIdOf(const QWidget* widget)
+{
+    const QVariant id = widget ? widget->property(kControlId) : QVariant();
+    return id.isValid() ? id.toInt() : 0;
+}
+
+bool IsTabStop(const QWidget* widget)
+{
+    return widget->property(kTabStop).toBool();
+}

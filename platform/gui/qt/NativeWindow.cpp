@@ -1,0 +1,334 @@
+#include "platform/gui/qt/NativeWindow.h"
+
+#include "platform/gui/Menu.h"
+#include "platform/gui/Messages.h"
+#include "platform/gui/Window.h"
+#include "platform/gui/Resources.h"
+#include "platform/gui/ResourceScript.h"
+#include "platform/gui/WindowStyles.h"
+#include "platform/gui/qt/Controls.h"
+#include "platform/gui/qt/NativeMenu.h"
+#include "platform/gui/qt/QtIcon.h"
+#include "platform/gui/qt/QtText.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const char* const kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+
+// A dialog face that Linux lacks becomes the closest installed sans-serif
+// face, chosen once: asking for missing faces one by one is slow.
+QString FamilyFor(const QString& face)
+{
+    static std::map<QString, QString> chosen;
+    if (const auto found = chosen.find(face); found != chosen.end())
+        return found->second;
+    QString family = face;
+    if (!QFontDatabase::hasFamily(face)) {
+        for (const char* fallback : {"Microsoft Sans Serif", "Tahoma", "Liberation Sans", "Arimo", "DejaVu Sans"}) {
+            if (QFontDatabase::hasFamily(fallback)) {
+                family = fallback;
+                break;
+            }
+        }
+    }
+    return chosen.emplace(face, family).first->second;
+}
+
+QFont DialogFont(const DialogTemplate& dialogTemplate)
+{
+    if (!(dialogTemplate.style & DS_SETFONT))
+        return QApplication::font();
+    QFont font(FamilyFor(ToQString(dialogTemplate.fontFace)));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(dialogTemplate.fontPointSize);
+    if (dialogTemplate.fontWeight > 0)
+        font.setWeight(static_cast<QFont::Weight>(dialogTemplate.fontWeight));
+    return font;
+}
+
+DialogUnits UnitsOf(const QFont& font)
+{
+    const QFontMetrics metrics(font);
+    return DialogUnits(metrics.horizontalAdvance(QString::fromLatin1(kAlphabet)), metrics.height());
+}
+
+Qt::WindowFlags FlagsOf(const DialogTemplate& dialogTemplate)
+{
+    Qt::WindowFlags flags = (dialogTemplate.exStyle & WS_EX_APPWINDOW) ? Qt::Window : Qt::Dialog;
+    flags |= Qt::CustomizeWindowHint;
+    if ((dialogTemplate.style & WS_CAPTION) == WS_CAPTION)
+        flags |= Qt::WindowTitleHint;
+    if (dialogTemplate.style & WS_SYSMENU)
+        flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (dialogTemplate.style & WS_MINIMIZEBOX)
+        flags |= Qt::WindowMinimizeButtonHint;
+    if (dialogTemplate.style & WS_MAXIMIZEBOX)
+        flags |= Qt::WindowMaximizeButtonHint;
+    return flags;
+}
+
+void AddMenuItems(QWidget* menu, const MenuTemplate& parent)
+{
+    for (const MenuTemplate& item : parent.items) {
+        if (item.flags & MF_SEPARATOR) {
+            auto* separator = new QAction(menu);
+            separator->setSeparator(true);
+            menu->addAction(separator);
+        } else if (item.flags & MF_POPUP) {
+            auto* popup = new QMenu(ToQString(item.text), menu);
+            AddMenuItems(popup, item);
+            menu->addAction(popup->menuAction());
+        } else {
+            auto* action = new QAction(ToQString(item.text), menu);
+            SetCommandId(action, item.id);
+            menu->addAction(action);
+        }
+        if (item.id && (item.flags & (MF_GRAYED | MF_DISABLED | MF_CHECKED))) {
+            Menu view(std::make_unique<NativeMenu>(NativeMenu{menu}));
+            view.EnableMenuItem(item.id, item.flags);
+            view.CheckMenuItem(item.id, item.flags);
+        }
+    }
+}
+
+}  // namespace
+
+// The client area: where the dialog's controls live and where WM_PAINT draws.
+class NativeWindow::Client final : public QWidget {
+public:
+    explicit Client(NativeWindow& window) : QWidget(&window), m_window(window) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        m_window.BeginPaint(&painter);
+        m_window.Window().SendMessage(WM_PAINT);
+        m_window.EndPaint();
+    }
+
+private:
+    NativeWindow& m_window;
+};
+
+NativeWindow::NativeWindow(CWnd& window, const DialogTemplate& dialogTemplate, QWidget* owner)
+    : QDialog(owner, FlagsOf(dialogTemplate)),
+      m_window(window),
+      m_font(DialogFont(dialogTemplate)),
+      m_units(UnitsOf(m_font)),
+      m_client(new Client(*this)),
+      m_defaultButton(IDOK),
+      m_painter(std::make_unique<NativePainter>())
+{
+    // A dialog is not the "last window" whose closing would quit the program.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setWindowTitle(ToQString(dialogTemplate.caption));
+    setFont(m_font);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    if (dialogTemplate.menu)
+        BuildMenuBar(dialogTemplate.menu);
+    m_client->setFixedSize(m_units.ToPixelsX(dialogTemplate.width), m_units.ToPixelsY(dialogTemplate.height));
+    layout->addWidget(m_client);
+    BuildControls(dialogTemplate);
+}
+
+NativeWindow::~NativeWindow() = default;
+
+void NativeWindow::BuildMenuBar(int menuId)
+{
+    const MenuTemplate* menuTemplate = FindMenuTemplate(menuId);
+    if (!menuTemplate)
+        return;
+    auto* bar = new QMenuBar(this);
+    // Menus use the system's font, not the dialog's.
+    bar->setFont(QApplication::font());
+    AddMenuItems(bar, *menuTemplate);
+    connect(bar, &QMenuBar::triggered, this, [this](QAction* action) {
+        m_window.SendMessage(WM_COMMAND, static_cast<std::uintptr_t>(ChosenCommandId(action)));
+    });
+    layout()->setMenuBar(bar);
+    // The bar keeps the keyboard after a menu was used from it, in a window
+    // without controls to hand it back to; the window's keys must still work.
+    bar->installEventFilter(this);
+    m_menuBar = std::make_unique<Menu>(std::make_unique<NativeMenu>(NativeMenu{bar}));
+}
+
+void NativeWindow::BuildControls(const DialogTemplate& dialogTemplate)
+{
+    QWidget* previousTabStop = nullptr;
+    QLabel* labelWithoutBuddy = nullptr;
+    for (const ControlTemplate& control : dialogTemplate.controls) {
+        QWidget* widget = CreateControl(control, m_units, m_client);
+        if (control.id != -1 && control.id != 0xFFFF)
+            m_controls.emplace(control.id, widget);
+        widget->installEventFilter(this);
+        if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            if (button->isDefault())
+                m_defaultButton = control.id;
+            connect(button, &QPushButton::clicked, this,
+                    [this, id = control.id] { m_window.SendMessage(WM_COMMAND, static_cast<std::uintptr_t>(id)); });
+        }
+        // A text's mnemonic moves the focus to the control that follows it.
+        if (labelWithoutBuddy && widget->focusPolicy() != Qt::NoFocus) {
+            labelWithoutBuddy->setBuddy(widget);
+            labelWithoutBuddy = nullptr;
+        }
+        auto* label = qobject_cast<QLabel*>(widget);
+        if (label && label->pixmap().isNull() && !(control.style & SS_NOPREFIX))
+            labelWithoutBuddy = label;
+        if (IsTabStop(widget)) {
+            if (previousTabStop)
+                setTabOrder(previousTabStop, widget);
+            previousTabStop = widget;
+        }
+    }
+}
+
+QWidget* NativeWindow::Control(int id) const
+{
+    const auto found = m_controls.find(id);
+    return found == m_controls.end() ? nullptr : found->second;
+}
+
+Menu* NativeWindow::SystemMenu(bool revert)
+{
+    if (revert || !m_systemMenu) {
+        auto* menu = new QMenu(this);
+        m_systemMenu = std::make_unique<Menu>(std::make_unique<NativeMenu>(NativeMenu{menu}));
+        m_systemMenu->AppendMenu(MF_STRING, SC_MOVE, u"&Move");
+        m_systemMenu->AppendMenu(MF_SEPARATOR);
+        m_systemMenu->AppendMenu(MF_STRING, SC_CLOSE, u"&Close\tAlt+F4");
+    }
+    return revert ? nullptr : m_systemMenu.get();
+}
+
+void NativeWindow::ShowSystemMenu()
+{
+    auto* menu = static_cast<QMenu*>(SystemMenu(false)->Native().widget);
+    if (QAction* chosen = menu->exec(m_client->mapToGlobal(QPoint(0, 0))))
+        m_window.SendMessage(WM_SYSCOMMAND, static_cast<std::uintptr_t>(ChosenCommandId(chosen)));
+}
+
+void NativeWindow::FocusFirstTabStop()
+{
+    for (QWidget* widget : m_client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (IsTabStop(widget) && widget->isEnabled() && !widget->isHidden()) {
+            widget->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
+
+void NativeWindow::PlaceOver(const NativeWindow& owner, int x, int y)
+{
+    move(owner.ClientArea()->mapToGlobal(QPoint(m_units.ToPixelsX(x), m_units.ToPixelsY(y))));
+}
+
+const Icon* NativeWindow::SetIcon(int which, const Icon* icon)
+{
+    const int slot = which == ICON_BIG ? 1 : 0;
+    const Icon* previous = m_icons[slot];
+    m_icons[slot] = icon;
+    QIcon windowIcon;
+    for (const Icon* each : m_icons) {
+        if (each)
+            windowIcon.addPixmap(each->pixmap);
+    }
+    setWindowIcon(windowIcon);
+    return previous;
+}
+
+const Icon* NativeWindow::GetIcon(int which) const
+{
+    return m_icons[which == ICON_BIG ? 1 : 0];
+}
+
+void NativeWindow::BeginPaint(QPainter* painter)
+{
+    m_painter->painter = painter;
+    m_painter->target = m_client;
+}
+
+void NativeWindow::EndPaint()
+{
+    m_painter->painter = nullptr;
+}
+
+int NativeWindow::EnterCommand() const
+{
+    // Enter presses the focused push button, or else the default one.
+    if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && ControlIdOf(button))
+        return ControlIdOf(button);
+    return m_defaultButton;
+}
+
+// The keys that a dialog takes before its controls see them.
+bool NativeWindow::HandleDialogKey(const QKeyEvent& event)
+{
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    const auto send = [this](unsigned message, int id, std::intptr_t lParam = 0) {
+        m_window.SendMessage(message, static_cast<std::uintptr_t>(id), lParam);
+        return true;
+    };
+    switch (event.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return modifiers == Qt::NoModifier && send(WM_COMMAND, EnterCommand());
+    case Qt::Key_Escape:
+        return modifiers == Qt::NoModifier && send(WM_COMMAND, IDCANCEL);
+    case Qt::Key_F1:
+        return modifiers == Qt::NoModifier && send(WM_COMMAND, ID_HELP);
+    case Qt::Key_F4:
+        return modifiers == Qt::AltModifier && send(WM_SYSCOMMAND, SC_CLOSE);
+    case Qt::Key_Space:
+        return modifiers == Qt::AltModifier && send(WM_SYSCOMMAND, SC_KEYMENU, ' ');
+    default:
+        return false;
+    }
+}
+
+bool NativeWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // While the menu bar highlights an item, its keys are its own.
+    const auto* bar = qobject_cast<QMenuBar*>(watched);
+    if (bar && bar->activeAction())
+        return QDialog::eventFilter(watched, event);
+    if (event->type() == QEvent::KeyPress && HandleDialogKey(static_cast<QKeyEvent&>(*event)))
+        return true;
+    return QDialog::eventFilter(watched, event);
+}
+
+void NativeWindow::keyPressEvent(QKeyEvent* event)
+{
+    // QDialog's own handling would reject or click behind the tables' back.
+    if (!HandleDialogKey(*event))
+        event->ignore();
+}
+
+void NativeWindow::closeEvent(QCloseEvent* event)
+{
+    // The close box is a system command, whose default handling ends in IDCANCEL.
+    event->ignore();
+    m_window.SendMessage(WM_SYSCOMMAND, SC_CLOSE);
+}
+
+void NativeWindow::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::WindowStateChange)
+        m_client->update();
+    QDialog::changeEvent(event);
+}

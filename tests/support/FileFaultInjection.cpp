@@ -1,0 +1,161 @@
+#include "tests/support/FileFaultInjection.h"
+
+namespace files {
+
+FaultInjectingFileSystem::FaultInjectingFileSystem(FileSystem& inner) : m_inner(inner) {}
+
+void FaultInjectingFileSystem::FailCall(FileCall kind, int nth, int code)
+{
+    m_kind = kind;
+    m_remaining = nth;
+    m_every = false;
+    m_code = code;
+}
+
+void FaultInjectingFileSystem::FailEveryCall(FileCall kind, int code)
+{
+    m_kind = kind;
+    m_remaining = 0;
+    m_every = true;
+    m_code = code;
+}
+
+void FaultInjectingFileSystem::Heal()
+{
+    m_remaining = 0;
+    m_every = false;
+    m_calls.clear();
+}
+
+std::optional<FileError> FaultInjectingFileSystem::Fault(FileCall kind, const std::string& action,
+                                                         const std::string& name)
+{
+    if (m_observer)
+        m_observer(kind);
+    m_calls.push_back(kind);
+    if (m_kind != FileCall::Any && m_kind != kind)
+        return std::nullopt;
+    bool fails = m_every || (m_remaining > 0 && --m_remaining == 0);
+    if (!fails)
+        return std::nullopt;
+    ++m_faults;
+    return FileError(m_code, action, name);
+}
+
+FileResult<FileHandle> FaultInjectingFileSystem::Open(const std::string& name, OpenMode mode)
+{
+    if (auto error = Fault(FileCall::Open, "opened", name))
+        return *error;
+    return m_inner.Open(name, mode);
+}
+
+FileResult<std::size_t> FaultInjectingFileSystem::Read(FileHandle file, char* buffer, std::size_t size)
+{
+    if (auto error = Fault(FileCall::Read, "read"))
+        return *error;
+    return m_inner.Read(file, buffer, size);
+}
+
+FileResult<std::size_t> FaultInjectingFileSystem::ReadAt(FileHandle file, std::uint64_t offset, char* buffer,
+                                                         std::size_t size)
+{
+    if (auto error = Fault(FileCall::Read, "read"))
+        return *error;
+    return m_inner.ReadAt(file, offset, buffer, size);
+}
+
+FileStatus FaultInjectingFileSystem::Truncate(FileHandle file, std::uint64_t size)
+{
+    if (auto error = Fault(FileCall::Truncate, "cut back"))
+        return *error;
+    return m_inner.Truncate(file, size);
+}
+
+FileStatus FaultInjectingFileSystem::Write(FileHandle file, const char* data, std::size_t size)
+{
+    if (auto error = Fault(FileCall::Write, "written"))
+        return *error;
+    return m_inner.Write(file, data, size);
+}
+
+FileStatus FaultInjectingFileSystem::WriteAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size)
+{
+    if (auto error = Fault(FileCall::Write, "written"))
+        return *error;
+    return m_inner.WriteAt(file, offset, data, size);
+}
+
+FileStatus FaultInjectingFileSystem::SeekToEnd(FileHandle file)
+{
+    if (auto error = Fault(FileCall::Seek, "positioned"))
+        return *error;
+    return m_inner.SeekToEnd(file);
+}
+
+FileStatus FaultInjectingFileSystem::Sync(FileHandle file)
+{
+    if (auto error = Fault(FileCall::Sync, "saved to disk"))
+        return *error;
+    return m_inner.Sync(file);
+}
+
+FileStatus FaultInjectingFileSystem::Close(FileHandle file)
+{
+    // A failed close still releases the descriptor, as on Linux.
+    auto error = Fault(FileCall::Close, "closed");
+    FileStatus closed = m_inner.Close(file);
+    if (error)
+        return *error;
+    return closed;
+}
+
+FileStatus FaultInjectingFileSystem::Rename(const std::string& from, const std::string& to, RenameMode mode)
+{
+    if (auto error = Fault(FileCall::Rename, "renamed to " + to, from))
+        return *error;
+    return m_inner.Rename(from, to, mode);
+}
+
+FileStatus FaultInjectingFileSystem::Remove(const std::string& name)
+{
+    if (auto error = Fault(FileCall::Remove, "removed", name))
+        return *error;
+    return m_inner.Remove(name);
+}
+
+FileResult<FileInfo> FaultInjectingFileSystem::Examine(const std::string& name)
+{
+    if (auto error = Fault(FileCall::Examine, "examined", name))
+        return *error;
+    return m_inner.Examine(name);
+}
+
+FileResult<FileInfo> FaultInjectingFileSystem::Examine(FileHandle file)
+{
+    if (auto error = Fault(FileCall::Examine, "examined"))
+        return *error;
+    return m_inner.Examine(file);
+}
+
+FileStatus FaultInjectingFileSystem::SetMode(FileHandle file, unsigned mode)
+{
+    if (auto error = Fault(FileCall::SetMode, "given its permissions"))
+        return *error;
+    return m_inner.SetMode(file, mode);
+}
+
+FileStatus FaultInjectingFileSystem::SetOwner(FileHandle file, unsigned owner, unsigned group)
+{
+    if (auto error = Fault(FileCall::SetOwner, "given its owner"))
+        return *error;
+    return m_inner.SetOwner(file, owner, group);
+}
+
+FileResult<bool> FaultInjectingFileSystem::TryLock(FileHandle file)
+{
+    if (auto error = Fault(FileCall::Lock, "locked"))
+        return *error;
+    return m_inner.TryLock(file);
+}
+
+} // namespace files

@@ -1,0 +1,60 @@
+#pragma once
+// For tests: a file system that makes chosen calls fail with a chosen error
+// (EIO, ENOSPC...) and passes everything else to the real one. Install it with
+// FileSystemScope; link quillmark_files_testing.
+#include "platform/files/FileSystem.h"
+
+#include <functional>
+#include <vector>
+
+namespace files {
+
+class FaultInjectingFileSystem final : public FileSystem {
+public:
+    explicit FaultInjectingFileSystem(FileSystem& inner = SystemFileSystem());
+
+    // The nth call of `kind` (1 is the next one; FileCall::Any counts every call) fails once.
+    void FailCall(FileCall kind, int nth, int code);
+    // Every call of `kind` fails from now on, as on a full disk.
+    void FailEveryCall(FileCall kind, int code);
+    void Heal();  // no more faults; counts start again
+    // Called before each call is made: to look at the files between two steps.
+    void BeforeEachCall(std::function<void(FileCall)> observer) { m_observer = std::move(observer); }
+
+    int CallCount() const { return static_cast<int>(m_calls.size()); }
+    const std::vector<FileCall>& Calls() const { return m_calls; }
+    int FaultsInjected() const { return m_faults; }
+
+    FileResult<FileHandle> Open(const std::string& name, OpenMode mode) override;
+    FileResult<std::size_t> Read(FileHandle file, char* buffer, std::size_t size) override;
+    FileResult<std::size_t> ReadAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size) override;
+    FileStatus Write(FileHandle file, const char* data, std::size_t size) override;
+    FileStatus WriteAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size) override;
+    FileStatus SeekToEnd(FileHandle file) override;
+    FileStatus Truncate(FileHandle file, std::uint64_t size) override;
+    FileStatus Sync(FileHandle file) override;
+    FileStatus Close(FileHandle file) override;
+    FileStatus Rename(const std::string& from, const std::string& to, RenameMode mode) override;
+    FileStatus Remove(const std::string& name) override;
+    FileResult<FileInfo> Examine(const std::string& name) override;
+    FileResult<FileInfo> Examine(FileHandle file) override;
+    FileStatus SetMode(FileHandle file, unsigned mode) override;
+    FileStatus SetOwner(FileHandle file, unsigned owner, unsigned group) override;
+    std::string LockNameFor(const std::string& name) const override { return m_inner.LockNameFor(name); }
+    FileResult<bool> TryLock(FileHandle file) override;
+
+private:
+    // Records the call; the error to return if it is to fail.
+    std::optional<FileError> Fault(FileCall kind, const std::string& action, const std::string& name = {});
+
+    FileSystem& m_inner;
+    std::function<void(FileCall)> m_observer;
+    std::vector<FileCall> m_calls;
+    FileCall m_kind = FileCall::Any;
+    int m_remaining = 0;  // calls of m_kind until the one that fails; 0: none
+    bool m_every = false;
+    int m_code = 0;
+    int m_faults = 0;
+};
+
+} // namespace files
