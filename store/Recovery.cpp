@@ -14,7 +14,9 @@ files::FileStatus RecoverUserFile()
     if (!temporary.Ok())
         return temporary.Error();
     // A link at the temporary name is never adopted: it could name any file.
-    if (!temporary.Value().exists || !temporary.Value().regular)
+    // Nor is a copy that another user could have planted in a shared folder.
+    const files::FileInfo& left = temporary.Value();
+    if (!left.exists || !left.regular || left.links != 1 || left.owner != files::CurrentFileSystem().ProcessOwner())
         return {};
     auto user = files::ExamineFile(UserFileName);
     if (!user.Ok())

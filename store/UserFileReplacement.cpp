@@ -19,6 +19,11 @@ using Result = StoreResult<ReplaceOutcome>;
 using Step = std::optional<Result>;  // nullopt: go on
 
 Result NotOpened(const FileError& error) { return {ReplaceOutcome::NotOpened, NothingChanged(error)}; }
+
+bool ReadsAsMark(const std::u16string* line)
+{
+    return line && files::DetectEncoding(files::EncodeText(*line, TextEncoding::Utf16Le)) != TextEncoding::Utf16Le;
+}
 Result Failed(const FileError& error) { return {ReplaceOutcome::Failed, NothingChanged(error)}; }
 
 class ReplacementRun {
@@ -80,6 +85,10 @@ Step ReplacementRun::CreateCopy()
     // An empty user file takes the encoding of a new one.
     const bool fresh = m_reader->Info().size == 0 && m_replacement.appended;
     m_encoding = fresh ? TextEncoding::Utf8WithMark : m_reader->Encoding();
+    // A UTF-16 file without a mark whose new first bytes would read as one
+    // gets its mark, which keeps what every line means.
+    if (m_encoding == TextEncoding::Utf16Le && (ReadsAsMark(m_replacement.appended) || ReadsAsMark(m_replacement.replacement)))
+        m_encoding = TextEncoding::Utf16LeWithMark;
     auto created = files::OpenTextFile(TemporaryFileName, files::TextFileMode::CreateNew, m_encoding);
     if (!created.Ok())
         return NotOpened(created.Error());
@@ -186,11 +195,16 @@ Step ReplacementRun::SaveCopy()
     if (!copy.Ok())
         return Failed(copy.Error());
     // Never more than read and write bits, and never opened to a group that
-    // the original did not name.
+    // the original did not name. A copy that could keep neither the owner nor
+    // the group would shut the owner out of the accounts.
     unsigned mode = original.mode & 0666;
     if (!m_copy->SetOwner(original.owner, original.group).Ok()
-        && !m_copy->SetOwner(copy.Value().owner, original.group).Ok())
+        && !m_copy->SetOwner(copy.Value().owner, original.group).Ok()) {
+        if (copy.Value().owner != original.owner)
+            return Result{ReplaceOutcome::Failed,
+                          NothingChanged(u"Quillmark.txt belongs to another user, who would lose it to this change.")};
         mode &= 0600;
+    }
     files::FileStatus status = m_copy->SetMode(mode);
     if (status.Ok())
         status = m_copy->Sync();

@@ -80,7 +80,8 @@ files::FileResult<UserFileTail> ReadTail(files::TextReader& reader)
     if (!start.Ok())
         return start.Error();
     tail.lastLineStart = start.Value();
-    if (tail.lastLineStart + unit <= tail.contentEnd) {
+    // An append writes whole code units: after an odd byte, a NUL is the user's own.
+    if (!tail.oddByte && tail.lastLineStart + unit <= tail.contentEnd) {
         auto first = reader.ReadBytesAt(tail.lastLineStart, unit);
         if (!first.Ok())
             return first.Error();

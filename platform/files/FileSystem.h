@@ -63,6 +63,7 @@ public:
     virtual FileResult<FileInfo> Examine(FileHandle file) = 0;
     virtual FileStatus SetMode(FileHandle file, unsigned mode) = 0;
     virtual FileStatus SetOwner(FileHandle file, unsigned owner, unsigned group) = 0;  // where the system has owners
+    virtual unsigned ProcessOwner() const = 0;  // as FileInfo::owner names it
     // The file whose lock guards `name` across the renames that replace it:
     // `name` itself where locks leave readers alone, a file beside it elsewhere.
     virtual std::string LockNameFor(const std::string& name) const = 0;

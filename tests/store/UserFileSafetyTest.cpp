@@ -72,6 +72,11 @@ TEST_F(UntouchedLines, KeepTheirBytesInUtf16AndAnOddLastByteStaysLast)
     EXPECT_EQ(UserFile(), hostile + Utf16(u"\n") + Utf16(u"ann:new\n") + "\x41");
     EXPECT_EQ(Append(u"bob:1"), AppendOutcome::Written);
     EXPECT_EQ(UserFile(), hostile + Utf16(u"\n") + Utf16(u"ann:new\nbob:1\n") + "\x41");
+    // After an odd byte no append of the program's was cut short: a last line that starts with NUL stays.
+    const std::string noted = "\xFF\xFE" + Utf16(u"ann:1\n") + Utf16(std::u16string(u"\0note", 5)) + "Z";
+    GivenUserFile(noted);
+    EXPECT_EQ(Append(u"bob:1"), AppendOutcome::Written);
+    EXPECT_EQ(UserFile(), "\xFF\xFE" + Utf16(u"ann:1\n") + Utf16(std::u16string(u"\0note\nbob:1\n", 12)) + "Z");
 }
 
 using ForgedRecords = UserFileTest;
@@ -100,6 +105,19 @@ TEST_F(ForgedRecords, InvalidBytesNeverMatchATypedReplacementCharacter)
     EXPECT_EQ(UserFile(), accounts);
     EXPECT_EQ(Append(u"bob:caf\uFFFD"), AppendOutcome::Written);
     EXPECT_EQ(UserFile(), accounts + "bob:caf\xEF\xBF\xBD\n");
+}
+
+TEST_F(ForgedRecords, ARecordAtTheStartOfAFileWithoutAMarkNeverReadsAsOne)
+{
+    for (const std::u16string& key : {std::u16string(u"\uFEFFadmin:mine"), std::u16string(u"\uBBEF\u41BFx:y")}) {
+        GivenUserFile("\n");  // one byte: UTF-16LE without a mark, and no line yet
+        EXPECT_EQ(Append(key), AppendOutcome::Written);
+        EXPECT_EQ(Scan(key), ScanOutcome::Found);
+        EXPECT_EQ(Scan(key.substr(1)), ScanOutcome::NotFound);
+        GivenUserFile(Utf16(u"ann:1\n"));
+        EXPECT_EQ(Replace(u"ann:1", key), RewriteOutcome::Done);
+        EXPECT_EQ(Scan(key), ScanOutcome::Found);
+    }
 }
 
 TEST_F(ForgedRecords, AWriteBeyondTheFileSizeLimitFailsAndIsCutBack)
@@ -168,11 +186,18 @@ TEST_F(Permissions, AReplacementKeepsTheGroupOrClosesTheFileToItsOwner)
     EXPECT_EQ(AsUser(1002, 1002, {1002, 3000}, changeAnn), 0);
     EXPECT_EQ(StatusOf(store::UserFileName).st_gid, 3000u);
     EXPECT_EQ(ModeOf(store::UserFileName), 0660u);
-    // One who may not set that group closes the copy to its owner.
-    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0666);
-    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 3000), 0);
+    // An owner who may no longer set the group closes the copy to itself.
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0660);
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1002, 3000), 0);
     EXPECT_EQ(AsUser(1002, 1002, {1002}, changeAnn), 0);
     EXPECT_EQ(ModeOf(store::UserFileName), 0600u);
+    // One who could keep neither owner nor group would shut the owner out: refused.
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0666);
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 3000), 0);
+    EXPECT_EQ(AsUser(1002, 1002, {1002}, changeAnn), 1);
+    EXPECT_EQ(StatusOf(store::UserFileName).st_uid, 1001u);
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
+    EXPECT_FALSE(TemporaryFileLeft());
     // Root keeps the owner as well.
     GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0640);
     ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 3000), 0);
@@ -257,6 +282,16 @@ TEST_F(Recovery, ChangesNeverEmptyTheOnlyCopy)
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"cid:4"}));
 }
 
+TEST_F(Recovery, ACopyThatAnotherUserLeftIsNeverAdopted)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to give the copy to another user";
+    WriteFile(store::TemporaryFileName, Utf8WithMark.File({u"root:planted"}), 0666);
+    ASSERT_EQ(::chown(store::TemporaryFileName.c_str(), 1001, 1001), 0);
+    EXPECT_EQ(Scan(u"root:planted"), ScanOutcome::NotOpened);
+    EXPECT_FALSE(Exists(store::UserFileName));
+}
+
 TEST_F(Recovery, ALinkAtTheTemporaryNameIsNeverAdopted)
 {
     WriteFile("elsewhere", "not accounts\n");
@@ -332,7 +367,7 @@ TEST_F(UnusualUserFile, OneHugeLineTakesNoMoreMemoryThanAShortOne)
 TEST_F(UnusualUserFile, AFileSystemWithoutLocksRefusesChangesWithAMessage)
 {
     GivenUserFile(Utf8WithMark.File({u"ann:1"}));
-    for (int code : {EBADF, ENOLCK, EOPNOTSUPP}) {
+    for (int code : {EBADF, ENOLCK, EOPNOTSUPP, EINVAL}) {
         files::FaultInjectingFileSystem lockless;
         lockless.FailEveryCall(FileCall::Lock, code);
         files::FileSystemScope scope(lockless);

@@ -40,6 +40,7 @@ public:
     FileResult<FileInfo> Examine(FileHandle file) override;
     FileStatus SetMode(FileHandle file, unsigned mode) override;
     FileStatus SetOwner(FileHandle file, unsigned owner, unsigned group) override;
+    unsigned ProcessOwner() const override { return m_inner.ProcessOwner(); }
     std::string LockNameFor(const std::string& name) const override { return m_inner.LockNameFor(name); }
     FileResult<bool> TryLock(FileHandle file) override;
 

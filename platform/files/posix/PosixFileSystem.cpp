@@ -212,6 +212,11 @@ FileStatus PosixFileSystem::SetOwner(FileHandle file, unsigned owner, unsigned g
     return {};
 }
 
+unsigned PosixFileSystem::ProcessOwner() const
+{
+    return ::geteuid();
+}
+
 // Record locks leave readers alone, so the file itself is locked.
 std::string PosixFileSystem::LockNameFor(const std::string& name) const
 {
@@ -221,14 +226,13 @@ std::string PosixFileSystem::LockNameFor(const std::string& name) const
 FileResult<bool> PosixFileSystem::TryLock(FileHandle file)
 {
     // Record locks, not flock: NFS and SMB carry them between machines. Locks
-    // of the open file, where the kernel has them, so that they neither vanish
-    // when another descriptor of the file closes nor are shared by threads.
+    // of the open file, never the process's, which vanish when any other
+    // descriptor of the file closes: where the kernel lacks them (EINVAL), the
+    // file system counts as offering no lock.
     struct flock range {};
     range.l_type = F_WRLCK;
     range.l_whence = SEEK_SET;
-    int locked = RetryOnInterrupt([&] { return ::fcntl(file, F_OFD_SETLK, &range); });
-    if (locked < 0 && errno == EINVAL)
-        locked = RetryOnInterrupt([&] { return ::fcntl(file, F_SETLK, &range); });
+    const int locked = RetryOnInterrupt([&] { return ::fcntl(file, F_OFD_SETLK, &range); });
     if (locked == 0)
         return true;
     if (errno == EAGAIN || errno == EACCES)

@@ -397,6 +397,11 @@ FileStatus Win32FileSystem::SetOwner(FileHandle, unsigned, unsigned)
     return {};
 }
 
+unsigned Win32FileSystem::ProcessOwner() const
+{
+    return 0;
+}
+
 // A locked range of a file keeps readers out of it on Windows, so the lock is
 // a file of its own beside the user file, never renamed and never removed.
 std::string Win32FileSystem::LockNameFor(const std::string& name) const

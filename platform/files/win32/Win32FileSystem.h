@@ -27,6 +27,7 @@ public:
     FileResult<FileInfo> Examine(FileHandle file) override;
     FileStatus SetMode(FileHandle file, unsigned mode) override;
     FileStatus SetOwner(FileHandle file, unsigned owner, unsigned group) override;
+    unsigned ProcessOwner() const override;
     std::string LockNameFor(const std::string& name) const override;
     FileResult<bool> TryLock(FileHandle file) override;
 
