@@ -239,7 +239,7 @@ std::optional<std::u16string> WhyUnchangeable(const files::FileInfo& info)
     if (info.symlink)
         return u"Quillmark.txt is a symbolic link; the program only changes a regular file.";
     if (!info.regular)
-        return u"Quillmark.txt is not a regular file.";
+        return u"Quillmark.txt could not be opened: it is not a regular file.";
     if (info.links > 1)
         return u"Quillmark.txt has other names (hard links); the program only changes a file with one name.";
     if (!info.writable)
