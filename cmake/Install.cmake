@@ -1,15 +1,46 @@
-# Installs Quillmark where a Linux desktop looks for a program: the executable,
-# its menu entry, its icons and its AppStream metainfo, under GNU's folders.
-# CPack turns the same rules into a .deb.
+# Installs Quillmark where a Linux desktop looks for a program: the stripped
+# executable, its manual page, menu entry, icons and AppStream metainfo, and
+# its copyright and changelog, under GNU's folders. CPack turns the same rules
+# into a .deb.
 include(GNUInstallDirs)
 
-# One id names the menu entry, the metainfo and the icon, as desktops expect.
-set(QUILLMARK_APP_ID io.github.quillmark.Quillmark)
 set(QUILLMARK_ICON_SIZES 16 32 48 64 128 256)
+set(QUILLMARK_MAINTAINER "Quillmark developers <developers@quillmark.invalid>"
+    CACHE STRING "The package's maintainer: a name and an address")
 
 install(TARGETS Quillmark RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+    # Stripped as Debian strips, by cmake --install and CPack alike.
+    install(CODE "execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded --remove-section=.comment
+            --remove-section=.note \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:Quillmark>\"
+            COMMAND_ERROR_IS_FATAL ANY)")
+
+    # The copyright file carries LICENSE's text and holder.
+    file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
+    string(REGEX MATCH "Copyright \\(c\\) ([^\n]+)" _ "${licence}")
+    set(QUILLMARK_COPYRIGHT ${CMAKE_MATCH_1})
+    string(STRIP "${licence}" licence)
+    string(REPLACE "\n" "\n " licence " ${licence}")
+    string(REPLACE "\n \n" "\n .\n" QUILLMARK_LICENSE_TEXT "${licence}")
+    set(package ${CMAKE_CURRENT_BINARY_DIR}/package)
+    configure_file(${PROJECT_SOURCE_DIR}/res/package/copyright.in ${package}/copyright @ONLY)
+
+    # Debian's manual pages and changelogs are compressed, without a time stamp.
+    foreach(name Quillmark.1 changelog)
+        set(source ${PROJECT_SOURCE_DIR}/res/package/${name})
+        if(EXISTS ${source}.in)
+            set(source ${source}.in)
+        endif()
+        configure_file(${source} ${package}/${name} @ONLY)
+        execute_process(COMMAND gzip -9nf ${package}/${name} COMMAND_ERROR_IS_FATAL ANY)
+    endforeach()
+
+    set(documents ${CMAKE_INSTALL_DATADIR}/doc/quillmark)
+    install(FILES ${package}/copyright ${package}/changelog.gz DESTINATION ${documents})
+    install(FILES ${package}/Quillmark.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES ${PROJECT_SOURCE_DIR}/res/package/lintian-overrides
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME quillmark)
     install(FILES ${PROJECT_SOURCE_DIR}/res/desktop/${QUILLMARK_APP_ID}.desktop
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
     install(FILES ${PROJECT_SOURCE_DIR}/res/desktop/${QUILLMARK_APP_ID}.metainfo.xml
@@ -25,7 +56,8 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     set(CPACK_GENERATOR DEB)
     set(CPACK_PACKAGE_NAME quillmark)
     set(CPACK_PACKAGE_VENDOR "Quillmark")
-    set(CPACK_PACKAGE_CONTACT "Quillmark developers")
+    set(CPACK_PACKAGE_CONTACT ${QUILLMARK_MAINTAINER})
+    set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${QUILLMARK_MAINTAINER})
     set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "local accounts kept in one plain text file")
     set(CPACK_PACKAGE_DESCRIPTION "Quillmark is a small desktop program with local accounts: it creates\n\
 accounts, logs in and out and changes passwords, each in a dialog of its own.\n\
@@ -36,8 +68,8 @@ application menu, that is the home folder.")
     set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
     # The libraries it needs, and their versions, come from the executable itself.
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-    # The dialogs' stand-in face; without it another sans-serif face is taken.
-    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2")
-    set(CPACK_STRIP_FILES ON)
+    # The dialogs' stand-in face (without it another sans-serif face is taken),
+    # and Qt's Wayland backend, so that it runs as a native Wayland client.
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2, qt6-wayland")
     include(CPack)
 endif()

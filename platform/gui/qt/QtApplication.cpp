@@ -7,6 +7,8 @@
 int RunApplication(int argc, char** argv)
 {
     QApplication application(argc, argv);
+    // Wayland desktops find the menu entry, and so the icon, by this app id.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUILLMARK_APP_ID));
     // Only the end of InitInstance, or of the loop, ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     return CWinApp::RunInstance();
