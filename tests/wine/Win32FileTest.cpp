@@ -1,6 +1,6 @@
 // What the Windows file services add to the store's guarantees: a replace
-// that another program's open handle refuses fails cleanly, and the folder
-// lock keeps out a second holder, in this process or another.
+// that another program's open handle refuses fails cleanly, and the lock of
+// the user file keeps out a second holder, in this process or another.
 #include "Folder.h"
 #include "UserFileFixture.h"
 #include "platform/FileLock.h"
@@ -45,9 +45,7 @@ TEST_F(WindowsUserFile, AReplaceThatAnOpenFileRefusesFailsAndKeepsTheOldFile)
     {
         ForeignReader reader(L"Quillmark.txt");
         ASSERT_TRUE(reader.Holds());
-        const auto result = store::RewriteUserFile([](const std::u16string& line) -> std::optional<std::u16string> {
-            return line == u"ann:old" ? std::optional<std::u16string>(u"ann:new") : std::nullopt;
-        });
+        const auto result = store::RewriteUserFile(u"ann:old", u"ann:new");
         EXPECT_EQ(result.GetOutcome(), RewriteOutcome::Failed);
         EXPECT_NE(result.Message().find(u"Quillmark"), std::u16string::npos) << "the failure is told";
     }
@@ -81,29 +79,29 @@ TEST_F(WindowsUserFile, AReadOnlyUserFileIsNeitherAppendedToNorRewritten)
     EXPECT_EQ(ModeOf("Quillmark.txt"), 0444u);
 }
 
-TEST(WindowsFolderLock, IsExclusiveWithinTheProcessAndFreedWhenReleased)
+TEST(WindowsFileLock, IsExclusiveWithinTheProcessAndFreedWhenReleased)
 {
     TemporaryFolder folder;
     {
-        auto first = platform::FolderLock::Acquire(std::chrono::milliseconds(0));
+        auto first = platform::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(0));
         ASSERT_TRUE(first.Ok());
-        auto second = platform::FolderLock::Acquire(std::chrono::milliseconds(50));
+        auto second = platform::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(50));
         ASSERT_FALSE(second.Ok());
         EXPECT_TRUE(second.Error().IsBusy());
     }
-    EXPECT_TRUE(platform::FolderLock::Acquire(std::chrono::milliseconds(0)).Ok());
+    EXPECT_TRUE(platform::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(0)).Ok());
 }
 
-TEST(WindowsFolderLock, KeepsOutAnotherProcessUntilReleased)
+TEST(WindowsFileLock, KeepsOutAnotherProcessUntilReleased)
 {
     TemporaryFolder folder;
-    auto held = std::make_optional(platform::FolderLock::Acquire(std::chrono::milliseconds(0)));
+    auto held = std::make_optional(platform::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(0)));
     ASSERT_TRUE(held->Ok());
-    // A second program: this test binary, asked to try the lock of this folder.
+    // A second program: this test binary, asked to try the lock of the user file in this folder.
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     const auto runChild = [&self]() -> DWORD {
-        std::wstring command = std::wstring(L"\"") + self + L"\" --gtest_filter=WindowsFolderLock.ChildTriesTheLock";
+        std::wstring command = std::wstring(L"\"") + self + L"\" --gtest_filter=WindowsFileLock.ChildTriesTheLock";
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION process{};
@@ -120,17 +118,17 @@ TEST(WindowsFolderLock, KeepsOutAnotherProcessUntilReleased)
         CloseHandle(process.hThread);
         return code;
     };
-    EXPECT_EQ(runChild(), 3u) << "the child found the folder locked";
+    EXPECT_EQ(runChild(), 3u) << "the child found the user file locked";
     held.reset();
     EXPECT_EQ(runChild(), 0u) << "the child took the lock once it was free";
 }
 
 // Run only as the child of the test above, in the parent's current folder.
-TEST(WindowsFolderLock, ChildTriesTheLock)
+TEST(WindowsFileLock, ChildTriesTheLock)
 {
     if (!GetEnvironmentVariableW(L"QUILLMARK_LOCK_CHILD", nullptr, 0))
         GTEST_SKIP() << "runs as a child of KeepsOutAnotherProcessUntilReleased";
-    auto lock = platform::FolderLock::Acquire(std::chrono::milliseconds(100));
+    auto lock = platform::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(100));
     std::exit(lock.Ok() ? 0 : lock.Error().IsBusy() ? 3 : 4);
 }
 
