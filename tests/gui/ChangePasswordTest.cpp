@@ -80,7 +80,7 @@ TEST_F(ChangePasswordDialog, NoMatchOrADifferentConfirmationChangesNoLine)
         EXPECT_EQ(Change(driver, u"alice", u"old", u"new", u"New"), kNotChanged);
         EXPECT_EQ(Change(driver, u"", u"", u"", u""), kNotChanged);
     });
-    EXPECT_EQ(UserFile(), Utf8File("alice:old\n\nno colon\n"));
+    EXPECT_EQ(UserFile(), Utf8File("alice:old\n\nno colon"));
 }
 
 TEST_F(ChangePasswordDialog, AnEmptyUserFileStaysEmpty)
