@@ -1,6 +1,7 @@
-// What the Windows file services add to the store's guarantees: a replace
-// that another program's open handle refuses fails cleanly, and the folder
-// lock keeps out a second holder, in this process or another.
+// What the Windows file services add to the store's guarantees within one
+// process: a replace that another program's open handle refuses fails
+// cleanly, new files are private, a replacement keeps the security and the
+// attributes of the file it replaces, and the lock keeps out a second holder.
 #include "Folder.h"
 #include "UserFileFixture.h"
 #include "platform/files/FileLock.h"
@@ -12,9 +13,11 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <memory>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -36,7 +39,105 @@ private:
     HANDLE m_handle;
 };
 
+// The access list of a file, as text: "D:(A;;FA;;;SY)...".
+std::wstring AccessOf(const std::string& name)
+{
+    const std::wstring wide(name.begin(), name.end());
+    DWORD size = 0;
+    GetFileSecurityW(wide.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    std::vector<char> security(size);
+    wchar_t* text = nullptr;
+    if (!GetFileSecurityW(wide.c_str(), DACL_SECURITY_INFORMATION, security.data(), size, &size)
+        || !ConvertSecurityDescriptorToStringSecurityDescriptorW(security.data(), SDDL_REVISION_1,
+                                                                 DACL_SECURITY_INFORMATION, &text, nullptr))
+        return L"unreadable";
+    std::wstring access(text);
+    LocalFree(text);
+    return access;
+}
+
+void SetAccess(const std::string& name, const std::wstring& access)
+{
+    PSECURITY_DESCRIPTOR security = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(access.c_str(), SDDL_REVISION_1, &security,
+                                                                     nullptr));
+    const std::wstring wide(name.begin(), name.end());
+    EXPECT_TRUE(SetFileSecurityW(wide.c_str(), DACL_SECURITY_INFORMATION, security));
+    LocalFree(security);
+}
+
+std::wstring CurrentUser()
+{
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<char> user(size);
+    GetTokenInformation(token, TokenUser, user.data(), size, &size);
+    CloseHandle(token);
+    wchar_t* sid = nullptr;
+    ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid);
+    std::wstring text(sid);
+    LocalFree(sid);
+    return text;
+}
+
+// Everyone, the users of the machine, or anyone who logged on.
+bool OpenToOthers(const std::wstring& access)
+{
+    for (const wchar_t* others : {L";WD)", L";BU)", L";AU)", L";IU)"}) {
+        if (access.find(others) != std::wstring::npos)
+            return true;
+    }
+    return false;
+}
+
 class WindowsUserFile : public UserFileTest {};
+
+TEST_F(WindowsUserFile, NewFilesAreForTheirOwnerOnly)
+{
+    ASSERT_EQ(Append(u"ann:1"), store::AppendOutcome::Written);
+    const std::wstring access = AccessOf(store::UserFileName);
+    EXPECT_FALSE(OpenToOthers(access)) << access;
+    EXPECT_NE(access.find(CurrentUser()), std::wstring::npos) << access;
+    // The copy that a change writes, and any file the store creates.
+    for (const auto mode : {files::TextFileMode::CreateNew, files::TextFileMode::CreateOrTruncate,
+                            files::TextFileMode::CreateOrKeep}) {
+        const std::string name = "new-" + std::to_string(static_cast<int>(mode)) + ".txt";
+        ASSERT_TRUE(files::OpenTextFile(name, mode, files::TextEncoding::Utf8WithMark).Ok());
+        EXPECT_FALSE(OpenToOthers(AccessOf(name))) << name;
+    }
+}
+
+TEST_F(WindowsUserFile, AChangeKeepsTheSecurityOfTheFileItReplaces)
+{
+    const std::wstring ownerOnly = L"D:P(A;;FA;;;" + CurrentUser() + L")";
+    for (const bool madePrivate : {false, true}) {
+        GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+        if (madePrivate)
+            SetAccess(store::UserFileName, ownerOnly);
+        const std::wstring before = AccessOf(store::UserFileName);
+        ASSERT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
+        EXPECT_EQ(AccessOf(store::UserFileName), before) << (madePrivate ? "made private" : "as the folder gave it");
+        EXPECT_EQ(OpenToOthers(AccessOf(store::UserFileName)), !madePrivate);
+    }
+}
+
+TEST_F(WindowsUserFile, AReadOnlyLeftoverCopyIsRemovedAndHiddenOrSystemFilesStaySo)
+{
+    const std::wstring userFile(store::UserFileName.begin(), store::UserFileName.end());
+    const DWORD hidden = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+    WriteFile(store::TemporaryFileName, "left over", 0444);
+    ASSERT_TRUE(SetFileAttributesW(userFile.c_str(), hidden));
+    const auto replaced = store::RewriteUserFile(u"ann:1", u"ann:2");
+    EXPECT_EQ(replaced.GetOutcome(), RewriteOutcome::Done) << std::string(replaced.Message().begin(), replaced.Message().end());
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:2"}));
+    EXPECT_FALSE(TemporaryFileLeft());
+    EXPECT_EQ(GetFileAttributesW(userFile.c_str()) & hidden, hidden);
+    EXPECT_EQ(Append(u"bob:1"), store::AppendOutcome::Written);
+    EXPECT_EQ(GetFileAttributesW(userFile.c_str()) & hidden, hidden);
+}
 
 TEST_F(WindowsUserFile, AReplaceThatAnOpenFileRefusesFailsAndKeepsTheOldFile)
 {
@@ -45,11 +146,11 @@ TEST_F(WindowsUserFile, AReplaceThatAnOpenFileRefusesFailsAndKeepsTheOldFile)
     {
         ForeignReader reader(L"Quillmark.txt");
         ASSERT_TRUE(reader.Holds());
-        const auto result = store::RewriteUserFile([](const std::u16string& line) -> std::optional<std::u16string> {
-            return line == u"ann:old" ? std::optional<std::u16string>(u"ann:new") : std::nullopt;
-        });
+        const auto result = store::RewriteUserFile(u"ann:old", u"ann:new");
         EXPECT_EQ(result.GetOutcome(), RewriteOutcome::Failed);
-        EXPECT_NE(result.Message().find(u"Quillmark"), std::u16string::npos) << "the failure is told";
+        // A busy file, not a lack of rights.
+        EXPECT_NE(result.Message().find(u"another program kept Quillmark.txt open"), std::u16string::npos)
+            << std::string(result.Message().begin(), result.Message().end());
     }
     EXPECT_EQ(UserFile(), before);
     EXPECT_FALSE(TemporaryFileLeft());
@@ -81,57 +182,17 @@ TEST_F(WindowsUserFile, AReadOnlyUserFileIsNeitherAppendedToNorRewritten)
     EXPECT_EQ(ModeOf("Quillmark.txt"), 0444u);
 }
 
-TEST(WindowsFolderLock, IsExclusiveWithinTheProcessAndFreedWhenReleased)
+TEST(WindowsFileLock, IsExclusiveWithinTheProcessAndFreedWhenReleased)
 {
     TemporaryFolder folder;
     {
-        auto first = files::FolderLock::Acquire(std::chrono::milliseconds(0));
+        auto first = files::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(0));
         ASSERT_TRUE(first.Ok());
-        auto second = files::FolderLock::Acquire(std::chrono::milliseconds(50));
+        auto second = files::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(50));
         ASSERT_FALSE(second.Ok());
         EXPECT_TRUE(second.Error().IsBusy());
     }
-    EXPECT_TRUE(files::FolderLock::Acquire(std::chrono::milliseconds(0)).Ok());
-}
-
-TEST(WindowsFolderLock, KeepsOutAnotherProcessUntilReleased)
-{
-    TemporaryFolder folder;
-    auto held = std::make_optional(files::FolderLock::Acquire(std::chrono::milliseconds(0)));
-    ASSERT_TRUE(held->Ok());
-    // A second program: this test binary, asked to try the lock of this folder.
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const auto runChild = [&self]() -> DWORD {
-        std::wstring command = std::wstring(L"\"") + self + L"\" --gtest_filter=WindowsFolderLock.ChildTriesTheLock";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process{};
-        SetEnvironmentVariableW(L"QUILLMARK_LOCK_CHILD", L"1");
-        const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                            &startup, &process);
-        SetEnvironmentVariableW(L"QUILLMARK_LOCK_CHILD", nullptr);
-        if (!started)
-            return 99;
-        WaitForSingleObject(process.hProcess, 60000);
-        DWORD code = 99;
-        GetExitCodeProcess(process.hProcess, &code);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-        return code;
-    };
-    EXPECT_EQ(runChild(), 3u) << "the child found the folder locked";
-    held.reset();
-    EXPECT_EQ(runChild(), 0u) << "the child took the lock once it was free";
-}
-
-// Run only as the child of the test above, in the parent's current folder.
-TEST(WindowsFolderLock, ChildTriesTheLock)
-{
-    if (!GetEnvironmentVariableW(L"QUILLMARK_LOCK_CHILD", nullptr, 0))
-        GTEST_SKIP() << "runs as a child of KeepsOutAnotherProcessUntilReleased";
-    auto lock = files::FolderLock::Acquire(std::chrono::milliseconds(100));
-    std::exit(lock.Ok() ? 0 : lock.Error().IsBusy() ? 3 : 4);
+    EXPECT_TRUE(files::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(0)).Ok());
 }
 
 TEST(WindowsFileNames, TakeAnyCharacterAsUtf8)

@@ -1,16 +1,24 @@
 #include "platform/files/win32/Win32FileSystem.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <vector>
 
 #include <windows.h>
 
+#include <sddl.h>
+
 namespace files {
 namespace {
 
-constexpr int kRenameAttempts = 20;
-constexpr DWORD kRenamePause = 25;  // milliseconds: half a second in all
+// Another program's handle (an indexer, a virus scanner, a log-in reading the
+// file) holds a file for a moment at a time: opens, replaces and removals
+// that meet one try again for this long before they fail.
+constexpr auto kBusyPatience = std::chrono::seconds(5);
+constexpr DWORD kLongestPause = 20;  // milliseconds
+constexpr auto kRightsVerdict = std::chrono::milliseconds(250);
 
 // What the layers above test for, from the system's error codes.
 int ErrnoOf(DWORD error)
@@ -34,6 +42,9 @@ int ErrnoOf(DWORD error)
         return ENOSPC;
     case ERROR_DIRECTORY:
         return ENOTDIR;
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_FUNCTION:
+        return EOPNOTSUPP;
     default:
         return EIO;
     }
@@ -51,6 +62,8 @@ std::string Utf8Of(const wchar_t* text, int size)
 // The system's own wording, without its final period and line end.
 std::string ReasonOf(DWORD error)
 {
+    if (error == ERROR_SHARING_VIOLATION)
+        return "another program is using it";
     wchar_t* text = nullptr;
     const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
                                             | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -82,6 +95,87 @@ std::wstring WideOf(const std::string& text)
     if (length > 0)
         MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), length);
     return out;
+}
+
+bool IsSharingViolation(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION;
+}
+
+// Runs `attempt` (ERROR_SUCCESS or an error) until it succeeds, fails in a way
+// that `busy` does not accept, or patience runs out; gives its last result.
+template <typename Attempt, typename Busy>
+DWORD WhileBusy(Attempt attempt, Busy busy)
+{
+    const auto deadline = std::chrono::steady_clock::now() + kBusyPatience;
+    for (DWORD pause = 1;; pause = std::min(pause * 2, kLongestPause)) {
+        const DWORD error = attempt();
+        if (error == ERROR_SUCCESS || !busy(error) || std::chrono::steady_clock::now() >= deadline)
+            return error;
+        Sleep(pause);
+    }
+}
+
+// Whether another program's handle keeps `name` from being replaced, as
+// opposed to a lack of rights.
+bool HeldOpen(const std::wstring& name)
+{
+    HANDLE probe = CreateFileW(name.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (probe == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION;
+    CloseHandle(probe);
+    return false;
+}
+
+// New files hold passwords: they are for their owner (and SYSTEM) only,
+// whatever the folder would hand down. Null if the user cannot be told.
+PSECURITY_DESCRIPTOR PrivateSecurity()
+{
+    static const PSECURITY_DESCRIPTOR descriptor = []() -> PSECURITY_DESCRIPTOR {
+        HANDLE token = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+            return nullptr;
+        DWORD size = 0;
+        GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+        std::vector<char> user(size);
+        wchar_t* sid = nullptr;
+        const bool told = GetTokenInformation(token, TokenUser, user.data(), size, &size)
+                          && ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid);
+        CloseHandle(token);
+        if (!told)
+            return nullptr;
+        const std::wstring text = L"D:P(A;;FA;;;SY)(A;;FA;;;" + std::wstring(sid) + L")";
+        LocalFree(sid);
+        PSECURITY_DESCRIPTOR made = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, &made, nullptr))
+            return nullptr;
+        return made;  // kept for the life of the process
+    }();
+    return descriptor;
+}
+
+// A replacement takes the replaced file's place whole: its security and its
+// hidden and system attributes, as it keeps the file's mode elsewhere.
+DWORD TakeOnPlaceOf(const std::wstring& source, const std::wstring& target)
+{
+    const DWORD kept = GetFileAttributesW(target.c_str());
+    if (kept == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ERROR_SUCCESS : error;
+    }
+    DWORD size = 0;
+    GetFileSecurityW(target.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    std::vector<char> security(size);
+    if (!GetFileSecurityW(target.c_str(), DACL_SECURITY_INFORMATION, security.data(), size, &size)
+        || !SetFileSecurityW(source.c_str(), DACL_SECURITY_INFORMATION, security.data()))
+        return GetLastError();
+    const DWORD hiding = kept & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    const DWORD attributes = GetFileAttributesW(source.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES
+        || (hiding && !SetFileAttributesW(source.c_str(), (attributes & ~FILE_ATTRIBUTE_NORMAL) | hiding)))
+        return GetLastError();
+    return ERROR_SUCCESS;
 }
 
 FileInfo InfoOf(const BY_HANDLE_FILE_INFORMATION& information)
@@ -151,11 +245,22 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
         break;
     }
     const std::wstring wide = WideOf(name);
-    HANDLE handle = CreateFileW(wide.c_str(), access, share, nullptr, disposition, flags, nullptr);
+    // The lock file holds nothing, and must open for whoever shares the folder.
+    const bool creates = mode == OpenMode::CreateOrKeep || mode == OpenMode::CreateOrTruncate
+                         || mode == OpenMode::CreateNew;
+    SECURITY_ATTRIBUTES security{sizeof(security), nullptr, FALSE};
+    if (creates && !(security.lpSecurityDescriptor = PrivateSecurity()))
+        return LastError("created", name);
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    const DWORD error = WhileBusy(
+        [&] {
+            handle = CreateFileW(wide.c_str(), access, share, &security, disposition, flags, nullptr);
+            return handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+        },
+        IsSharingViolation);
     if (handle == INVALID_HANDLE_VALUE) {
-        const bool creates = mode == OpenMode::CreateOrKeep || mode == OpenMode::CreateOrTruncate
-                             || mode == OpenMode::CreateNew;
-        return LastError(creates ? "created" : "opened", name);
+        const bool named = GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
+        return ErrorOf(error, creates && (!named || mode == OpenMode::CreateNew) ? "created" : "opened", name);
     }
     // A folder opened as a file, or a device: neither holds accounts.
     if (mode != OpenMode::Folder) {
@@ -313,29 +418,58 @@ FileStatus Win32FileSystem::Close(FileHandle file)
 }
 
 // One step that replaces `to`, written through to the disk before it returns.
-// A program that holds `to` open keeps it from being replaced: a reader that
-// lets go soon (another copy scanning it, a virus scanner) is waited for a
-// little; after that the call fails and `to` stays as it was.
+// Windows does not replace a file that another program holds open, not even
+// one that shares its removal: that is waited for, and told apart from a lack
+// of rights when patience runs out.
 FileStatus Win32FileSystem::Rename(const std::string& from, const std::string& to, RenameMode mode)
 {
     const std::wstring source = WideOf(from);
     const std::wstring target = WideOf(to);
-    const DWORD flags = MOVEFILE_WRITE_THROUGH | (mode == RenameMode::Replace ? MOVEFILE_REPLACE_EXISTING : 0);
-    for (int attempt = 1;; ++attempt) {
-        if (MoveFileExW(source.c_str(), target.c_str(), flags))
-            return {};
-        const DWORD error = GetLastError();
-        const bool held = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
-        if (!held || attempt == kRenameAttempts)
-            return ErrorOf(error, "renamed to " + to, from);
-        Sleep(kRenamePause);
+    if (mode == RenameMode::Replace) {
+        if (const DWORD error = TakeOnPlaceOf(source, target); error != ERROR_SUCCESS)
+            return ErrorOf(error, "given the security of " + to, from);
     }
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (mode == RenameMode::Replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    // Windows says "access denied" for both. A holder may let go before it is
+    // seen, so a lack of rights is only concluded after a short while.
+    const auto start = std::chrono::steady_clock::now();
+    bool seenHeld = false;
+    const auto held = [&](DWORD error) {
+        if (IsSharingViolation(error))
+            return seenHeld = true;
+        if (error != ERROR_ACCESS_DENIED)
+            return false;
+        seenHeld = seenHeld || HeldOpen(target);
+        return seenHeld || std::chrono::steady_clock::now() - start < kRightsVerdict;
+    };
+    const DWORD error = WhileBusy(
+        [&] { return MoveFileExW(source.c_str(), target.c_str(), flags) ? ERROR_SUCCESS : GetLastError(); }, held);
+    if (error == ERROR_SUCCESS)
+        return {};
+    if (seenHeld)
+        return FileError(EBUSY, "renamed to " + to, from, "another program kept " + to + " open");
+    return ErrorOf(error, "renamed to " + to, from);
 }
 
+// Like unlink, which a read-only file does not stop: the attribute is
+// cleared first, and put back if the file stays.
 FileStatus Win32FileSystem::Remove(const std::string& name)
 {
-    if (!DeleteFileW(WideOf(name).c_str()))
-        return LastError("removed", name);
+    const std::wstring wide = WideOf(name);
+    const auto removal = [&wide] { return DeleteFileW(wide.c_str()) ? ERROR_SUCCESS : GetLastError(); };
+    DWORD error = WhileBusy(removal, IsSharingViolation);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES
+        && (attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        const DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
+        if (SetFileAttributesW(wide.c_str(), writable ? writable : FILE_ATTRIBUTE_NORMAL)) {
+            error = WhileBusy(removal, IsSharingViolation);
+            if (error != ERROR_SUCCESS)
+                SetFileAttributesW(wide.c_str(), attributes);
+        }
+    }
+    if (error != ERROR_SUCCESS)
+        return ErrorOf(error, "removed", name);
     return {};
 }
 
@@ -397,13 +531,14 @@ FileStatus Win32FileSystem::SetOwner(FileHandle, unsigned, unsigned)
     return {};
 }
 
+// A locked range of a file keeps readers out of it on Windows, so the lock is
+// a file of its own beside the user file, never renamed and never removed.
+// Windows has no owner ids: FileInfo::owner is always 0, as is the process's.
 unsigned Win32FileSystem::ProcessOwner() const
 {
     return 0;
 }
 
-// A locked range of a file keeps readers out of it on Windows, so the lock is
-// a file of its own beside the user file, never renamed and never removed.
 std::string Win32FileSystem::LockNameFor(const std::string& name) const
 {
     const std::size_t dot = name.find_last_of('.');

@@ -3,6 +3,10 @@
 // the same seam and guarantees as on POSIX. Handles are numbered here, since
 // the seam's handles are integers; errors carry errno values, so that the
 // layers above tell a missing file or a full disk apart as they do elsewhere.
+// New files are for their owner and SYSTEM only; a replacement takes on the
+// security and the hidden and system attributes of the file it replaces; an
+// open, replace or removal that another program's handle refuses is tried
+// again for a few seconds.
 #include "platform/files/FileSystem.h"
 
 #include <map>
