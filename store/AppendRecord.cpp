@@ -45,9 +45,8 @@ NewLine NewLineFor(const std::u16string& key, TextEncoding encoding, std::string
     return line;
 }
 
-// Undoes a failed append: the file goes back to its old size, and a file that
-// this append created goes away.
-Result Undo(files::FileHandle file, std::uint64_t size, Creation creation, const FileError& error)
+// Undoes a failed append: the file goes back to its old size.
+Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
     std::u16string message = NothingChanged(error.Named(UserFileName));
@@ -56,8 +55,6 @@ Result Undo(files::FileHandle file, std::uint64_t size, Creation creation, const
                         + ". The end of the file may hold an unfinished line, which matches no account"
                           " and is removed by the next account created.");
     fileSystem.Close(file);
-    if (creation == Creation::CreatedNow && size == 0)
-        files::RemoveFile(UserFileName);
     return {AppendOutcome::Failed, message};
 }
 
@@ -72,9 +69,11 @@ Result WriteInPlace(const NewLine& line, Creation creation)
         return NotOpened(opened.Error().Named(UserFileName));
     const files::FileHandle file = opened.Value();
     auto info = fileSystem.Examine(file);
-    if (!info.Ok()) {
+    if (!info.Ok() || !info.Value().regular) {
         fileSystem.Close(file);
-        return Failed(info.Error().Named(UserFileName));
+        if (!info.Ok())
+            return Failed(info.Error().Named(UserFileName));
+        return {AppendOutcome::NotOpened, NothingChanged(u"Quillmark.txt could not be opened: it is not a regular file.")};
     }
     const std::uint64_t size = info.Value().size;
     const std::string placeholder = line.Placeholder();
@@ -88,7 +87,7 @@ Result WriteInPlace(const NewLine& line, Creation creation)
     if (status.Ok())
         status = fileSystem.Sync(file);
     if (!status.Ok())
-        return Undo(file, size, creation, status.Error());
+        return Undo(file, size, status.Error());
     // A close that fails after the save loses nothing.
     fileSystem.Close(file);
     if (creation == Creation::CreatedNow) {
@@ -173,6 +172,13 @@ Result AppendLocked(const std::u16string& key, Duplicates duplicates, Creation c
     return WriteInPlace(NewLineFor(key, encoding, {}, convention), creation);
 }
 
+void RemoveIfEmpty()
+{
+    auto info = files::ExamineFile(UserFileName);
+    if (info.Ok() && info.Value().exists && info.Value().regular && info.Value().size == 0)
+        files::RemoveFile(UserFileName);
+}
+
 Result Append(const std::u16string& key, Duplicates duplicates)
 {
     if (auto refusal = RefusalOf(key))
@@ -187,10 +193,19 @@ Result Append(const std::u16string& key, Duplicates duplicates)
         if (auto why = WhyUnchangeable(before.Value()))
             return {AppendOutcome::NotOpened, NothingChanged(*why)};
     }
+    const Creation creation = before.Value().exists ? Creation::Existed : Creation::CreatedNow;
     auto lock = files::FileLock::Acquire(UserFileName, LockPatience);
-    if (!lock.Ok())
+    if (!lock.Ok()) {
+        // Where no copy can hold a lock, none waits on the file that locking made.
+        if (!lock.Error().IsBusy() && creation == Creation::CreatedNow)
+            RemoveIfEmpty();
         return lock.Error().IsBusy() ? Failed(lock.Error()) : NotOpened(lock.Error());
-    return AppendLocked(key, duplicates, before.Value().exists ? Creation::Existed : Creation::CreatedNow);
+    }
+    Result result = AppendLocked(key, duplicates, creation);
+    // A first account that was not added leaves no file behind, empty or read-only.
+    if (result.GetOutcome() != AppendOutcome::Written && !result.UserFileChanged() && creation == Creation::CreatedNow)
+        RemoveIfEmpty();
+    return result;
 }
 
 } // namespace

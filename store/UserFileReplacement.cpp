@@ -8,6 +8,7 @@
 #include "store/RecordMatcher.h"
 #include "store/UserFile.h"
 
+#include <new>
 #include <vector>
 
 namespace store {
@@ -51,8 +52,12 @@ Result ReplacementRun::Run()
 {
     for (Step (ReplacementRun::*step)() : {&ReplacementRun::OpenUserFile, &ReplacementRun::CreateCopy,
                                            &ReplacementRun::Copy, &ReplacementRun::SaveCopy}) {
-        if (Step stop = (this->*step)())
-            return Abandon(*stop);
+        try {
+            if (Step stop = (this->*step)())
+                return Abandon(*stop);
+        } catch (const std::bad_alloc&) {
+            return Abandon(Result{ReplaceOutcome::Failed, NothingChanged(OutOfMemory())});
+        }
     }
     if (auto renamed = files::RenameFile(TemporaryFileName, UserFileName); !renamed.Ok())
         return Abandon(Failed(renamed.Error()));
@@ -195,16 +200,22 @@ Step ReplacementRun::SaveCopy()
     if (!copy.Ok())
         return Failed(copy.Error());
     // Never more than read and write bits, and never opened to a group that
-    // the original did not name. A copy that could keep neither the owner nor
-    // the group would shut the owner out of the accounts.
+    // the original did not name. A copy that the owner could no longer read
+    // and write through its group would shut the owner out of the accounts.
     unsigned mode = original.mode & 0666;
-    if (!m_copy->SetOwner(original.owner, original.group).Ok()
-        && !m_copy->SetOwner(copy.Value().owner, original.group).Ok()) {
-        if (copy.Value().owner != original.owner)
-            return Result{ReplaceOutcome::Failed,
-                          NothingChanged(u"Quillmark.txt belongs to another user, who would lose it to this change.")};
+    const bool groupKept = m_copy->SetOwner(original.owner, original.group).Ok()
+                           || m_copy->SetOwner(copy.Value().owner, original.group).Ok();
+    auto now = m_copy->Examine();
+    if (!now.Ok())
+        return Failed(now.Error());
+    const bool ownerKept = now.Value().owner == original.owner;
+    const bool ownerStaysIn = groupKept && (mode & 0060) == 0060
+                              && files::CurrentFileSystem().IsMember(original.owner, original.group);
+    if (!ownerKept && !ownerStaysIn)
+        return Result{ReplaceOutcome::Failed,
+                      NothingChanged(u"Quillmark.txt belongs to another user, who would lose it to this change.")};
+    if (!groupKept)
         mode &= 0600;
-    }
     files::FileStatus status = m_copy->SetMode(mode);
     if (status.Ok())
         status = m_copy->Sync();
@@ -240,6 +251,9 @@ std::optional<std::u16string> WhyUnchangeable(const files::FileInfo& info)
         return u"Quillmark.txt is a symbolic link; the program only changes a regular file.";
     if (!info.regular)
         return u"Quillmark.txt could not be opened: it is not a regular file.";
+    const unsigned user = files::CurrentFileSystem().ProcessOwner();
+    if (info.owner != user && user != 0 && (info.mode & 0004))
+        return u"Quillmark.txt belongs to another user and every user may read it: a password kept there would not be private.";
     if (info.links > 1)
         return u"Quillmark.txt has other names (hard links); the program only changes a file with one name.";
     if (!info.writable)

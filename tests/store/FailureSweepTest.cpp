@@ -117,8 +117,9 @@ protected:
             EXPECT_FALSE(outcome.userFileChanged);
             EXPECT_NE(outcome.message.find(u"Nothing was changed."), std::u16string::npos);
             // A first account that fails before its lock is held may leave the empty file it locks.
-            if (before || UserFile() != "")
+            if (before || UserFile() != "") {
                 EXPECT_EQ(UserFile(), before);
+            }
         } else {
             EXPECT_TRUE(outcome.succeeded || outcome.userFileChanged);
             EXPECT_EQ(UserFile(), after);

@@ -8,11 +8,7 @@
 #include "tests/support/FileFaultInjection.h"
 
 #include <cerrno>
-#include <csignal>
-#include <grp.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace testing_support;
@@ -26,29 +22,6 @@ namespace {
 bool Mentions(const std::u16string& message, std::u16string_view words)
 {
     return message.find(words) != std::u16string::npos;
-}
-
-struct stat StatusOf(const std::string& name)
-{
-    struct stat status {};
-    ::lstat(name.c_str(), &status);
-    return status;
-}
-
-// Runs `work` in a child process as another user; its exit status.
-template <class Work>
-int AsUser(uid_t user, gid_t group, std::initializer_list<gid_t> groups, Work work)
-{
-    const pid_t child = ::fork();
-    if (child == 0) {
-        std::vector<gid_t> list(groups);
-        if (::setgroups(list.size(), list.data()) != 0 || ::setgid(group) != 0 || ::setuid(user) != 0)
-            ::_exit(99);
-        ::_exit(work());
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 } // namespace
@@ -120,25 +93,6 @@ TEST_F(ForgedRecords, ARecordAtTheStartOfAFileWithoutAMarkNeverReadsAsOne)
     }
 }
 
-TEST_F(ForgedRecords, AWriteBeyondTheFileSizeLimitFailsAndIsCutBack)
-{
-    const std::string accounts = Utf8WithMark.File({u"ann:1"});
-    GivenUserFile(accounts);
-    const std::u16string key = u"victim:" + std::u16string(8000, u'p');
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const rlimit limit{accounts.size() + 4096, accounts.size() + 4096};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        const auto appended = store::AppendRecord(key);
-        const bool told = appended.Message().find(u"File too large") != std::u16string::npos;
-        ::_exit(appended.GetOutcome() == AppendOutcome::Failed && told ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "not killed by SIGXFSZ, and told why";
-    EXPECT_EQ(UserFile(), accounts);
-}
-
 TEST_F(ForgedRecords, NoMomentOfAnAppendShowsAReaderAPartOfTheRecord)
 {
     const std::u16string key = u"victim:" + std::u16string(9000, u'p');
@@ -163,60 +117,6 @@ TEST_F(ForgedRecords, NoMomentOfAnAppendShowsAReaderAPartOfTheRecord)
     EXPECT_GT(lookedAt, 5);
     EXPECT_EQ(forged, 0);
     EXPECT_EQ(Scan(key), ScanOutcome::Found);
-}
-
-using Permissions = UserFileTest;
-
-TEST_F(Permissions, AReplacementCarriesOnlyReadAndWriteBits)
-{
-    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 06777);
-    EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
-    EXPECT_EQ(ModeOf(store::UserFileName), 0666u);
-}
-
-TEST_F(Permissions, AReplacementKeepsTheGroupOrClosesTheFileToItsOwner)
-{
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to act as other users";
-    ::chmod(".", 0777);
-    const auto changeAnn = [] { return store::RewriteUserFile(u"ann:1", u"ann:2").GetOutcome() == RewriteOutcome::Done ? 0 : 1; };
-    // A member of the file's group keeps it, and the group's bits with it.
-    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0660);
-    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 3000), 0);
-    EXPECT_EQ(AsUser(1002, 1002, {1002, 3000}, changeAnn), 0);
-    EXPECT_EQ(StatusOf(store::UserFileName).st_gid, 3000u);
-    EXPECT_EQ(ModeOf(store::UserFileName), 0660u);
-    // An owner who may no longer set the group closes the copy to itself.
-    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0660);
-    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1002, 3000), 0);
-    EXPECT_EQ(AsUser(1002, 1002, {1002}, changeAnn), 0);
-    EXPECT_EQ(ModeOf(store::UserFileName), 0600u);
-    // One who could keep neither owner nor group would shut the owner out: refused.
-    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0666);
-    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 3000), 0);
-    EXPECT_EQ(AsUser(1002, 1002, {1002}, changeAnn), 1);
-    EXPECT_EQ(StatusOf(store::UserFileName).st_uid, 1001u);
-    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
-    EXPECT_FALSE(TemporaryFileLeft());
-    // Root keeps the owner as well.
-    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0640);
-    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 3000), 0);
-    EXPECT_EQ(changeAnn(), 0);
-    EXPECT_EQ(StatusOf(store::UserFileName).st_uid, 1001u);
-    EXPECT_EQ(StatusOf(store::UserFileName).st_gid, 3000u);
-}
-
-TEST_F(Permissions, AChangeThatMatchesNoLineLeavesTheFileAsItWas)
-{
-    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0640);
-    const struct stat before = StatusOf(store::UserFileName);
-    ::usleep(20000);
-    EXPECT_EQ(Replace(u"ann:wrong", u"ann:2"), RewriteOutcome::Unchanged);
-    const struct stat after = StatusOf(store::UserFileName);
-    EXPECT_EQ(after.st_ino, before.st_ino);
-    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
-    EXPECT_EQ(after.st_ctim.tv_nsec, before.st_ctim.tv_nsec);
-    EXPECT_FALSE(TemporaryFileLeft());
 }
 
 using TemporaryName = UserFileTest;
@@ -282,16 +182,6 @@ TEST_F(Recovery, ChangesNeverEmptyTheOnlyCopy)
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"cid:4"}));
 }
 
-TEST_F(Recovery, ACopyThatAnotherUserLeftIsNeverAdopted)
-{
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to give the copy to another user";
-    WriteFile(store::TemporaryFileName, Utf8WithMark.File({u"root:planted"}), 0666);
-    ASSERT_EQ(::chown(store::TemporaryFileName.c_str(), 1001, 1001), 0);
-    EXPECT_EQ(Scan(u"root:planted"), ScanOutcome::NotOpened);
-    EXPECT_FALSE(Exists(store::UserFileName));
-}
-
 TEST_F(Recovery, ALinkAtTheTemporaryNameIsNeverAdopted)
 {
     WriteFile("elsewhere", "not accounts\n");
@@ -330,38 +220,6 @@ TEST_F(UnusualUserFile, ALinkIsReadButNotReplaced)
     EXPECT_EQ(Scan(u"ann:1"), ScanOutcome::Found);
     EXPECT_EQ(Append(u"bob:1"), AppendOutcome::NotOpened);
     EXPECT_EQ(ReadFile("real.txt"), Utf8WithMark.File({u"ann:1"}));
-}
-
-TEST_F(UnusualUserFile, AFileWithAnotherNameIsReadButNeverChanged)
-{
-    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
-    ASSERT_EQ(::link(store::UserFileName.c_str(), "elsewhere.txt"), 0);
-    EXPECT_EQ(Scan(u"ann:1"), ScanOutcome::Found);
-    auto appended = store::AppendRecord(u"bob:1");
-    EXPECT_EQ(appended.GetOutcome(), AppendOutcome::NotOpened);
-    EXPECT_TRUE(Mentions(appended.Message(), u"hard links"));
-    EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Failed);
-    EXPECT_EQ(ReadFile("elsewhere.txt"), Utf8WithMark.File({u"ann:1"}));
-}
-
-TEST_F(UnusualUserFile, OneHugeLineTakesNoMoreMemoryThanAShortOne)
-{
-    // Under a memory limit far below the line's size, each operation is done or
-    // fails with a message: never an abort.
-    GivenUserFile(Utf8WithMark.mark + std::string(96 << 20, 'x'));
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const rlimit limit{256 << 20, 256 << 20};
-        ::setrlimit(RLIMIT_AS, &limit);
-        const bool done = store::ScanUserFile(u"a:b").GetOutcome() == ScanOutcome::NotFound
-                          && store::AppendRecord(u"a:b").GetOutcome() == AppendOutcome::Written
-                          && store::RewriteUserFile(u"a:b", u"a:c").GetOutcome() == RewriteOutcome::Done;
-        ::_exit(done ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(Scan(u"a:c"), ScanOutcome::Found);
 }
 
 TEST_F(UnusualUserFile, AFileSystemWithoutLocksRefusesChangesWithAMessage)

@@ -41,6 +41,12 @@ public:
     FileStatus SetMode(FileHandle file, unsigned mode) override;
     FileStatus SetOwner(FileHandle file, unsigned owner, unsigned group) override;
     unsigned ProcessOwner() const override { return m_inner.ProcessOwner(); }
+    bool IsMember(unsigned user, unsigned group) const override
+    {
+        return m_members ? m_members(user, group) : m_inner.IsMember(user, group);
+    }
+    // Stands for the system's user and group database, for users it lacks.
+    void SetMembers(std::function<bool(unsigned user, unsigned group)> members) { m_members = std::move(members); }
     std::string LockNameFor(const std::string& name) const override { return m_inner.LockNameFor(name); }
     FileResult<bool> TryLock(FileHandle file) override;
 
@@ -50,6 +56,7 @@ private:
 
     FileSystem& m_inner;
     std::function<void(FileCall)> m_observer;
+    std::function<bool(unsigned, unsigned)> m_members;
     std::vector<FileCall> m_calls;
     FileCall m_kind = FileCall::Any;
     int m_remaining = 0;  // calls of m_kind until the one that fails; 0: none

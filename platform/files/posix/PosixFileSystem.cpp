@@ -1,11 +1,16 @@
 #include "platform/files/posix/PosixFileSystem.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+#include <vector>
 
 namespace files {
 namespace {
@@ -16,7 +21,7 @@ int FlagsOf(OpenMode mode)
 {
     switch (mode) {
     case OpenMode::Read: return O_RDONLY | O_NONBLOCK;
-    case OpenMode::CreateOrKeep: return O_WRONLY | O_CREAT | O_NOFOLLOW;
+    case OpenMode::CreateOrKeep: return O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK;
     case OpenMode::CreateOrTruncate: return O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW;
     case OpenMode::CreateNew: return O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
     case OpenMode::Folder: return O_RDONLY | O_DIRECTORY;
@@ -40,6 +45,24 @@ FileInfo InfoOf(const struct stat& status, bool writable)
     info.volume = static_cast<std::uint64_t>(status.st_dev);
     info.index = static_cast<std::uint64_t>(status.st_ino);
     return info;
+}
+
+constexpr const char* AccessList = "system.posix_acl_access";
+
+// What `to` lets in, `from` lets in: its access list, or none where it had none
+// (a copy may have taken one from its folder's default).
+// Returns 0 or the error that kept the list from being taken over.
+int TakeAccessListOf(const std::string& to, const std::string& from)
+{
+    std::vector<char> list(65536);
+    const ssize_t size = ::getxattr(to.c_str(), AccessList, list.data(), list.size());
+    if (size >= 0)
+        return ::setxattr(from.c_str(), AccessList, list.data(), static_cast<std::size_t>(size), 0) == 0 ? 0 : errno;
+    if (errno != ENODATA && errno != ENOTSUP && errno != ENOENT)
+        return errno;
+    if (::removexattr(from.c_str(), AccessList) < 0 && errno != ENODATA && errno != ENOTSUP)
+        return errno;
+    return 0;
 }
 
 template <class Call>
@@ -66,7 +89,7 @@ FileResult<FileHandle> PosixFileSystem::Open(const std::string& name, OpenMode m
     int file = RetryOnInterrupt([&] { return ::open(name.c_str(), FlagsOf(mode) | O_CLOEXEC, NewFileMode); });
     if (file < 0)
         return FileError(errno, mode == OpenMode::CreateOrKeep || mode == OpenMode::CreateOrTruncate || mode == OpenMode::CreateNew ? "created" : "opened", name);
-    if (mode == OpenMode::Read || mode == OpenMode::Lock) {
+    if (mode == OpenMode::Read || mode == OpenMode::Lock || mode == OpenMode::CreateOrKeep) {
         // Non-blocking only so that a FIFO cannot hang the open; reads block as usual.
         int flags = ::fcntl(file, F_GETFL);
         if (flags >= 0)
@@ -157,6 +180,10 @@ FileStatus PosixFileSystem::Close(FileHandle file)
 
 FileStatus PosixFileSystem::Rename(const std::string& from, const std::string& to, RenameMode mode)
 {
+    if (mode == RenameMode::Replace) {
+        if (const int error = TakeAccessListOf(to, from))
+            return FileError(error, "given the permissions of " + to, from);
+    }
     int renamed = mode == RenameMode::Replace
                       ? ::rename(from.c_str(), to.c_str())
                       : ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
@@ -215,6 +242,23 @@ FileStatus PosixFileSystem::SetOwner(FileHandle file, unsigned owner, unsigned g
 unsigned PosixFileSystem::ProcessOwner() const
 {
     return ::geteuid();
+}
+
+bool PosixFileSystem::IsMember(unsigned user, unsigned group) const
+{
+    passwd entry {};
+    passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getpwuid_r(user, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return false;
+    if (entry.pw_gid == group)
+        return true;
+    int count = 256;
+    std::vector<gid_t> groups(static_cast<std::size_t>(count));
+    if (::getgrouplist(entry.pw_name, entry.pw_gid, groups.data(), &count) < 0)
+        return false;
+    groups.resize(static_cast<std::size_t>(count));
+    return std::find(groups.begin(), groups.end(), static_cast<gid_t>(group)) != groups.end();
 }
 
 // Record locks leave readers alone, so the file itself is locked.

@@ -23,6 +23,7 @@ public:
     FileStatus SetMode(FileHandle file, unsigned mode) override;
     FileStatus SetOwner(FileHandle file, unsigned owner, unsigned group) override;
     unsigned ProcessOwner() const override;
+    bool IsMember(unsigned user, unsigned group) const override;
     std::string LockNameFor(const std::string& name) const override;
     FileResult<bool> TryLock(FileHandle file) override;
 };

@@ -539,6 +539,11 @@ unsigned Win32FileSystem::ProcessOwner() const
     return 0;
 }
 
+bool Win32FileSystem::IsMember(unsigned, unsigned) const
+{
+    return true;
+}
+
 std::string Win32FileSystem::LockNameFor(const std::string& name) const
 {
     const std::size_t dot = name.find_last_of('.');

@@ -1,0 +1,228 @@
+// What only a POSIX system can try: other users and groups, permission bits,
+// hard links, and the process's file-size and memory limits.
+#include "UserFileFixture.h"
+
+#include "FileFaultInjection.h"
+
+#include <grp.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace testing_support;
+using store::AppendOutcome;
+using store::RewriteOutcome;
+using store::ScanOutcome;
+
+namespace {
+
+bool Mentions(const std::u16string& message, std::u16string_view words)
+{
+    return message.find(words) != std::u16string::npos;
+}
+
+struct stat StatusOf(const std::string& name)
+{
+    struct stat status {};
+    ::lstat(name.c_str(), &status);
+    return status;
+}
+
+// Runs `work` in a child process as another user; its exit status.
+template <class Work>
+int AsUser(uid_t user, gid_t group, std::initializer_list<gid_t> groups, Work work)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::vector<gid_t> list(groups);
+        if (::setgroups(list.size(), list.data()) != 0 || ::setgid(group) != 0 || ::setuid(user) != 0)
+            ::_exit(99);
+        ::_exit(work());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+} // namespace
+
+using Permissions = UserFileTest;
+using OtherUsersAndLimits = UserFileTest;
+
+
+TEST_F(Permissions, AReplacementCarriesOnlyReadAndWriteBits)
+{
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 06777);
+    EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
+    EXPECT_EQ(ModeOf(store::UserFileName), 0666u);
+}
+
+TEST_F(Permissions, AReplacementKeepsTheGroupOrClosesTheFileToItsOwner)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as other users";
+    ::chmod(".", 0777);
+    bool ownerInGroup = true;  // whether user 1001 is a member of group 3000
+    const auto changeAnn = [&] {
+        files::FaultInjectingFileSystem groups;
+        groups.SetMembers([&](unsigned user, unsigned group) { return user == 1001 && group == 3000 && ownerInGroup; });
+        files::FileSystemScope scope(groups);
+        return store::RewriteUserFile(u"ann:1", u"ann:2").GetOutcome() == RewriteOutcome::Done ? 0 : 1;
+    };
+    // A member of the file's group keeps it, and the group's bits with it.
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0660);
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 3000), 0);
+    EXPECT_EQ(AsUser(1002, 1002, {1002, 3000}, changeAnn), 0);
+    EXPECT_EQ(StatusOf(store::UserFileName).st_gid, 3000u);
+    EXPECT_EQ(ModeOf(store::UserFileName), 0660u);
+    // Unless the owner is no member of it: the owner would be shut out.
+    ownerInGroup = false;
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0660);
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 3000), 0);
+    EXPECT_EQ(AsUser(1002, 1002, {1002, 3000}, changeAnn), 1);
+    EXPECT_EQ(StatusOf(store::UserFileName).st_uid, 1001u);
+    EXPECT_FALSE(TemporaryFileLeft());
+    // An owner who may no longer set the group closes the copy to itself.
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0660);
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1002, 3000), 0);
+    EXPECT_EQ(AsUser(1002, 1002, {1002}, changeAnn), 0);
+    EXPECT_EQ(ModeOf(store::UserFileName), 0600u);
+    // One who could keep neither owner nor group would shut the owner out: refused.
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0666);
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 3000), 0);
+    EXPECT_EQ(AsUser(1002, 1002, {1002}, changeAnn), 1);
+    EXPECT_EQ(StatusOf(store::UserFileName).st_uid, 1001u);
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
+    EXPECT_FALSE(TemporaryFileLeft());
+    // Root keeps the owner as well.
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0640);
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 3000), 0);
+    EXPECT_EQ(changeAnn(), 0);
+    EXPECT_EQ(StatusOf(store::UserFileName).st_uid, 1001u);
+    EXPECT_EQ(StatusOf(store::UserFileName).st_gid, 3000u);
+}
+
+TEST_F(Permissions, AReplacementKeepsTheAccessListAndTakesNoneFromTheFolder)
+{
+    const auto accessList = [] {
+        std::string listed;
+        if (FILE* out = ::popen("getfacl --omit-header --numeric Quillmark.txt 2>/dev/null", "r")) {
+            for (int c; (c = std::fgetc(out)) != EOF;)
+                listed += static_cast<char>(c);
+            ::pclose(out);
+        }
+        return listed;
+    };
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0660);
+    if (std::system("setfacl -m u:1004:--- Quillmark.txt 2>/dev/null") != 0)
+        GTEST_SKIP() << "no access lists on this file system";
+    const std::string shut = accessList();
+    EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
+    EXPECT_EQ(accessList(), shut);
+    // A folder's default list would let user 1005 read a copy of a file that it could not read.
+    GivenUserFile(Utf8WithMark.File({u"ann:2"}), 0640);
+    const std::string plain = accessList();
+    ASSERT_EQ(std::system("setfacl -d -m u:1005:rw ."), 0);
+    EXPECT_EQ(Replace(u"ann:2", u"ann:3"), RewriteOutcome::Done);
+    EXPECT_EQ(accessList(), plain);
+}
+
+TEST_F(Permissions, AnotherUsersFileThatAllMayReadTakesNoPassword)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as other users";
+    ::chmod(".", 01777);
+    GivenUserFile(Utf8WithMark.File({u"eve:1"}), 0666);
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1003, 1003), 0);
+    const auto addAnn = [] {
+        const auto appended = store::AppendRecord(u"ann:secret");
+        return appended.Message().find(u"would not be private") != std::u16string::npos ? 0 : 1;
+    };
+    EXPECT_EQ(AsUser(1001, 1001, {1001}, addAnn), 0);
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"eve:1"}));
+}
+
+TEST_F(Permissions, AFirstAccountThatFailsLeavesNoFile)
+{
+    const mode_t previous = ::umask(0222);
+    const auto appended = store::AppendRecord(u"ann:1");
+    ::umask(previous);
+    EXPECT_NE(appended.GetOutcome(), AppendOutcome::Written);
+    EXPECT_FALSE(Exists(store::UserFileName));
+}
+
+TEST_F(Permissions, AChangeThatMatchesNoLineLeavesTheFileAsItWas)
+{
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0640);
+    const struct stat before = StatusOf(store::UserFileName);
+    ::usleep(20000);
+    EXPECT_EQ(Replace(u"ann:wrong", u"ann:2"), RewriteOutcome::Unchanged);
+    const struct stat after = StatusOf(store::UserFileName);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_EQ(after.st_ctim.tv_nsec, before.st_ctim.tv_nsec);
+    EXPECT_FALSE(TemporaryFileLeft());
+}
+
+TEST_F(OtherUsersAndLimits, ACopyThatAnotherUserLeftIsNeverAdopted)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to give the copy to another user";
+    WriteFile(store::TemporaryFileName, Utf8WithMark.File({u"root:planted"}), 0666);
+    ASSERT_EQ(::chown(store::TemporaryFileName.c_str(), 1001, 1001), 0);
+    EXPECT_EQ(Scan(u"root:planted"), ScanOutcome::NotOpened);
+    EXPECT_FALSE(Exists(store::UserFileName));
+}
+
+TEST_F(OtherUsersAndLimits, AFileWithAnotherNameIsReadButNeverChanged)
+{
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+    ASSERT_EQ(::link(store::UserFileName.c_str(), "elsewhere.txt"), 0);
+    EXPECT_EQ(Scan(u"ann:1"), ScanOutcome::Found);
+    auto appended = store::AppendRecord(u"bob:1");
+    EXPECT_EQ(appended.GetOutcome(), AppendOutcome::NotOpened);
+    EXPECT_TRUE(Mentions(appended.Message(), u"hard links"));
+    EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Failed);
+    EXPECT_EQ(ReadFile("elsewhere.txt"), Utf8WithMark.File({u"ann:1"}));
+}
+
+TEST_F(OtherUsersAndLimits, OneHugeLineTakesNoMoreMemoryThanAShortOne)
+{
+    // Under a memory limit far below the line's size, each operation is done or
+    // fails with a message: never an abort.
+    GivenUserFile(Utf8WithMark.mark + std::string(96 << 20, 'x'));
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const rlimit limit{256 << 20, 256 << 20};
+        ::setrlimit(RLIMIT_AS, &limit);
+        const bool done = store::ScanUserFile(u"a:b").GetOutcome() == ScanOutcome::NotFound
+                          && store::AppendRecord(u"a:b").GetOutcome() == AppendOutcome::Written
+                          && store::RewriteUserFile(u"a:b", u"a:c").GetOutcome() == RewriteOutcome::Done;
+        ::_exit(done ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(Scan(u"a:c"), ScanOutcome::Found);
+}
+
+TEST_F(OtherUsersAndLimits, AWriteBeyondTheFileSizeLimitFailsAndIsCutBack)
+{
+    const std::string accounts = Utf8WithMark.File({u"ann:1"});
+    GivenUserFile(accounts);
+    const std::u16string key = u"victim:" + std::u16string(8000, u'p');
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const rlimit limit{accounts.size() + 4096, accounts.size() + 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const auto appended = store::AppendRecord(key);
+        const bool told = appended.Message().find(u"File too large") != std::u16string::npos;
+        ::_exit(appended.GetOutcome() == AppendOutcome::Failed && told ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "not killed by SIGXFSZ, and told why";
+    EXPECT_EQ(UserFile(), accounts);
+}
+
