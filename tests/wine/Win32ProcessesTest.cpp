@@ -5,7 +5,7 @@
 // A child is this test program again, run with one case and a role.
 #include "Folder.h"
 #include "UserFileFixture.h"
-#include "platform/FileLock.h"
+#include "platform/files/FileLock.h"
 #include "store/UserFile.h"
 
 #include <gtest/gtest.h>
@@ -85,7 +85,7 @@ void WaitFor(const std::string& name)
 TEST(WindowsFileLock, KeepsOutAnotherProcessUntilReleased)
 {
     TemporaryFolder folder;
-    auto held = std::make_optional(platform::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(0)));
+    auto held = std::make_optional(files::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(0)));
     ASSERT_TRUE(held->Ok());
     EXPECT_EQ(ChildProcess("WindowsChild.TriesTheLock", "lock").ExitCode(), 3u) << "the child found the file locked";
     held.reset();
@@ -96,7 +96,7 @@ TEST(WindowsChild, TriesTheLock)
 {
     if (Role() != "lock")
         GTEST_SKIP() << "runs as a child of KeepsOutAnotherProcessUntilReleased";
-    auto lock = platform::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(100));
+    auto lock = files::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(100));
     std::exit(lock.Ok() ? 0 : lock.Error().IsBusy() ? 3 : 4);
 }
 
