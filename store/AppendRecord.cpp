@@ -2,11 +2,13 @@
 #include "platform/files/FileOperations.h"
 #include "platform/files/TextReader.h"
 #include "store/Messages.h"
-#include "store/RecordKey.h"
+#include "store/LineEnds.h"
+#include "store/Record.h"
 #include "store/RecordSearch.h"
 #include "store/Recovery.h"
 #include "store/UserFile.h"
-#include "store/UserFileReplacement.h"
+#include "store/SafeReplace.h"
+#include "store/Unchangeable.h"
 #include "store/UserFileTail.h"
 
 #include <new>
@@ -18,7 +20,6 @@ using files::FileError;
 using files::TextEncoding;
 using Result = StoreResult<AppendOutcome>;
 
-Result NotOpened(const FileError& error) { return {AppendOutcome::NotOpened, NothingChanged(error)}; }
 Result Failed(const FileError& error) { return {AppendOutcome::Failed, NothingChanged(error)}; }
 
 enum class Creation { Existed, CreatedNow };
@@ -37,12 +38,9 @@ struct NewLine {
     }
 };
 
-NewLine NewLineFor(const std::u16string& key, TextEncoding encoding, std::string leading, std::string end)
+NewLine NewLineFor(const Record& key, TextEncoding encoding, std::string leading, std::string end)
 {
-    const bool pair = key.size() > 1 && key[0] >= 0xD800 && key[0] <= 0xDBFF;
-    NewLine line{std::move(leading), files::EncodeText(key, encoding), 0, std::move(end)};
-    line.firstCharacterSize = files::EncodeText(key.substr(0, pair ? 2 : 1), encoding).size();
-    return line;
+    return NewLine{std::move(leading), key.Bytes(encoding), key.FirstCharacterSize(encoding), std::move(end)};
 }
 
 // Undoes a failed append: the file goes back to its old size.
@@ -66,14 +64,14 @@ Result WriteInPlace(const NewLine& line, Creation creation)
     files::FileSystem& fileSystem = files::CurrentFileSystem();
     auto opened = fileSystem.Open(UserFileName, files::OpenMode::CreateOrKeep);
     if (!opened.Ok())
-        return NotOpened(opened.Error().Named(UserFileName));
+        return Failed(opened.Error().Named(UserFileName));
     const files::FileHandle file = opened.Value();
     auto info = fileSystem.Examine(file);
     if (!info.Ok() || !info.Value().regular) {
         fileSystem.Close(file);
         if (!info.Ok())
             return Failed(info.Error().Named(UserFileName));
-        return {AppendOutcome::NotOpened, NothingChanged(u"Quillmark.txt could not be opened: it is not a regular file.")};
+        return {AppendOutcome::Failed, NothingChanged(u"Quillmark.txt could not be opened: it is not a regular file.")};
     }
     const std::uint64_t size = info.Value().size;
     const std::string placeholder = line.Placeholder();
@@ -114,20 +112,17 @@ files::FileStatus CutUnfinishedLine(std::uint64_t lineStart)
 
 // A last line without its end, an odd last byte of a UTF-16 file: only a
 // copy can add a line after them and keep every byte in place.
-Result AppendByCopy(const std::u16string& key)
+Result AppendByCopy(const Record& key)
 {
-    Replacement replacement;
-    replacement.appended = &key;
-    auto result = ReplaceLockedUserFile(replacement);
-    switch (result.GetOutcome()) {
-    case ReplaceOutcome::Done: return {AppendOutcome::Written};
-    case ReplaceOutcome::NotOpened: return {AppendOutcome::NotOpened, result.Message()};
-    case ReplaceOutcome::Failed: break;
-    }
+    LineChanges changes;
+    changes.appended = &key;
+    auto result = ReplaceSafely(changes);
+    if (result.GetOutcome() == ReplaceOutcome::Done)
+        return {AppendOutcome::Written};
     return {AppendOutcome::Failed, result.Message(), result.UserFileChanged()};
 }
 
-Result AppendLocked(const std::u16string& key, Duplicates duplicates, Creation creation)
+Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation)
 {
     // Examined again under the lock: the file may have changed while this copy waited.
     auto info = files::ExamineFile(UserFileName);
@@ -135,16 +130,16 @@ Result AppendLocked(const std::u16string& key, Duplicates duplicates, Creation c
         return Failed(info.Error());
     if (info.Value().exists) {
         if (auto why = WhyUnchangeable(info.Value()))
-            return {AppendOutcome::NotOpened, NothingChanged(*why)};
+            return {AppendOutcome::Failed, NothingChanged(*why)};
     }
     if (!info.Value().exists || info.Value().size == 0) {
         const TextEncoding encoding = TextEncoding::Utf8WithMark;
-        const std::string lineFeed = files::EncodeText(u"\n", encoding);
-        return WriteInPlace(NewLineFor(key, encoding, std::string(files::MarkOf(encoding)), lineFeed), creation);
+        return WriteInPlace(NewLineFor(key, encoding, std::string(files::MarkOf(encoding)), EndForNewLine({}, encoding)),
+                            creation);
     }
     auto opened = files::TextReader::Open(UserFileName);
     if (!opened.Ok())
-        return NotOpened(opened.Error());
+        return Failed(opened.Error());
     files::TextReader& reader = opened.Value();
     if (duplicates == Duplicates::Refuse) {
         auto found = FindRecord(reader, key);
@@ -168,8 +163,7 @@ Result AppendLocked(const std::u16string& key, Duplicates duplicates, Creation c
     const std::string lineFeed = files::EncodeText(u"\n", encoding);
     if (tail.Value().oddByte || (!tail.Value().lastUnit.empty() && tail.Value().lastUnit != lineFeed))
         return AppendByCopy(key);
-    const std::string& convention = tail.Value().convention.empty() ? lineFeed : tail.Value().convention;
-    return WriteInPlace(NewLineFor(key, encoding, {}, convention), creation);
+    return WriteInPlace(NewLineFor(key, encoding, {}, EndForNewLine(tail.Value().convention, encoding)), creation);
 }
 
 void RemoveIfEmpty()
@@ -181,8 +175,10 @@ void RemoveIfEmpty()
 
 Result Append(const std::u16string& key, Duplicates duplicates)
 {
-    if (auto refusal = RefusalOf(key))
-        return {AppendOutcome::Failed, NothingChanged(*refusal)};
+    std::u16string why;
+    const std::optional<Record> record = Record::Admit(key, why);
+    if (!record)
+        return {AppendOutcome::Failed, NothingChanged(why)};
     if (auto recovered = RecoverUserFile(); !recovered.Ok())
         return Failed(recovered.Error());
     auto before = files::ExamineFile(UserFileName);
@@ -191,7 +187,7 @@ Result Append(const std::u16string& key, Duplicates duplicates)
     // Refused before the lock, which would open the file for writing.
     if (before.Value().exists) {
         if (auto why = WhyUnchangeable(before.Value()))
-            return {AppendOutcome::NotOpened, NothingChanged(*why)};
+            return {AppendOutcome::Failed, NothingChanged(*why)};
     }
     const Creation creation = before.Value().exists ? Creation::Existed : Creation::CreatedNow;
     auto lock = files::FileLock::Acquire(UserFileName, LockPatience);
@@ -199,9 +195,9 @@ Result Append(const std::u16string& key, Duplicates duplicates)
         // Where no copy can hold a lock, none waits on the file that locking made.
         if (!lock.Error().IsBusy() && creation == Creation::CreatedNow)
             RemoveIfEmpty();
-        return lock.Error().IsBusy() ? Failed(lock.Error()) : NotOpened(lock.Error());
+        return Failed(lock.Error());
     }
-    Result result = AppendLocked(key, duplicates, creation);
+    Result result = AppendLocked(*record, duplicates, creation);
     // A first account that was not added leaves no file behind, empty or read-only.
     if (result.GetOutcome() != AppendOutcome::Written && !result.UserFileChanged() && creation == Creation::CreatedNow)
         RemoveIfEmpty();

@@ -6,11 +6,6 @@
 
 namespace store {
 
-RecordMatcher RecordMatcher::For(const std::u16string& key, files::TextEncoding encoding)
-{
-    return RecordMatcher(files::EncodeText(key, encoding), files::CodeUnitSize(encoding));
-}
-
 bool RecordMatcher::IsUnit(std::string_view data, std::size_t at, char value) const
 {
     return data[at] == value && (m_unit == 1 || data[at + 1] == '\0');

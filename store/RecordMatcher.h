@@ -1,8 +1,6 @@
 #pragma once
 // Finds the lines of a user file that equal a record key by comparing bytes
 // with the key encoded once, with no decoding: the fast path of every scan.
-#include "platform/files/TextEncoding.h"
-
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,9 +9,10 @@ namespace store {
 
 class RecordMatcher {
 public:
-    // A line matches only where its bytes are the key's own: invalid bytes that
-    // read as U+FFFD never match a typed U+FFFD.
-    static RecordMatcher For(const std::u16string& key, files::TextEncoding encoding);
+    // `key`: the record's bytes in the file's encoding, whose code units are
+    // `unit` bytes. A line matches only where its bytes are the key's own:
+    // invalid bytes that read as U+FFFD never match a typed U+FFFD.
+    RecordMatcher(std::string key, std::size_t unit) : m_key(std::move(key)), m_unit(unit) {}
 
     // Scans content bytes that follow those of earlier calls (a whole number of
     // code units from the content's start) and appends to `matches` the offset
@@ -25,7 +24,6 @@ public:
     std::size_t KeySize() const { return m_key.size(); }
 
 private:
-    RecordMatcher(std::string key, std::size_t unit) : m_key(std::move(key)), m_unit(unit) {}
     bool IsUnit(std::string_view data, std::size_t at, char value) const;
     bool EndsLineAt(std::string_view data, std::size_t at, bool atEnd) const;
 

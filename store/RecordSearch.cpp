@@ -6,10 +6,10 @@
 
 namespace store {
 
-files::FileResult<bool> FindRecord(files::TextReader& reader, const std::u16string& key)
+files::FileResult<bool> FindRecord(files::TextReader& reader, const Record& key)
 {
-    RecordMatcher matcher = RecordMatcher::For(key, reader.Encoding());
     const std::size_t unit = files::CodeUnitSize(reader.Encoding());
+    RecordMatcher matcher(key.Bytes(reader.Encoding()), unit);
     std::string carried;
     std::vector<std::size_t> matches;
     for (;;) {
@@ -31,9 +31,9 @@ files::FileResult<bool> FindRecord(files::TextReader& reader, const std::u16stri
     }
 }
 
-files::FileResult<bool> FindRecordLineByLine(files::TextReader& reader, const std::u16string& key)
+files::FileResult<bool> FindRecordLineByLine(files::TextReader& reader, const Record& key)
 {
-    const std::string bytes = files::EncodeText(key, reader.Encoding());
+    const std::string& bytes = key.Bytes(reader.Encoding());
     files::TextLine line;
     for (;;) {
         auto read = reader.ReadRawLine(line);

@@ -2,16 +2,17 @@
 // Whether a user file holds a line equal to a record key: the key is encoded
 // once in the file's encoding and compared with the bytes of each line.
 #include "platform/files/TextReader.h"
+#include "store/Record.h"
 
 #include <string>
 
 namespace store {
 
 // Reads the rest of the file in blocks, in bounded memory whatever the length
-// of its lines; stops at the first equal line. The key must pass RefusalOf.
-files::FileResult<bool> FindRecord(files::TextReader& reader, const std::u16string& key);
+// of its lines; stops at the first equal line.
+files::FileResult<bool> FindRecord(files::TextReader& reader, const Record& key);
 
 // The same, one whole line at a time: what the block search must agree with.
-files::FileResult<bool> FindRecordLineByLine(files::TextReader& reader, const std::u16string& key);
+files::FileResult<bool> FindRecordLineByLine(files::TextReader& reader, const Record& key);
 
 } // namespace store

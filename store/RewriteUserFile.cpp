@@ -2,11 +2,12 @@
 #include "platform/files/FileOperations.h"
 #include "platform/files/TextReader.h"
 #include "store/Messages.h"
-#include "store/RecordKey.h"
+#include "store/Record.h"
 #include "store/RecordSearch.h"
 #include "store/Recovery.h"
 #include "store/UserFile.h"
-#include "store/UserFileReplacement.h"
+#include "store/SafeReplace.h"
+#include "store/Unchangeable.h"
 
 #include <new>
 
@@ -18,7 +19,7 @@ using Result = StoreResult<RewriteOutcome>;
 Result Failed(const files::FileError& error) { return {RewriteOutcome::Failed, NothingChanged(error)}; }
 
 // Whether any line equals the key: a change that changes no line writes nothing.
-files::FileResult<bool> HoldsKey(const std::u16string& key)
+files::FileResult<bool> HoldsKey(const Record& key)
 {
     auto opened = files::TextReader::Open(UserFileName);
     if (!opened.Ok())
@@ -31,7 +32,7 @@ files::FileResult<bool> HoldsKey(const std::u16string& key)
     return found.Value();
 }
 
-Result RewriteLocked(const std::u16string& key, const std::u16string& replacement)
+Result RewriteLocked(const Record& key, const Record& replacement)
 {
     // Examined again under the lock: the file may have changed while this copy waited.
     auto info = files::ExamineFile(UserFileName);
@@ -44,12 +45,12 @@ Result RewriteLocked(const std::u16string& key, const std::u16string& replacemen
         return Failed(held.Error());
     if (!held.Value())
         return {RewriteOutcome::Unchanged};
-    if (replacement == key)
+    if (replacement.Text() == key.Text())
         return {RewriteOutcome::Done};
-    Replacement change;
-    change.key = &key;
-    change.replacement = &replacement;
-    auto result = ReplaceLockedUserFile(change);
+    LineChanges changes;
+    changes.key = &key;
+    changes.replacement = &replacement;
+    auto result = ReplaceSafely(changes);
     if (result.GetOutcome() == ReplaceOutcome::Done)
         return {RewriteOutcome::Done};
     return {RewriteOutcome::Failed, result.Message(), result.UserFileChanged()};
@@ -58,24 +59,25 @@ Result RewriteLocked(const std::u16string& key, const std::u16string& replacemen
 Result Rewrite(const std::u16string& key, const std::u16string& replacement)
 {
     // The store never trusts its caller with the file's safety.
-    for (const std::u16string* line : {&key, &replacement}) {
-        if (auto refusal = RefusalOf(*line))
-            return {RewriteOutcome::Failed, NothingChanged(*refusal)};
-    }
+    std::u16string why;
+    const std::optional<Record> oldRecord = Record::Admit(key, why);
+    const std::optional<Record> newRecord = oldRecord ? Record::Admit(replacement, why) : std::nullopt;
+    if (!newRecord)
+        return {RewriteOutcome::Failed, NothingChanged(why)};
     if (auto recovered = RecoverUserFile(); !recovered.Ok())
         return Failed(recovered.Error());
     auto info = files::ExamineFile(UserFileName);
     if (!info.Ok())
         return Failed(info.Error());
     if (!info.Value().exists)
-        return {RewriteOutcome::NotOpened, NothingChanged(u"Quillmark.txt does not exist.")};
+        return {RewriteOutcome::Missing, NothingChanged(u"Quillmark.txt does not exist.")};
     // Refused before the lock, which would open the file for writing.
     if (auto why = WhyUnchangeable(info.Value()))
         return {RewriteOutcome::Failed, NothingChanged(*why)};
     auto lock = files::FileLock::Acquire(UserFileName, LockPatience);
     if (!lock.Ok())
         return Failed(lock.Error());
-    return RewriteLocked(key, replacement);
+    return RewriteLocked(*oldRecord, *newRecord);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "platform/files/TextReader.h"
 #include "store/Messages.h"
-#include "store/RecordKey.h"
+#include "store/Record.h"
 #include "store/RecordSearch.h"
 #include "store/Recovery.h"
 #include "store/UserFile.h"
@@ -29,16 +29,18 @@ Result Failed(const files::FileError& error)
 
 Result Scan(const std::u16string& key)
 {
-    if (auto refusal = RefusalOf(key))
-        return {ScanOutcome::Failed, *refusal};
+    std::u16string why;
+    const std::optional<Record> record = Record::Admit(key, why);
+    if (!record)
+        return {ScanOutcome::Failed, why};
     auto opened = OpenUserFile();
     if (!opened.Ok()) {
         if (opened.Error().IsMissing())
-            return {ScanOutcome::NotOpened, u"Quillmark.txt does not exist."};
+            return {ScanOutcome::Missing, u"Quillmark.txt does not exist."};
         return Failed(opened.Error());
     }
     files::TextReader& reader = opened.Value();
-    auto found = FindRecord(reader, key);
+    auto found = FindRecord(reader, *record);
     if (!found.Ok())
         return Failed(found.Error());
     if (auto closed = reader.Close(); !closed.Ok())

@@ -12,24 +12,24 @@ namespace store {
 inline const std::string UserFileName = "Quillmark.txt";
 inline const std::string TemporaryFileName = "Quillmark_new.txt";
 
-enum class ScanOutcome { NotOpened, Found, NotFound, Failed };
-enum class AppendOutcome { Written, NotOpened, AlreadyPresent, Failed };
-enum class RewriteOutcome { NotOpened, Done, Unchanged, Failed };
+// One vocabulary: Missing always means that there is no user file, Failed that
+// the operation could not be done, with a message that says why.
+enum class ScanOutcome { Missing, Found, NotFound, Failed };
+enum class AppendOutcome { Written, AlreadyPresent, Failed };
+enum class RewriteOutcome { Missing, Done, Unchanged, Failed };
 
 enum class Duplicates { Allow, Refuse };
 
-// Found when a whole line equals the key, byte for byte in the file's
-// encoding. NotOpened: there is no user file.
+// Found when a whole line equals the key, byte for byte in the file's encoding.
 StoreResult<ScanOutcome> ScanUserFile(const std::u16string& key);
 
 // Adds the key as a line of its own at the end of the file, creating the file
 // if missing; a failed append is cut back off. With Duplicates::Refuse an
 // equal line found under the lock gives AlreadyPresent.
-// NotOpened: the user file could not be opened or created.
 StoreResult<AppendOutcome> AppendRecord(const std::u16string& key, Duplicates duplicates = Duplicates::Refuse);
 
-// Replaces every line equal to `key` with `replacement`. NotOpened: there is
-// no user file. Unchanged: no line equals the key, and nothing was written.
+// Replaces every line equal to `key` with `replacement`. Unchanged: no line
+// equals the key, and nothing was written.
 // On Failed the user file is as it was, unless UserFileChanged().
 StoreResult<RewriteOutcome> RewriteUserFile(const std::u16string& key, const std::u16string& replacement);
 

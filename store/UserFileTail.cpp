@@ -1,5 +1,7 @@
 #include "store/UserFileTail.h"
 
+#include "store/LineEnds.h"
+
 #include <algorithm>
 
 namespace store {
@@ -34,30 +36,6 @@ files::FileResult<std::uint64_t> LineStartBefore(files::TextReader& reader, std:
     return contentStart;
 }
 
-files::FileResult<std::string> FirstLineEnd(files::TextReader& reader, std::size_t unit)
-{
-    std::uint64_t at = reader.Mark().size();
-    char previous = '\n';
-    for (;;) {
-        auto bytes = reader.ReadBytesAt(at, StepSize);
-        if (!bytes.Ok())
-            return bytes.Error();
-        const std::string& block = bytes.Value();
-        const std::size_t whole = block.size() / unit * unit;
-        for (std::size_t offset = 0; offset < whole; offset += unit) {
-            if (!IsUnit(block, offset, '\n', unit)) {
-                previous = block[offset] == '\r' && (unit == 1 || block[offset + 1] == '\0') ? '\r' : 'x';
-                continue;
-            }
-            const std::string lineFeed = block.substr(offset, unit);
-            return previous == '\r' ? files::EncodeText(u"\r", reader.Encoding()) + lineFeed : lineFeed;
-        }
-        if (whole == 0 || block.size() < StepSize)
-            return std::string();
-        at += whole;
-    }
-}
-
 } // namespace
 
 files::FileResult<UserFileTail> ReadTail(files::TextReader& reader)
@@ -87,7 +65,7 @@ files::FileResult<UserFileTail> ReadTail(files::TextReader& reader)
             return first.Error();
         tail.unfinished = first.Value() == std::string(unit, '\0');
     }
-    auto convention = FirstLineEnd(reader, unit);
+    auto convention = ConventionOf(reader);
     if (!convention.Ok())
         return convention.Error();
     tail.convention = convention.Value();

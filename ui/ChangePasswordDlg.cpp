@@ -12,7 +12,7 @@ namespace {
 store::StoreResult<store::RewriteOutcome> Unchanged(const store::StoreResult<store::ScanOutcome>& scan)
 {
     switch (scan.GetOutcome()) {
-    case store::ScanOutcome::NotOpened: return {store::RewriteOutcome::NotOpened, scan.Message()};
+    case store::ScanOutcome::Missing: return {store::RewriteOutcome::Missing, scan.Message()};
     case store::ScanOutcome::Failed: return {store::RewriteOutcome::Failed, scan.Message()};
     case store::ScanOutcome::Found:
     case store::ScanOutcome::NotFound: break;
@@ -57,7 +57,7 @@ void CChangePasswordDlg::OnOkButton()
                              : Unchanged(store::ScanUserFile(key));
 
     switch (rewrite.GetOutcome()) {
-    case store::RewriteOutcome::NotOpened:
+    case store::RewriteOutcome::Missing:
         return;
     case store::RewriteOutcome::Done:
         EndModal(IDOK);

@@ -45,13 +45,12 @@ void CCreateUserDlg::OnCreateButton()
         ShowMessage(u"User " + m_username + u" was not created.\n\n" + scan.Message(), u"Error", MB_ICONERROR);
         return;
     }
-    const bool found = scan.GetOutcome() == store::ScanOutcome::Found;
-    if (found)
+    if (scan.GetOutcome() == store::ScanOutcome::Found) {
         ShowMessage(u"Username/Password already exist", u"Error", MB_ICONERROR);
-
-    if (m_password != m_confirmPassword || found) {
-        if (!found)
-            ShowMessage(u"Passwords do not match", u"Error", MB_ICONERROR);
+        return;
+    }
+    if (m_password != m_confirmPassword) {
+        ShowMessage(u"Passwords do not match", u"Error", MB_ICONERROR);
         return;
     }
 
@@ -66,7 +65,6 @@ void CCreateUserDlg::OnCreateButton()
     case store::AppendOutcome::AlreadyPresent:
         ShowMessage(u"Username/Password already exist", u"Error", MB_ICONERROR);
         return;
-    case store::AppendOutcome::NotOpened:
     case store::AppendOutcome::Failed:
         // A failure after the new line was in place is told as it is.
         if (append.UserFileChanged()) {

@@ -6,6 +6,7 @@
 #include "res/ResourceIds.h"
 #include "store/RecordKey.h"
 #include "store/UserFile.h"
+#include "ui/LoginState.h"
 
 const MessageMap CLoginDlg::messageMap{&CDialog::messageMap, {
     {WM_COMMAND, IDOK, &CLoginDlg::OnLoginButton},
@@ -39,17 +40,14 @@ void CLoginDlg::OnLoginButton()
     SaveFields();
     const auto scan = store::ScanUserFile(store::RecordKey(m_username, m_password));
     switch (scan.GetOutcome()) {
-    case store::ScanOutcome::NotOpened:
+    case store::ScanOutcome::Missing:
         ShowMessage(u"Create a user before logging in.", MB_ICONWARNING);
         EndModal(IDOK);
         return;
     case store::ScanOutcome::Found:
         ShowMessage(u"Login successful", u"Successful", MB_OK);
         EndModal(IDOK);
-        if (Menu* menu = MainWindowMenu())
-            menu->EnableMenuItem(ID_FILE_LOGOUT, MF_BYCOMMAND | MF_ENABLED);
-        if (Menu* menu = MainWindowMenu())
-            menu->EnableMenuItem(ID_FILE_LOGIN, MF_BYCOMMAND | MF_GRAYED);
+        ShowLoginState(LoginState::LoggedIn);
         return;
     case store::ScanOutcome::NotFound:
         ShowMessage(u"Incorrect Username/Password. Try Again ", u"Error", MB_ICONERROR);

@@ -8,6 +8,7 @@
 #include "ui/AboutBoxDlg.h"
 #include "ui/AboutDlg.h"
 #include "ui/ChangePasswordDlg.h"
+#include "ui/LoginState.h"
 #include "ui/CreateUserDlg.h"
 #include "ui/LoginDlg.h"
 
@@ -89,10 +90,7 @@ void CQuillmarkDlg::OnLogin()
 
 void CQuillmarkDlg::OnLogout()
 {
-    if (Menu* menu = MainWindowMenu())
-        menu->EnableMenuItem(ID_FILE_LOGIN, MF_BYCOMMAND | MF_ENABLED);
-    if (Menu* menu = MainWindowMenu())
-        menu->EnableMenuItem(ID_FILE_LOGOUT, MF_BYCOMMAND | MF_GRAYED);
+    ShowLoginState(LoginState::LoggedOut);
 }
 
 void CQuillmarkDlg::OnChangePassword()

@@ -2,7 +2,7 @@
 // paths agree with decoding every line, and a rewrite keeps every line it does
 // not replace byte for byte, in order.
 #include "platform/files/TextReader.h"
-#include "store/RecordKey.h"
+#include "store/Record.h"
 #include "store/RecordSearch.h"
 #include "store/UserFile.h"
 
@@ -62,9 +62,12 @@ Pieces Read(const std::string& name)
 
 bool Found(const std::u16string& key, bool fast)
 {
+    std::u16string why;
+    const std::optional<store::Record> record = store::Record::Admit(key, why);
+    Check(record.has_value(), "the key is admitted");
     auto reader = files::TextReader::Open(store::UserFileName);
     Check(reader.Ok(), "the file opens");
-    auto found = fast ? store::FindRecord(reader.Value(), key) : store::FindRecordLineByLine(reader.Value(), key);
+    auto found = fast ? store::FindRecord(reader.Value(), *record) : store::FindRecordLineByLine(reader.Value(), *record);
     Check(found.Ok(), "the file reads");
     return found.Value();
 }

@@ -4,7 +4,7 @@
 #include "UserFileFixture.h"
 
 #include "platform/files/TextReader.h"
-#include "store/RecordKey.h"
+#include "store/Record.h"
 #include "store/RecordSearch.h"
 
 #include <random>
@@ -45,9 +45,13 @@ std::string RandomFile(std::mt19937& random, const FileFormat& format, std::size
 
 bool FoundBy(bool fast, const std::u16string& key)
 {
+    std::u16string why;
+    const std::optional<store::Record> record = store::Record::Admit(key, why);
+    if (!record)
+        return false;
     auto reader = files::TextReader::Open(store::UserFileName);
     EXPECT_TRUE(reader.Ok());
-    auto found = fast ? store::FindRecord(reader.Value(), key) : store::FindRecordLineByLine(reader.Value(), key);
+    auto found = fast ? store::FindRecord(reader.Value(), *record) : store::FindRecordLineByLine(reader.Value(), *record);
     EXPECT_TRUE(found.Ok());
     return found.Ok() && found.Value();
 }

@@ -171,7 +171,7 @@ TEST_F(OtherUsersAndLimits, ACopyThatAnotherUserLeftIsNeverAdopted)
         GTEST_SKIP() << "needs root to give the copy to another user";
     WriteFile(store::TemporaryFileName, Utf8WithMark.File({u"root:planted"}), 0666);
     ASSERT_EQ(::chown(store::TemporaryFileName.c_str(), 1001, 1001), 0);
-    EXPECT_EQ(Scan(u"root:planted"), ScanOutcome::NotOpened);
+    EXPECT_EQ(Scan(u"root:planted"), ScanOutcome::Missing);
     EXPECT_FALSE(Exists(store::UserFileName));
 }
 
@@ -181,7 +181,7 @@ TEST_F(OtherUsersAndLimits, AFileWithAnotherNameIsReadButNeverChanged)
     ASSERT_EQ(::link(store::UserFileName.c_str(), "elsewhere.txt"), 0);
     EXPECT_EQ(Scan(u"ann:1"), ScanOutcome::Found);
     auto appended = store::AppendRecord(u"bob:1");
-    EXPECT_EQ(appended.GetOutcome(), AppendOutcome::NotOpened);
+    EXPECT_EQ(appended.GetOutcome(), AppendOutcome::Failed);
     EXPECT_TRUE(Mentions(appended.Message(), u"hard links"));
     EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Failed);
     EXPECT_EQ(ReadFile("elsewhere.txt"), Utf8WithMark.File({u"ann:1"}));

@@ -114,10 +114,10 @@ TEST_P(EachFormat, ALoneSurrogateIsRefusedForItHasNoBytesOfItsOwnInUtf8)
 
 using NoUserFile = UserFileTest;
 
-TEST_F(NoUserFile, ScanAndRewriteSayNotOpenedAndCreateNothing)
+TEST_F(NoUserFile, ScanAndRewriteSayMissingAndCreateNothing)
 {
-    EXPECT_EQ(Scan(u"a:b"), ScanOutcome::NotOpened);
-    EXPECT_EQ(Replace(u"a:b", u"a:c"), RewriteOutcome::NotOpened);
+    EXPECT_EQ(Scan(u"a:b"), ScanOutcome::Missing);
+    EXPECT_EQ(Replace(u"a:b", u"a:c"), RewriteOutcome::Missing);
     EXPECT_FALSE(Exists(store::UserFileName));
     EXPECT_FALSE(TemporaryFileLeft());
 }
@@ -147,7 +147,7 @@ TEST_F(UserFileTest, EachCurrentFolderHasItsOwnUserFile)
     GivenUserFile(Utf8WithMark.File({u"here:1"}));
     {
         TemporaryFolder other;
-        EXPECT_EQ(Scan(u"here:1"), ScanOutcome::NotOpened);
+        EXPECT_EQ(Scan(u"here:1"), ScanOutcome::Missing);
         EXPECT_EQ(Append(u"there:2"), AppendOutcome::Written);
     }
     EXPECT_EQ(Scan(u"there:2"), ScanOutcome::NotFound);

@@ -3,7 +3,7 @@
 #include "UserFileFixture.h"
 
 #include "platform/files/FileLock.h"
-#include "store/RecordKey.h"
+#include "store/Record.h"
 
 #include "tests/support/FileFaultInjection.h"
 
@@ -186,7 +186,7 @@ TEST_F(Recovery, ALinkAtTheTemporaryNameIsNeverAdopted)
 {
     WriteFile("elsewhere", "not accounts\n");
     ASSERT_EQ(::symlink("elsewhere", store::TemporaryFileName.c_str()), 0);
-    EXPECT_EQ(Scan(u"a:b"), ScanOutcome::NotOpened);
+    EXPECT_EQ(Scan(u"a:b"), ScanOutcome::Missing);
     EXPECT_FALSE(Exists(store::UserFileName));
 }
 
@@ -197,7 +197,7 @@ TEST_F(UnusualUserFile, ReadOnlyIsReadButNeverChanged)
     GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0444);
     EXPECT_EQ(Scan(u"ann:1"), ScanOutcome::Found);
     auto appended = store::AppendRecord(u"bob:1");
-    EXPECT_EQ(appended.GetOutcome(), AppendOutcome::NotOpened);
+    EXPECT_EQ(appended.GetOutcome(), AppendOutcome::Failed);
     EXPECT_EQ(appended.Message(), u"Quillmark.txt is read-only. Nothing was changed.");
     auto rewritten = store::RewriteUserFile(u"ann:1", u"x:y");
     EXPECT_EQ(rewritten.GetOutcome(), RewriteOutcome::Failed);
@@ -218,7 +218,7 @@ TEST_F(UnusualUserFile, ALinkIsReadButNotReplaced)
     WriteFile("real.txt", Utf8WithMark.File({u"ann:1"}));
     ASSERT_EQ(::symlink("real.txt", store::UserFileName.c_str()), 0);
     EXPECT_EQ(Scan(u"ann:1"), ScanOutcome::Found);
-    EXPECT_EQ(Append(u"bob:1"), AppendOutcome::NotOpened);
+    EXPECT_EQ(Append(u"bob:1"), AppendOutcome::Failed);
     EXPECT_EQ(ReadFile("real.txt"), Utf8WithMark.File({u"ann:1"}));
 }
 
@@ -230,7 +230,7 @@ TEST_F(UnusualUserFile, AFileSystemWithoutLocksRefusesChangesWithAMessage)
         lockless.FailEveryCall(FileCall::Lock, code);
         files::FileSystemScope scope(lockless);
         auto appended = store::AppendRecord(u"bob:1");
-        EXPECT_EQ(appended.GetOutcome(), AppendOutcome::NotOpened);
+        EXPECT_EQ(appended.GetOutcome(), AppendOutcome::Failed);
         EXPECT_TRUE(Mentions(appended.Message(), u"offers no lock"));
         auto rewritten = store::RewriteUserFile(u"ann:1", u"ann:2");
         EXPECT_EQ(rewritten.GetOutcome(), RewriteOutcome::Failed);
@@ -248,7 +248,7 @@ TEST_F(UnusualUserFile, AFifoOrAFolderIsRefusedWithoutHanging)
     ASSERT_EQ(::unlink(store::UserFileName.c_str()), 0);
     ASSERT_EQ(::mkdir(store::UserFileName.c_str(), 0700), 0);
     EXPECT_EQ(Scan(u"a:b"), ScanOutcome::Failed);
-    EXPECT_EQ(Append(u"a:b"), AppendOutcome::NotOpened);
+    EXPECT_EQ(Append(u"a:b"), AppendOutcome::Failed);
 }
 
 using AnotherCopy = UserFileTest;

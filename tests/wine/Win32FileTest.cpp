@@ -176,7 +176,7 @@ TEST_F(WindowsUserFile, AReadOnlyUserFileIsNeitherAppendedToNorRewritten)
 {
     const std::string before = Utf8WithMark.File({u"ann:1"});
     GivenUserFile(before, 0444);
-    EXPECT_EQ(Append(u"bob:2"), store::AppendOutcome::NotOpened);
+    EXPECT_EQ(Append(u"bob:2"), store::AppendOutcome::Failed);
     EXPECT_NE(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
     EXPECT_EQ(UserFile(), before);
     EXPECT_EQ(ModeOf("Quillmark.txt"), 0444u);

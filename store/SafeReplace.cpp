@@ -1,0 +1,165 @@
+#include "store/SafeReplace.h"
+
+#include "platform/files/FileLock.h"
+#include "platform/files/FileOperations.h"
+#include "store/LineEnds.h"
+#include "store/Messages.h"
+#include "store/UserFile.h"
+
+#include <new>
+
+namespace store {
+namespace {
+
+using files::FileError;
+using files::TextEncoding;
+using Result = StoreResult<ReplaceOutcome>;
+using Step = std::optional<Result>;  // nullopt: go on
+
+Result Failed(const FileError& error) { return {ReplaceOutcome::Failed, NothingChanged(error)}; }
+Result Failed(const std::u16string& why) { return {ReplaceOutcome::Failed, NothingChanged(why)}; }
+
+bool ReadsAsMark(const Record* line)
+{
+    return line && files::DetectEncoding(line->Bytes(TextEncoding::Utf16Le)) != TextEncoding::Utf16Le;
+}
+
+class Replacement {
+public:
+    explicit Replacement(const LineChanges& changes) : m_changes(changes) {}
+    Result Run();
+
+private:
+    Step OpenUserFile();
+    Step CreateCopy();
+    Step Copy();
+    Step SaveCopy();
+    Result Abandon(Result result);
+
+    const LineChanges& m_changes;
+    std::optional<files::TextReader> m_reader;
+    std::optional<files::TextFile> m_copy;
+    bool m_createdCopy = false;
+};
+
+Result Replacement::Run()
+{
+    for (Step (Replacement::*step)() : {&Replacement::OpenUserFile, &Replacement::CreateCopy, &Replacement::Copy,
+                                        &Replacement::SaveCopy}) {
+        try {
+            if (Step stop = (this->*step)())
+                return Abandon(*stop);
+        } catch (const std::bad_alloc&) {
+            return Abandon(Failed(OutOfMemory()));
+        }
+    }
+    if (auto renamed = files::RenameFile(TemporaryFileName, UserFileName); !renamed.Ok())
+        return Abandon(Failed(renamed.Error()));
+    // Past the rename the new contents are the user file, whatever follows.
+    if (auto synced = files::SyncFolder(); !synced.Ok())
+        return {ReplaceOutcome::Failed, ChangedButNotSaved(synced.Error()), true};
+    return {ReplaceOutcome::Done};
+}
+
+Step Replacement::OpenUserFile()
+{
+    auto opened = files::TextReader::Open(UserFileName);
+    if (!opened.Ok())
+        return Failed(opened.Error());
+    m_reader.emplace(std::move(opened.Value()));
+    return std::nullopt;
+}
+
+Step Replacement::CreateCopy()
+{
+    // Whatever stands at the temporary name now is a leftover: the user file
+    // exists, and its lock keeps other copies of the program out.
+    auto leftover = files::ExamineFile(TemporaryFileName);
+    if (!leftover.Ok())
+        return Failed(leftover.Error());
+    if (leftover.Value().exists) {
+        if (auto removed = files::RemoveFile(TemporaryFileName); !removed.Ok())
+            return Failed(removed.Error());
+    }
+    // An empty user file takes the encoding of a new one. A UTF-16 file
+    // without a mark whose new first bytes would read as one gets its mark,
+    // which keeps what every line means.
+    TextEncoding encoding = m_reader->Info().size == 0 && m_changes.appended ? TextEncoding::Utf8WithMark
+                                                                             : m_reader->Encoding();
+    if (encoding == TextEncoding::Utf16Le && (ReadsAsMark(m_changes.appended) || ReadsAsMark(m_changes.replacement)))
+        encoding = TextEncoding::Utf16LeWithMark;
+    auto created = files::OpenTextFile(TemporaryFileName, files::TextFileMode::CreateNew, encoding);
+    if (!created.Ok())
+        return Failed(created.Error());
+    m_createdCopy = true;
+    m_copy.emplace(std::move(created.Value()));
+    if (auto written = m_copy->WriteBytes(files::MarkOf(encoding)); !written.Ok())
+        return Failed(written.Error());
+    return std::nullopt;
+}
+
+Step Replacement::Copy()
+{
+    auto convention = ConventionOf(*m_reader);
+    if (!convention.Ok())
+        return Failed(convention.Error());
+    if (auto copied = CopyLines(*m_reader, *m_copy, m_changes, convention.Value()); !copied.Ok())
+        return Failed(copied.Error());
+    return std::nullopt;
+}
+
+Step Replacement::SaveCopy()
+{
+    const files::FileInfo original = m_reader->Info();
+    if (auto closed = m_reader->Close(); !closed.Ok())
+        return Failed(closed.Error());
+    auto copy = m_copy->Examine();
+    if (!copy.Ok())
+        return Failed(copy.Error());
+    // Never more than read and write bits, and never opened to a group that
+    // the original did not name. A copy that the owner could no longer read
+    // and write through its group would shut the owner out of the accounts.
+    unsigned mode = original.mode & 0666;
+    const bool groupKept = m_copy->SetOwner(original.owner, original.group).Ok()
+                           || m_copy->SetOwner(copy.Value().owner, original.group).Ok();
+    auto now = m_copy->Examine();
+    if (!now.Ok())
+        return Failed(now.Error());
+    const bool ownerKept = now.Value().owner == original.owner;
+    const bool ownerStaysIn = groupKept && (mode & 0060) == 0060
+                              && files::CurrentFileSystem().IsMember(original.owner, original.group);
+    if (!ownerKept && !ownerStaysIn)
+        return Result{ReplaceOutcome::Failed,
+                      NothingChanged(u"Quillmark.txt belongs to another user, who would lose it to this change.")};
+    if (!groupKept)
+        mode &= 0600;
+    files::FileStatus status = m_copy->SetMode(mode);
+    if (status.Ok())
+        status = m_copy->Sync();
+    if (status.Ok())
+        status = m_copy->Close();
+    if (!status.Ok())
+        return Failed(status.Error());
+    return std::nullopt;
+}
+
+Result Replacement::Abandon(Result result)
+{
+    m_copy.reset();
+    if (m_createdCopy) {
+        if (auto removed = files::RemoveFile(TemporaryFileName); !removed.Ok()) {
+            return {result.GetOutcome(), result.Message() + u" " + Widen(removed.Error().Message())
+                                             + u"; it will be replaced by the next change."};
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+StoreResult<ReplaceOutcome> ReplaceSafely(const LineChanges& changes)
+{
+    return Replacement(changes).Run();
+}
+
+} // namespace store

@@ -1,0 +1,14 @@
+#pragma once
+// Why the user file cannot be changed where it stands, whatever the change.
+#include "platform/files/FileSystem.h"
+
+#include <optional>
+#include <string>
+
+namespace store {
+
+// A link, more than one name, not a regular file, read-only, or another
+// user's file that every user may read; nullopt when it can be changed.
+std::optional<std::u16string> WhyUnchangeable(const files::FileInfo& info);
+
+} // namespace store
