@@ -23,6 +23,8 @@ struct RecordedRun {
     std::u16string changed;            // the line added or changed: whole or absent
 };
 
+void PrintTo(const RecordedRun& run, std::ostream* out) { *out << run.name; }
+
 const std::string Mark = Utf8WithMark.mark;
 const std::u16string Later = u"zed:9";  // the next start's first change
 
