@@ -44,7 +44,7 @@ std::vector<RecordedRun> Runs()
     const std::string wide = NearlyASector(Utf16LeWithMark);
     return {
         {"AppendAcrossASector", {{"Quillmark.txt", ascii + "ann:old\n"}}, append(u"bob:secret"), {u"ann:old", u"userA0:passworda"}, u"bob:secret"},
-        {"AppendInUtf16", {{"Quillmark.txt", wide + Utf16(u"ann:old\n")}}, append(u"b\U0001F511b:secret"), {u"ann:old"}, u"b\U0001F511b:secret"},
+        {"AppendInUtf16", {{"Quillmark.txt", wide + Utf16(u"ann:old\n")}}, append(u"\U0001F511b:secret"), {u"ann:old"}, u"\U0001F511b:secret"},
         {"FirstCreate", {}, append(u"bob:secret"), {}, u"bob:secret"},
         {"RewriteOfTwoSectors", {{"Quillmark.txt", ascii + "ann:old\n" + ascii.substr(Mark.size())}},
          [] { store::RewriteUserFile(u"ann:old", u"ann:new"); }, {u"userA0:passworda"}, u"ann:new"},
