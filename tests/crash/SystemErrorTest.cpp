@@ -74,6 +74,18 @@ TEST_F(SystemError, AFailingFsyncIsReportedAndUndone)
     EXPECT_FALSE(Exists(store::TemporaryFileName));
 }
 
+TEST_F(SystemError, AChangeWhileAnotherCopyHoldsTheLockSaysSoInFull)
+{
+    WriteFile(store::UserFileName, "\xEF\xBB\xBF" "ann:1\n");
+    auto held = files::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(0));
+    ASSERT_TRUE(held.Ok());
+    const auto appended = store::AppendRecord(u"bob:22");
+    EXPECT_EQ(appended.GetOutcome(), store::AppendOutcome::Failed);
+    EXPECT_EQ(appended.Message(), u"Quillmark.txt is being changed by another copy of the program. Nothing was changed; "
+                                  u"please try again.");
+    EXPECT_EQ(ReadFile(store::UserFileName), "\xEF\xBB\xBF" "ann:1\n");
+}
+
 // A small tmpfs filled to the last byte; mounting one needs root, as CI has.
 TEST_F(SystemError, AFullDiskFailsTheWriteWithNoSpace)
 {
