@@ -1,5 +1,5 @@
-// Linked into a test program (or loaded with LD_PRELOAD), these definitions
-// come before the C library's, which they call through RTLD_NEXT.
+// Linked into a test program, these definitions come before the C library's,
+// which they call through RTLD_NEXT.
 #include "CallInterposer.h"
 
 #include <cerrno>
