@@ -1,0 +1,113 @@
+// The POSIX file services against the system's own failures, with no seam
+// above them: each arrives as the right error, and a short write goes on.
+#include "CallInterposer.h"
+#include "Folder.h"
+#include "platform/files/FileLock.h"
+#include "platform/files/TextFile.h"
+#include "store/UserFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <sys/mount.h>
+#include <unistd.h>
+
+using namespace testing_support;
+
+namespace {
+
+class SystemError : public ::testing::Test {
+protected:
+    ~SystemError() override { crash::ClearFaults(); }
+
+    files::FileSystem& m_system = files::SystemFileSystem();
+    TemporaryFolder m_folder;
+};
+
+} // namespace
+
+TEST_F(SystemError, ARenameOfAMissingFileFails)
+{
+    for (const files::RenameMode mode : {files::RenameMode::Replace, files::RenameMode::KeepExisting}) {
+        const files::FileStatus renamed = m_system.Rename("missing.txt", "there.txt", mode);
+        ASSERT_FALSE(renamed.Ok());
+        EXPECT_TRUE(renamed.Error().IsMissing());
+        EXPECT_FALSE(Exists("there.txt"));
+    }
+}
+
+TEST_F(SystemError, ShortWritesAreContinued)
+{
+    const std::string text = "ann:1\nbob:22\ncid:333\n";
+    crash::ShortenWritesTo(3);
+    auto file = m_system.Open("short.txt", files::OpenMode::CreateNew);
+    ASSERT_TRUE(file.Ok());
+    ASSERT_TRUE(m_system.Write(file.Value(), text.data(), text.size()).Ok());
+    ASSERT_TRUE(m_system.WriteAt(file.Value(), 2, "XYZWV", 5).Ok());
+    m_system.Close(file.Value());
+    EXPECT_EQ(ReadFile("short.txt"), "anXYZWVob:22\ncid:333\n");
+
+    // The user file itself, written a byte at a time.
+    crash::ShortenWritesTo(1);
+    WriteFile(store::UserFileName, "\xEF\xBB\xBF" "ann:1\n");
+    EXPECT_EQ(store::AppendRecord(u"bob:22").GetOutcome(), store::AppendOutcome::Written);
+    EXPECT_EQ(store::RewriteUserFile(u"ann:1", u"ann:4").GetOutcome(), store::RewriteOutcome::Done);
+    EXPECT_EQ(ReadFile(store::UserFileName), "\xEF\xBB\xBF" "ann:4\nbob:22\n");
+}
+
+TEST_F(SystemError, AFailingFsyncIsReportedAndUndone)
+{
+    crash::FailSyncs(EIO);
+    auto file = m_system.Open("unsaved.txt", files::OpenMode::CreateNew);
+    ASSERT_TRUE(file.Ok());
+    const files::FileStatus synced = m_system.Sync(file.Value());
+    m_system.Close(file.Value());
+    ASSERT_FALSE(synced.Ok());
+    EXPECT_EQ(synced.Error().Code(), EIO);
+    EXPECT_FALSE(files::SyncFolder().Ok());
+
+    const std::string before = "\xEF\xBB\xBF" "ann:1\n";
+    WriteFile(store::UserFileName, before);
+    EXPECT_EQ(store::AppendRecord(u"bob:22").GetOutcome(), store::AppendOutcome::Failed);
+    EXPECT_EQ(store::RewriteUserFile(u"ann:1", u"ann:4").GetOutcome(), store::RewriteOutcome::Failed);
+    EXPECT_EQ(ReadFile(store::UserFileName), before);
+    EXPECT_FALSE(Exists(store::TemporaryFileName));
+}
+
+TEST_F(SystemError, AChangeWhileAnotherCopyHoldsTheLockSaysSoInFull)
+{
+    WriteFile(store::UserFileName, "\xEF\xBB\xBF" "ann:1\n");
+    auto held = files::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(0));
+    ASSERT_TRUE(held.Ok());
+    const auto appended = store::AppendRecord(u"bob:22");
+    EXPECT_EQ(appended.GetOutcome(), store::AppendOutcome::Failed);
+    EXPECT_EQ(appended.Message(), u"Quillmark.txt is being changed by another copy of the program. Nothing was changed; "
+                                  u"please try again.");
+    EXPECT_EQ(ReadFile(store::UserFileName), "\xEF\xBB\xBF" "ann:1\n");
+}
+
+// A small tmpfs filled to the last byte; mounting one needs root, as CI has.
+TEST_F(SystemError, AFullDiskFailsTheWriteWithNoSpace)
+{
+    if (::mount("quillmark", ".", "tmpfs", 0, "size=8k") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here (root only)";
+    ASSERT_EQ(::chdir(m_folder.Path().c_str()), 0);  // into the new file system
+    WriteFile(store::UserFileName, "\xEF\xBB\xBF" "ann:1\n");
+    auto filler = m_system.Open("filler", files::OpenMode::CreateNew);
+    ASSERT_TRUE(filler.Ok());
+    const std::string block(1024, 'x');
+    files::FileStatus status;
+    for (int i = 0; i < 64 && status.Ok(); ++i)
+        status = m_system.Write(filler.Value(), block.data(), block.size());
+    m_system.Close(filler.Value());
+    ASSERT_FALSE(status.Ok());
+    EXPECT_EQ(status.Error().Code(), ENOSPC);
+
+    const std::u16string longRecord = u"bob:" + std::u16string(8192, u'p');
+    EXPECT_EQ(store::AppendRecord(longRecord).GetOutcome(), store::AppendOutcome::Failed);
+    EXPECT_EQ(store::RewriteUserFile(u"ann:1", longRecord).GetOutcome(), store::RewriteOutcome::Failed);
+    EXPECT_EQ(ReadFile(store::UserFileName), "\xEF\xBB\xBF" "ann:1\n");
+    ASSERT_EQ(::chdir("/"), 0);
+    EXPECT_EQ(::umount(m_folder.Path().c_str()), 0);
+    ASSERT_EQ(::chdir(m_folder.Path().c_str()), 0);
+}
