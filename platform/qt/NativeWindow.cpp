@@ -8,6 +8,7 @@
 #include "platform/WindowStyles.h"
 #include "platform/qt/Controls.h"
 #include "platform/qt/NativeMenu.h"
+#include "platform/qt/Placement.h"
 #include "platform/qt/QtIcon.h"
 #include "platform/qt/QtText.h"
 
@@ -21,6 +22,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 
@@ -235,6 +238,7 @@ void NativeWindow::FocusFirstTabStop()
 
 void NativeWindow::PlaceOver(const NativeWindow& owner, int x, int y)
 {
+    m_placedByTemplate = true;
     move(owner.ClientArea()->mapToGlobal(QPoint(m_units.ToPixelsX(x), m_units.ToPixelsY(y))));
 }
 
@@ -324,6 +328,17 @@ void NativeWindow::closeEvent(QCloseEvent* event)
     // The close box is a system command, whose default handling ends in IDCANCEL.
     event->ignore();
     m_window.SendMessage(WM_SYSCOMMAND, SC_CLOSE);
+}
+
+void NativeWindow::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (std::exchange(m_shownBefore, true))
+        return;
+    if (m_placedByTemplate)
+        KeepOnScreen(*this);
+    else
+        CentreWindow(*this);
 }
 
 void NativeWindow::changeEvent(QEvent* event)

@@ -4,9 +4,51 @@
 #include <QApplication>
 #include <QFileInfo>
 
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+namespace {
+
+struct HeldMessage {
+    QtMsgType type;
+    const char* file;
+    int line;
+    const char* function;
+    const char* category;
+    QString text;
+};
+
+std::vector<HeldMessage> g_heldMessages;
+
+// Qt ends a program that finds no window system it can use with an abort and
+// advice to reinstall; the user needs to hear what is missing instead. What
+// Qt says while it starts is held back until it is known to have started.
+void HoldStartupMessage(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (type != QtFatalMsg) {
+        g_heldMessages.push_back({type, context.file, context.line, context.function, context.category, text});
+        return;
+    }
+    std::fputs("Quillmark cannot show its windows: it found no display (DISPLAY or WAYLAND_DISPLAY) that it can "
+               "open; to run it without one, set QT_QPA_PLATFORM=offscreen.\n",
+               stderr);
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+}  // namespace
+
 int RunApplication(int argc, char** argv)
 {
+    const QtMessageHandler previous = qInstallMessageHandler(HoldStartupMessage);
     QApplication application(argc, argv);
+    qInstallMessageHandler(previous);
+    for (const HeldMessage& message : std::exchange(g_heldMessages, {})) {
+        const QMessageLogContext context(message.file, message.line, message.function, message.category);
+        qt_message_output(message.type, context, message.text);
+    }
     // Only the end of InitInstance, or of the loop, ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     return CWinApp::RunInstance();

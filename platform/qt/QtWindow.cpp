@@ -5,8 +5,10 @@
 #include "platform/ResourceScript.h"
 #include "platform/WinApp.h"
 #include "platform/qt/NativeWindow.h"
+#include "platform/qt/Placement.h"
 #include "platform/qt/QtText.h"
 
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,12 +34,36 @@ QMessageBox::Icon IconOf(unsigned style)
     }
 }
 
+// A message box as the system's: centred over its owner, and its caption shown whole.
+class MessageBox final : public QMessageBox {
+public:
+    MessageBox(Icon icon, const QString& caption, const QString& text, QWidget* owner)
+        : QMessageBox(icon, caption, text, QMessageBox::Ok, owner)
+    {
+        setTextFormat(Qt::PlainText);
+        // The box sizes itself to its layout, so the caption's room is a row of it.
+        if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
+            const QMargins margins = grid->contentsMargins();
+            const int room = CaptionWidth(*this) - margins.left() - margins.right();
+            grid->addItem(new QSpacerItem(room, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                          grid->columnCount());
+        }
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        // The box takes its size here; its place follows from the size.
+        QMessageBox::showEvent(event);
+        CentreWindow(*this);
+    }
+};
+
 }  // namespace
 
 int CWnd::ShowMessage(std::u16string_view text, std::u16string_view caption, unsigned style)
 {
-    QMessageBox box(IconOf(style), ToQString(caption), ToQString(text), QMessageBox::Ok, m_native);
-    box.setTextFormat(Qt::PlainText);
+    MessageBox box(IconOf(style), ToQString(caption), ToQString(text), m_native);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
     return IDOK;
@@ -160,7 +186,7 @@ int CDialog::RunModal()
     NativeWindow* ownerWindow = m_owner ? m_owner->Native() : nullptr;
 
     NativeWindow window(*this, *dialogTemplate, ownerWindow);
-    if (ownerWindow)
+    if (ownerWindow && (dialogTemplate->x != 0 || dialogTemplate->y != 0))
         window.PlaceOver(*ownerWindow, dialogTemplate->x, dialogTemplate->y);
     // The owner takes no input while its dialog runs.
     window.setWindowModality(Qt::ApplicationModal);

@@ -3,6 +3,7 @@
 #include "platform/Messages.h"
 #include "platform/WinApp.h"
 #include "tests/driver/Driver.h"
+#include "tests/driver/PlacementCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,7 @@ constexpr int kApplicationCommand = 403;
 constexpr int kOwnerCommand = 404;
 constexpr int kOpenChild = 405;
 constexpr int kOpenBroken = 406;
+constexpr int kTellUnderALongCaption = 407;
 
 std::vector<std::string> g_log;
 
@@ -79,6 +81,8 @@ protected:
         child.RunModal();
     }
 
+    void OnTellUnderALongCaption() { ShowMessage(u"Done.", u"A caption far longer than the message under it"); }
+
     void OnOpenBroken()
     {
         FormDlg broken(kBrokenTemplate);
@@ -101,6 +105,7 @@ const MessageMap FormDlg::messageMap{&CDialog::messageMap, {
     {WM_COMMAND, kEndThenTell, &FormDlg::OnEndThenTell},
     {WM_COMMAND, kOpenChild, &FormDlg::OnOpenChild},
     {WM_COMMAND, kOpenBroken, &FormDlg::OnOpenBroken},
+    {WM_COMMAND, kTellUnderALongCaption, &FormDlg::OnTellUnderALongCaption},
     {WM_SYSCOMMAND, 0, &FormDlg::OnSysCommand},
 }};
 
@@ -271,6 +276,31 @@ TEST_F(Dialog, AControlThatThePlatformLacksIsReportedWithoutAWindow)
         EXPECT_EQ(driver.ActiveDialog(), &form);
     });
     EXPECT_TRUE(g_log.empty()) << "the handler that opened it ended there";
+}
+
+// ---- Placement
+
+TEST_F(Dialog, AMessageBoxOpensCentredOverItsOwnerAndShowsItsWholeCaption)
+{
+    FormDlg form;
+    Run(form, [](Driver& driver) {
+        driver.Click(kTellUnderALongCaption);
+        ASSERT_TRUE(driver.ActiveMessageBox());
+        const Placement placement = driver.ActivePlacement();
+        EXPECT_TRUE(IsCentredOverItsOwner(placement));
+        EXPECT_GE(placement.window.right - placement.window.left, placement.captionWidth);
+        driver.Dismiss();
+    });
+}
+
+TEST_F(Dialog, AChildDialogOpensCentredOverTheDialogThatOpenedIt)
+{
+    FormDlg form;
+    Run(form, [](Driver& driver) {
+        driver.Click(kOpenChild);
+        EXPECT_TRUE(IsCentredOverItsOwner(driver.ActivePlacement()));
+        driver.Press(Key::Escape);
+    });
 }
 
 // ---- Ending
