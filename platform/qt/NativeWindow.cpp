@@ -249,8 +249,8 @@ const Icon* NativeWindow::SetIcon(int which, const Icon* icon)
     m_icons[slot] = icon;
     QIcon windowIcon;
     for (const Icon* each : m_icons) {
-        if (each)
-            windowIcon.addPixmap(each->pixmap);
+        for (const QSize& size : each ? each->icon.availableSizes() : QList<QSize>())
+            windowIcon.addPixmap(each->icon.pixmap(size));
     }
     setWindowIcon(windowIcon);
     return previous;

@@ -2,6 +2,7 @@
 #include "platform/Window.h"
 
 #include "platform/win32/NativeWindow.h"
+#include "platform/win32/Placement.h"
 
 namespace {
 
@@ -27,6 +28,8 @@ INT_PTR CALLBACK NativeWindow::DialogProc(HWND hwnd, UINT message, WPARAM wParam
         return FALSE;
     auto* window = reinterpret_cast<NativeWindow*>(lParam);
     window->Attach(hwnd);
+    if (window->m_centred)
+        CentreWindow(hwnd);
     const std::intptr_t result = window->m_window.SendMessage(WM_INITDIALOG, wParam, 0);
     return result != 0 ? TRUE : FALSE;
 }
