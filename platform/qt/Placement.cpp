@@ -74,5 +74,5 @@ int CaptionWidth(const QWidget& window)
     const QFontMetrics metrics(titleFont);
     // Room beside the text for what title bars hold: the window's icon, its
     // buttons and their margins.
-    return metrics.horizontalAdvance(window.windowTitle()) + 7 * metrics.height();
+    return metrics.horizontalAdvance(window.windowTitle()) + 9 * metrics.height();
 }

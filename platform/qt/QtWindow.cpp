@@ -8,7 +8,6 @@
 #include "platform/qt/Placement.h"
 #include "platform/qt/QtText.h"
 
-#include <QGridLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,21 +40,31 @@ public:
         : QMessageBox(icon, caption, text, QMessageBox::Ok, owner)
     {
         setTextFormat(Qt::PlainText);
-        // The box sizes itself to its layout, so the caption's room is a row of it.
-        if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
-            const QMargins margins = grid->contentsMargins();
-            const int room = CaptionWidth(*this) - margins.left() - margins.right();
-            grid->addItem(new QSpacerItem(room, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
-                          grid->columnCount());
-        }
     }
 
 protected:
+    // The box fixes its size to its text whenever it lays itself out; the
+    // caption's room is added after each time.
+    bool event(QEvent* event) override
+    {
+        const bool handled = QMessageBox::event(event);
+        if (event->type() == QEvent::LayoutRequest)
+            WidenForCaption();
+        return handled;
+    }
+
     void showEvent(QShowEvent* event) override
     {
-        // The box takes its size here; its place follows from the size.
         QMessageBox::showEvent(event);
+        WidenForCaption();
         CentreWindow(*this);
+    }
+
+private:
+    void WidenForCaption()
+    {
+        if (const int needed = CaptionWidth(*this); width() < needed)
+            setFixedWidth(needed);
     }
 };
 
