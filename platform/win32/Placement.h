@@ -7,6 +7,6 @@
 // off that monitor. Call once its size is known.
 void CentreWindow(HWND window);
 
-// Runs the system's message box, placed as CentreWindow places windows: the
-// system itself would centre it on the screen.
+// Runs the system's message box, placed as CentreWindow places windows (the
+// system itself would centre it on the screen) and as wide as its caption.
 int CentredMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style);
