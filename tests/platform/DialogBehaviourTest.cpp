@@ -16,6 +16,7 @@ namespace {
 constexpr int kFormTemplate = 200;
 constexpr int kBrokenTemplate = 201;
 constexpr int kNarrowTemplate = 202;
+constexpr int kFarOffTemplate = 203;
 constexpr int kName = 300;
 constexpr int kSecret = 301;
 constexpr int kFail = 401;
@@ -25,6 +26,7 @@ constexpr int kOwnerCommand = 404;
 constexpr int kOpenChild = 405;
 constexpr int kOpenBroken = 406;
 constexpr int kTellUnderALongCaption = 407;
+constexpr int kOpenFarOff = 408;
 
 std::vector<std::string> g_log;
 
@@ -83,6 +85,12 @@ protected:
 
     void OnTellUnderALongCaption() { ShowMessage(u"Done.", u"A caption far longer than the message under it"); }
 
+    void OnOpenFarOff()
+    {
+        CDialog farOff(kFarOffTemplate);
+        farOff.RunModal();
+    }
+
     void OnOpenBroken()
     {
         FormDlg broken(kBrokenTemplate);
@@ -106,6 +114,7 @@ const MessageMap FormDlg::messageMap{&CDialog::messageMap, {
     {WM_COMMAND, kOpenChild, &FormDlg::OnOpenChild},
     {WM_COMMAND, kOpenBroken, &FormDlg::OnOpenBroken},
     {WM_COMMAND, kTellUnderALongCaption, &FormDlg::OnTellUnderALongCaption},
+    {WM_COMMAND, kOpenFarOff, &FormDlg::OnOpenFarOff},
     {WM_SYSCOMMAND, 0, &FormDlg::OnSysCommand},
 }};
 
@@ -299,6 +308,23 @@ TEST_F(Dialog, AChildDialogOpensCentredOverTheDialogThatOpenedIt)
     Run(form, [](Driver& driver) {
         driver.Click(kOpenChild);
         EXPECT_TRUE(IsCentredOverItsOwner(driver.ActivePlacement()));
+        driver.Press(Key::Escape);
+    });
+}
+
+TEST_F(Dialog, ADialogPlacedBeyondTheScreenOpensWhollyOnIt)
+{
+    FormDlg form;
+    Run(form, [](Driver& driver) {
+        driver.Click(kOpenFarOff);
+        const Placement placement = driver.ActivePlacement();
+        const Rect& window = placement.window;
+        const Rect& screen = placement.screen;
+        EXPECT_GT(window.right, window.left) << "no window on top";
+        EXPECT_TRUE(window.left >= screen.left && window.top >= screen.top && window.right <= screen.right
+                    && window.bottom <= screen.bottom)
+            << "the window at " << window.left << "," << window.top << " ends at " << window.right << ","
+            << window.bottom << ", beyond the screen's " << screen.right << "," << screen.bottom;
         driver.Press(Key::Escape);
     });
 }
