@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QMargins>
 #include <QScreen>
 #include <QWidget>
 
@@ -26,14 +27,27 @@ QScreen* ScreenFor(const QWidget* owner)
     return QGuiApplication::primaryScreen();
 }
 
+QMargins MarginsOf(const QWidget& window)
+{
+    const QRect frame = window.frameGeometry();
+    const QRect client = window.geometry();
+    return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+            frame.bottom() - client.bottom()};
+}
+
 // A window not shown yet has no frame; it gets its owner's, which the window
 // manager draws alike for both.
-QSize FrameSizeOf(const QWidget& window, const QWidget* owner)
+QMargins FrameMarginsOf(const QWidget& window, const QWidget* owner)
 {
-    const QSize frame = window.frameGeometry().size();
-    if (frame != window.size() || !owner)
-        return frame;
-    return window.size() + (owner->frameGeometry().size() - owner->size());
+    const QMargins own = MarginsOf(window);
+    return own.isNull() && owner ? MarginsOf(*owner) : own;
+}
+
+// Qt places a window whose frame it does not know yet by its client area.
+void MoveFrameTo(QWidget& window, const QPoint& frameTopLeft, const QMargins& margins)
+{
+    const bool frameKnown = !MarginsOf(window).isNull();
+    window.move(frameKnown ? frameTopLeft : frameTopLeft + QPoint(margins.left(), margins.top()));
 }
 
 QRect InsideOf(QRect frame, const QRect& area)
@@ -55,16 +69,22 @@ void CentreWindow(QWidget& window)
     if (!screen)
         return;
     const QRect area = screen->availableGeometry();
-    QRect frame(QPoint(), FrameSizeOf(window, owner));
+    const QMargins margins = FrameMarginsOf(window, owner);
+    QRect frame(QPoint(), window.size().grownBy(margins));
     const QRect around = owner ? owner->frameGeometry() : area;
-    frame.moveTopLeft(around.topLeft() + QPoint((around.width() - frame.width()) / 2, (around.height() - frame.height()) / 2));
-    window.move(InsideOf(frame, area).topLeft());
+    const QPoint margin((around.width() - frame.width()) / 2, (around.height() - frame.height()) / 2);
+    frame.moveTopLeft(around.topLeft() + margin);
+    MoveFrameTo(window, InsideOf(frame, area).topLeft(), margins);
 }
 
 void KeepOnScreen(QWidget& window)
 {
-    if (const QScreen* screen = ScreenFor(OwnerOf(window)))
-        window.move(InsideOf(QRect(window.pos(), FrameSizeOf(window, OwnerOf(window))), screen->availableGeometry()).topLeft());
+    const QWidget* owner = OwnerOf(window);
+    if (const QScreen* screen = ScreenFor(owner)) {
+        const QMargins margins = FrameMarginsOf(window, owner);
+        const QRect frame(window.geometry().marginsAdded(margins));
+        MoveFrameTo(window, InsideOf(frame, screen->availableGeometry()).topLeft(), margins);
+    }
 }
 
 int CaptionWidth(const QWidget& window)
@@ -72,7 +92,7 @@ int CaptionWidth(const QWidget& window)
     QFont titleFont = QApplication::font();
     titleFont.setBold(true);
     const QFontMetrics metrics(titleFont);
-    // Room beside the text for what title bars hold: the window's icon, its
-    // buttons and their margins.
+    // Room beside the text for what title bars hold: the window's icon, up to
+    // three buttons and their margins (openbox's need about eight lines' worth).
     return metrics.horizontalAdvance(window.windowTitle()) + 9 * metrics.height();
 }
