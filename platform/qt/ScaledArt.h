@@ -15,8 +15,8 @@ public:
     bool IsNull() const { return m_pictures.empty(); }
     // The picture at scale 1; its size is the one a window lays out.
     QPixmap Base() const { return IsNull() ? QPixmap() : m_pictures.front(); }
-    // The picture drawn for that ratio, or else the finest one short of it
-    // (the next finer one when none is), its own device pixel ratio set.
+    // The picture drawn for that ratio, or else the next finer one (the finest
+    // beyond them all), its own device pixel ratio set.
     QPixmap ForRatio(qreal ratio) const;
     // Every picture, each at its size in pixels: the window system picks.
     QIcon AsIcon() const;
