@@ -40,10 +40,13 @@ void HoldStartupMessage(QtMsgType type, const QMessageLogContext& context, const
 
 }  // namespace
 
-int RunApplication(int argc, char** argv)
+int RunApplication(int, char** argv)
 {
+    // The program takes no arguments, so none of Qt's own (-platform, -style,
+    // -reverse...) may change it either: Qt sees the program's name alone.
+    int qtArgumentCount = 1;
     const QtMessageHandler previous = qInstallMessageHandler(HoldStartupMessage);
-    QApplication application(argc, argv);
+    QApplication application(qtArgumentCount, argv);
     qInstallMessageHandler(previous);
     for (const HeldMessage& message : std::exchange(g_heldMessages, {})) {
         const QMessageLogContext context(message.file, message.line, message.function, message.category);
