@@ -2,6 +2,8 @@
 
 #include "platform/gui/ResourceScript.h"
 
+#include <cstdio>
+
 namespace {
 
 const ResourceScript& Script()
@@ -23,6 +25,15 @@ const typename Map::mapped_type* Find(const Map& map, int id)
     return found == map.end() ? nullptr : &found->second;
 }
 
+std::string_view BundledFileNamed(std::string_view name)
+{
+    for (const BundledFile& file : BundledResourceFiles()) {
+        if (file.name == name)
+            return file.bytes;
+    }
+    return {};
+}
+
 }  // namespace
 
 const DialogTemplate* FindDialogTemplate(int id)
@@ -38,13 +49,18 @@ const MenuTemplate* FindMenuTemplate(int id)
 std::string_view FindResourceFile(int id)
 {
     const std::string* name = Find(Script().files, id);
+    return name ? BundledFileNamed(*name) : std::string_view();
+}
+
+// "banner.bmp" at 1.5 is "scaled/banner@1.5x.png", as res/art/draw_art.cpp writes it.
+std::string_view FindScaledResourceFile(int id, double scale)
+{
+    const std::string* name = Find(Script().files, id);
     if (!name)
         return {};
-    for (const BundledFile& file : BundledResourceFiles()) {
-        if (file.name == *name)
-            return file.bytes;
-    }
-    return {};
+    char factor[16];
+    std::snprintf(factor, sizeof factor, "%g", scale);
+    return BundledFileNamed("scaled/" + name->substr(0, name->rfind('.')) + '@' + factor + "x.png");
 }
 
 std::u16string LoadString(int id)

@@ -4,7 +4,8 @@
 //
 // The icon is one set of paths in a 256-unit square. The PNGs and the ICO are
 // painted from those paths and the SVG is written from the very same ones, so
-// every size shows the same drawing.
+// every size shows the same drawing. The banners and the window icon are also
+// drawn afresh for high-DPI screens, into res/scaled/NAME@SCALEx.png.
 
 #include <QByteArray>
 #include <QDataStream>
@@ -337,17 +338,31 @@ bool drawCaption(QPainter& painter, QPointF baseline, const QString& text, const
     painter.setPen(colour);
     painter.drawText(baseline, text);
     const QRectF inked = QFontMetricsF(font).tightBoundingRect(text).translated(baseline);
-    const QRectF inside(4, 4, painter.device()->width() - 8, painter.device()->height() - 8);
+    // In the banner's own units, whatever the scale it is drawn at.
+    const double scale = painter.worldTransform().m11();
+    const QRectF inside(4, 4, painter.device()->width() / scale - 8, painter.device()->height() / scale - 8);
     return inside.contains(inked);
 }
 
-Banner bannerImage()
+// An image of a banner of that size at that scale, its painter in the banner's units.
+QImage scaledImage(QSize size, double scale)
 {
-    Banner banner{QImage(450, 139, QImage::Format_RGB32)};
-    banner.image.fill(Qt::white);
-    QPainter painter(&banner.image);
+    return QImage(qRound(size.width() * scale), qRound(size.height() * scale), QImage::Format_RGB32);
+}
+
+void beginBanner(QPainter& painter, double scale)
+{
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.scale(scale, scale);
+}
+
+Banner bannerImage(double scale)
+{
+    Banner banner{scaledImage({450, 139}, scale)};
+    banner.image.fill(Qt::white);
+    QPainter painter(&banner.image);
+    beginBanner(painter, scale);
 
     const double tile = 111;
     painter.save();
@@ -364,12 +379,13 @@ Banner bannerImage()
     return banner;
 }
 
-Banner smallBannerImage()
+Banner smallBannerImage(double scale)
 {
-    Banner banner{QImage(400, 75, QImage::Format_RGB32)};
+    Banner banner{scaledImage({400, 75}, scale)};
+    // A scale can leave the last row half covered by the gold rule: gold beneath it.
+    banner.image.fill(kGold);
     QPainter painter(&banner.image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
+    beginBanner(painter, scale);
 
     const QRectF bandRect(0, 0, 400, 72);
     QLinearGradient band(bandRect.topLeft(), bandRect.bottomRight());
@@ -393,7 +409,7 @@ Banner smallBannerImage()
     const QTransform toIcon = toBand.inverted();
     const Paint backdrop{kInkLight, kInk, toIcon.map(bandRect.topLeft()), toIcon.map(bandRect.bottomRight())};
     painter.save();
-    painter.setTransform(toBand);
+    painter.setTransform(toBand, true);
     paintLayers(painter, markLayers(backdrop));
     painter.restore();
 
@@ -424,36 +440,44 @@ bool writeBytes(const QByteArray& bytes, const QString& path)
 }
 
 // Qt's ICO writer leaves the mask's row padding unset, so two runs would
-// differ; this one writes every byte. One 32-bit image, alpha and mask both.
-bool saveIcon(const QImage& source, const QString& path)
+// differ; this one writes every byte. 32-bit images, alpha and mask both,
+// one for each size: Windows takes the one it needs.
+bool saveIcon(const std::vector<QImage>& sources, const QString& path)
 {
-    const QImage image = source.convertToFormat(QImage::Format_ARGB32);
-    const int size = image.width();
-    const int maskStride = (size + 31) / 32 * 4;
-    const quint32 pixelBytes = size * size * 4;
-    const quint32 maskBytes = maskStride * size;
-
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setByteOrder(QDataStream::LittleEndian);
-    out << quint16(0) << quint16(1) << quint16(1);                                   // icon directory, one entry
-    out << quint8(size) << quint8(size) << quint8(0) << quint8(0) << quint16(1) << quint16(32)
-        << quint32(40 + pixelBytes + maskBytes) << quint32(22);
-    out << quint32(40) << qint32(size) << qint32(2 * size) << quint16(1) << quint16(32)   // height counts the mask
-        << quint32(0) << quint32(pixelBytes + maskBytes) << qint32(0) << qint32(0) << quint32(0) << quint32(0);
-    for (int y = size - 1; y >= 0; --y) {
-        for (int x = 0; x < size; ++x) {
-            const QRgb pixel = image.pixel(x, y);
-            out << quint8(qBlue(pixel)) << quint8(qGreen(pixel)) << quint8(qRed(pixel)) << quint8(qAlpha(pixel));
-        }
+    out << quint16(0) << quint16(1) << quint16(sources.size());                      // icon directory
+    quint32 offset = 6 + 16 * sources.size();
+    for (const QImage& source : sources) {
+        const int size = source.width();
+        const quint32 bytesOfImage = 40 + size * size * 4 + (size + 31) / 32 * 4 * size;
+        out << quint8(size) << quint8(size) << quint8(0) << quint8(0) << quint16(1) << quint16(32)
+            << bytesOfImage << offset;
+        offset += bytesOfImage;
     }
-    for (int y = size - 1; y >= 0; --y) {
-        QByteArray row(maskStride, '\0');
-        for (int x = 0; x < size; ++x) {
-            if (qAlpha(image.pixel(x, y)) == 0)
-                row[x / 8] = char(row[x / 8] | (0x80 >> (x % 8)));
+    for (const QImage& source : sources) {
+        const QImage image = source.convertToFormat(QImage::Format_ARGB32);
+        const int size = image.width();
+        const int maskStride = (size + 31) / 32 * 4;
+        const quint32 pixelBytes = size * size * 4;
+        const quint32 maskBytes = maskStride * size;
+        out << quint32(40) << qint32(size) << qint32(2 * size) << quint16(1) << quint16(32)   // height counts the mask
+            << quint32(0) << quint32(pixelBytes + maskBytes) << qint32(0) << qint32(0) << quint32(0) << quint32(0);
+        for (int y = size - 1; y >= 0; --y) {
+            for (int x = 0; x < size; ++x) {
+                const QRgb pixel = image.pixel(x, y);
+                out << quint8(qBlue(pixel)) << quint8(qGreen(pixel)) << quint8(qRed(pixel)) << quint8(qAlpha(pixel));
+            }
         }
-        out.writeRawData(row.constData(), row.size());
+        for (int y = size - 1; y >= 0; --y) {
+            QByteArray row(maskStride, '\0');
+            for (int x = 0; x < size; ++x) {
+                if (qAlpha(image.pixel(x, y)) == 0)
+                    row[x / 8] = char(row[x / 8] | (0x80 >> (x % 8)));
+            }
+            out.writeRawData(row.constData(), row.size());
+        }
     }
     return writeBytes(bytes, path);
 }
@@ -472,12 +496,20 @@ int main(int argc, char** argv)
     const QString res = QString::fromLocal8Bit(argv[1]);
 
     bool ok = true;
-    for (const auto& [banner, name] : {std::pair{bannerImage(), "banner.bmp"}, {smallBannerImage(), "banner_small.bmp"}}) {
+    constexpr int kWindowIcon = 24;
+    for (const auto& [banner, name] : {std::pair{bannerImage(1), "banner.bmp"}, {smallBannerImage(1), "banner_small.bmp"}}) {
         if (!banner.textFits)
             std::fprintf(stderr, "draw_art: the text of %s runs off its edge (is DejaVu installed?)\n", name);
         ok = save(banner.image, res + '/' + name, "BMP") && banner.textFits && ok;
     }
-    ok = saveIcon(iconImage(24), res + "/Quillmark.ico") && ok;
+    // The same art for high-DPI screens; the names say the scale, as 1.25.
+    for (double scale : {1.25, 1.5, 2.0, 3.0}) {
+        const QString suffix = QString("@%1x.png").arg(scale);
+        ok = save(bannerImage(scale).image, res + "/scaled/banner" + suffix, "PNG") && ok;
+        ok = save(smallBannerImage(scale).image, res + "/scaled/banner_small" + suffix, "PNG") && ok;
+        ok = save(iconImage(qRound(kWindowIcon * scale)), res + "/scaled/Quillmark" + suffix, "PNG") && ok;
+    }
+    ok = saveIcon({iconImage(kWindowIcon), iconImage(32), iconImage(48)}, res + "/Quillmark.ico") && ok;
     ok = writeBytes(svgDocument(iconLayers()).toUtf8(), res + "/icons/quillmark.svg") && ok;
     for (int size : {16, 32, 48, 64, 128, 256}) {
         const QString path = QString("%1/icons/hicolor/%2x%2/apps/quillmark.png").arg(res).arg(size);

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/gui/Window.h"
+
 class CDialog;
 
 enum class Key { Enter, Escape, Tab, Space, AltF4, AltSpace, F1 };
@@ -25,6 +27,14 @@ struct Picture {
     std::vector<unsigned> pixels;  // 0xAARRGGBB, row by row
 
     unsigned At(int x, int y) const { return pixels[static_cast<std::size_t>(y * width + x)]; }
+};
+
+// Where the window on top lies and what lies around it, in screen pixels.
+struct Placement {
+    Rect window;        // its frame
+    Rect owner;         // its owner's frame; empty when it has none
+    Rect screen;        // the work area of its screen
+    int captionWidth = 0;  // the width a title bar needs to show its caption whole
 };
 
 // Drives the program as a person would, from a script that runs beside the
@@ -58,6 +68,7 @@ public:
     int FocusedControl();
     unsigned MenuState(int commandId);
     std::u16string SystemMenuText();
+    Placement ActivePlacement();
     bool IsRunning() const;
 
     // Saves the active window, or the main window, as a PNG picture.

@@ -322,6 +322,27 @@ std::u16string Driver::SystemMenuText()
     });
 }
 
+Placement Driver::ActivePlacement()
+{
+    return OnGuiThread([] {
+        const auto rectOf = [](const QRect& r) { return Rect{r.left(), r.top(), r.right() + 1, r.bottom() + 1}; };
+        Placement placement;
+        const QWidget* window = QApplication::activeModalWidget();
+        if (!window)
+            return placement;
+        placement.window = rectOf(window->frameGeometry());
+        if (const QWidget* owner = window->parentWidget())
+            placement.owner = rectOf(owner->window()->frameGeometry());
+        placement.screen = rectOf(window->screen()->availableGeometry());
+        // A bold caption beside an icon and a close button of its height.
+        QFont titleFont = QApplication::font();
+        titleFont.setBold(true);
+        const QFontMetrics metrics(titleFont);
+        placement.captionWidth = metrics.horizontalAdvance(window->windowTitle()) + 3 * metrics.height();
+        return placement;
+    });
+}
+
 void Driver::Screenshot(const std::string& path)
 {
     OnGuiThread([path] {

@@ -577,6 +577,40 @@ std::u16string Driver::SystemMenuText()
     });
 }
 
+Placement Driver::ActivePlacement()
+{
+    return OnGuiThread([] {
+        const auto rectOf = [](const RECT& r) { return Rect{r.left, r.top, r.right, r.bottom}; };
+        Placement placement;
+        const HWND window = TopWindow();
+        RECT area{};
+        if (!window || !GetWindowRect(window, &area))
+            return placement;
+        placement.window = rectOf(area);
+        if (const HWND owner = GetWindow(window, GW_OWNER); owner && GetWindowRect(owner, &area))
+            placement.owner = rectOf(area);
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof(monitor);
+        GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
+        placement.screen = rectOf(monitor.rcWork);
+        // The caption in the system's caption font, beside the icon and the close button.
+        NONCLIENTMETRICSW metrics{};
+        metrics.cbSize = sizeof(metrics);
+        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+        const HFONT font = CreateFontIndirectW(&metrics.lfCaptionFont);
+        const HDC dc = GetDC(nullptr);
+        const HGDIOBJ previous = SelectObject(dc, font);
+        const std::u16string caption = TextOf(window);
+        SIZE text{};
+        GetTextExtentPoint32W(dc, reinterpret_cast<const wchar_t*>(caption.c_str()), static_cast<int>(caption.size()), &text);
+        SelectObject(dc, previous);
+        ReleaseDC(nullptr, dc);
+        DeleteObject(font);
+        placement.captionWidth = text.cx + GetSystemMetrics(SM_CXSMICON) + GetSystemMetrics(SM_CXSIZE);
+        return placement;
+    });
+}
+
 // What the screen shows of the window on top: the system draws frames and
 // controls on the screen only, so this needs a display (Wine's X11 driver).
 void Driver::Screenshot(const std::string& path)

@@ -6,6 +6,7 @@
 #include "platform/gui/Resources.h"
 #include "res/ResourceIds.h"
 #include "tests/driver/Driver.h"
+#include "tests/driver/PlacementCheck.h"
 #include "ui/AboutBoxDlg.h"
 #include "ui/AboutDlg.h"
 #include "ui/ChangePasswordDlg.h"
@@ -164,6 +165,7 @@ TEST_P(OpeningADialog, RunsItsClassAndLeavesTheMenuAsItWas)
         GetParam().open(driver);
         CDialog* dialog = driver.ActiveDialog();
         EXPECT_TRUE(GetParam().isExpected(dialog));
+        EXPECT_TRUE(IsCentredOverItsOwner(driver.ActivePlacement()));
         EXPECT_FALSE(driver.Choose(ID_OPTION_DISPLAYPASSWORD)) << "the menu is not reachable while a dialog runs";
 
         driver.Press(Key::Escape);
@@ -201,6 +203,15 @@ TEST_F(MainWindow, SystemCommandsMatchTheAboutEntryWithoutTheirLowBits)
     });
 }
 
+TEST_F(MainWindow, OpensCentredOnTheScreen)
+{
+    Run([](Driver& driver) {
+        const Placement placement = driver.ActivePlacement();
+        EXPECT_EQ(placement.owner.right - placement.owner.left, 0) << "the main window has no owner";
+        EXPECT_TRUE(IsCentredOverItsOwner(placement));
+    });
+}
+
 TEST_F(MainWindow, HelpSaysThatThereIsNone)
 {
     Run([](Driver& driver) {
@@ -209,6 +220,7 @@ TEST_F(MainWindow, HelpSaysThatThereIsNone)
         ASSERT_TRUE(box);
         EXPECT_EQ(box->caption, theApp.Title());
         EXPECT_EQ(box->icon, BoxIcon::Information);
+        EXPECT_TRUE(IsCentredOverItsOwner(driver.ActivePlacement()));
         driver.Dismiss();
         EXPECT_TRUE(driver.IsRunning());
     });

@@ -3,6 +3,7 @@
 #include "platform/gui/Messages.h"
 #include "platform/gui/WinApp.h"
 #include "tests/driver/Driver.h"
+#include "tests/driver/PlacementCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@ namespace {
 constexpr int kFormTemplate = 200;
 constexpr int kBrokenTemplate = 201;
 constexpr int kNarrowTemplate = 202;
+constexpr int kFarOffTemplate = 203;
 constexpr int kName = 300;
 constexpr int kSecret = 301;
 constexpr int kFail = 401;
@@ -23,6 +25,8 @@ constexpr int kApplicationCommand = 403;
 constexpr int kOwnerCommand = 404;
 constexpr int kOpenChild = 405;
 constexpr int kOpenBroken = 406;
+constexpr int kTellUnderALongCaption = 407;
+constexpr int kOpenFarOff = 408;
 
 std::vector<std::string> g_log;
 
@@ -79,6 +83,14 @@ protected:
         child.RunModal();
     }
 
+    void OnTellUnderALongCaption() { ShowMessage(u"Done.", u"A caption far longer than the message under it"); }
+
+    void OnOpenFarOff()
+    {
+        CDialog farOff(kFarOffTemplate);
+        farOff.RunModal();
+    }
+
     void OnOpenBroken()
     {
         FormDlg broken(kBrokenTemplate);
@@ -101,6 +113,8 @@ const MessageMap FormDlg::messageMap{&CDialog::messageMap, {
     {WM_COMMAND, kEndThenTell, &FormDlg::OnEndThenTell},
     {WM_COMMAND, kOpenChild, &FormDlg::OnOpenChild},
     {WM_COMMAND, kOpenBroken, &FormDlg::OnOpenBroken},
+    {WM_COMMAND, kTellUnderALongCaption, &FormDlg::OnTellUnderALongCaption},
+    {WM_COMMAND, kOpenFarOff, &FormDlg::OnOpenFarOff},
     {WM_SYSCOMMAND, 0, &FormDlg::OnSysCommand},
 }};
 
@@ -271,6 +285,48 @@ TEST_F(Dialog, AControlThatThePlatformLacksIsReportedWithoutAWindow)
         EXPECT_EQ(driver.ActiveDialog(), &form);
     });
     EXPECT_TRUE(g_log.empty()) << "the handler that opened it ended there";
+}
+
+// ---- Placement
+
+TEST_F(Dialog, AMessageBoxOpensCentredOverItsOwnerAndShowsItsWholeCaption)
+{
+    FormDlg form;
+    Run(form, [](Driver& driver) {
+        driver.Click(kTellUnderALongCaption);
+        ASSERT_TRUE(driver.ActiveMessageBox());
+        const Placement placement = driver.ActivePlacement();
+        EXPECT_TRUE(IsCentredOverItsOwner(placement));
+        EXPECT_GE(placement.window.right - placement.window.left, placement.captionWidth);
+        driver.Dismiss();
+    });
+}
+
+TEST_F(Dialog, AChildDialogOpensCentredOverTheDialogThatOpenedIt)
+{
+    FormDlg form;
+    Run(form, [](Driver& driver) {
+        driver.Click(kOpenChild);
+        EXPECT_TRUE(IsCentredOverItsOwner(driver.ActivePlacement()));
+        driver.Press(Key::Escape);
+    });
+}
+
+TEST_F(Dialog, ADialogPlacedBeyondTheScreenOpensWhollyOnIt)
+{
+    FormDlg form;
+    Run(form, [](Driver& driver) {
+        driver.Click(kOpenFarOff);
+        const Placement placement = driver.ActivePlacement();
+        const Rect& window = placement.window;
+        const Rect& screen = placement.screen;
+        EXPECT_GT(window.right, window.left) << "no window on top";
+        EXPECT_TRUE(window.left >= screen.left && window.top >= screen.top && window.right <= screen.right
+                    && window.bottom <= screen.bottom)
+            << "the window at " << window.left << "," << window.top << " ends at " << window.right << ","
+            << window.bottom << ", beyond the screen's " << screen.right << "," << screen.bottom;
+        driver.Press(Key::Escape);
+    });
 }
 
 // ---- Ending

@@ -59,6 +59,14 @@ TEST(WindowsResources, TheVersionIs2AndNamesTheProgram)
 TEST(WindowsResources, TheWindowsFindTheirIconMenuStringAndBanners)
 {
     EXPECT_NE(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME)), nullptr);
+    // The icon group holds the size the windows use and those that Windows
+    // asks for at larger scales, so that none is blown up from another.
+    const std::string group = ResourceBytes(MAKEINTRESOURCEW(14), IDR_MAINFRAME);
+    ASSERT_GE(group.size(), 6u);
+    std::vector<int> sizes;
+    for (std::size_t entry = 6; entry + 14 <= group.size(); entry += 14)
+        sizes.push_back(static_cast<unsigned char>(group[entry]));
+    EXPECT_EQ(sizes, (std::vector<int>{24, 32, 48}));
     const HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINMENU));
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(GetMenuState(menu, ID_FILE_LOGOUT, MF_BYCOMMAND) & MF_GRAYED, static_cast<UINT>(MF_GRAYED));

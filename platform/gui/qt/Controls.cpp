@@ -6,6 +6,7 @@
 #include "platform/gui/Unicode.h"
 #include "platform/gui/WindowStyles.h"
 #include "platform/gui/qt/QtText.h"
+#include "platform/gui/qt/ScaledArt.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +17,7 @@
 #include <cmath>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -38,20 +40,24 @@ private:
     QLineEdit& m_edit;
 };
 
-// A bitmap static. At a whole scale factor each of its pixels becomes a block
-// of pixels, so it stays as sharp as it was drawn; Qt would blur it.
+// A bitmap static. It shows the art drawn for the screen's scale, pixel for
+// pixel; only a scale that has none of its own is smoothed from a finer one.
 class BitmapLabel final : public QLabel {
 public:
-    using QLabel::QLabel;
+    BitmapLabel(ScaledArt art, QWidget* parent) : QLabel(parent), m_art(std::move(art)) { setPixmap(m_art.Base()); }
 
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
         const qreal ratio = devicePixelRatioF();
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, ratio != std::floor(ratio));
-        painter.drawPixmap(0, 0, pixmap());
+        const QPixmap picture = m_art.ForRatio(ratio);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, std::abs(picture.devicePixelRatio() - ratio) > 0.01);
+        painter.drawPixmap(QPointF(0, 0), picture);
     }
+
+private:
+    ScaledArt m_art;
 };
 
 [[noreturn]] void Unsupported(const ControlTemplate& control, const char* what)
@@ -103,12 +109,7 @@ QWidget* CreateStatic(const ControlTemplate& control, QWidget* parent)
         return rectangle;
     }
     if (type == SS_BITMAP) {
-        auto* label = new BitmapLabel(parent);
-        QPixmap bitmap;
-        const std::string_view bytes = FindResourceFile(control.textResource);
-        bitmap.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<uint>(bytes.size()), "BMP");
-        label->setPixmap(bitmap);
-        return label;
+        return new BitmapLabel(ScaledArt(control.textResource, "BMP"), parent);
     }
     auto* label = new QLabel(parent);
     if (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT && type != SS_LEFTNOWORDWRAP)

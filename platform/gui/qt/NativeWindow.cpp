@@ -10,6 +10,7 @@
 #include "platform/gui/qt/NativeMenu.h"
 #include "platform/gui/qt/QtIcon.h"
 #include "platform/gui/qt/QtText.h"
+#include "platform/gui/qt/Placement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -21,6 +22,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 
@@ -235,6 +238,7 @@ void NativeWindow::FocusFirstTabStop()
 
 void NativeWindow::PlaceOver(const NativeWindow& owner, int x, int y)
 {
+    m_placedByTemplate = true;
     move(owner.ClientArea()->mapToGlobal(QPoint(m_units.ToPixelsX(x), m_units.ToPixelsY(y))));
 }
 
@@ -245,8 +249,8 @@ const Icon* NativeWindow::SetIcon(int which, const Icon* icon)
     m_icons[slot] = icon;
     QIcon windowIcon;
     for (const Icon* each : m_icons) {
-        if (each)
-            windowIcon.addPixmap(each->pixmap);
+        for (const QSize& size : each ? each->icon.availableSizes() : QList<QSize>())
+            windowIcon.addPixmap(each->icon.pixmap(size));
     }
     setWindowIcon(windowIcon);
     return previous;
@@ -324,6 +328,17 @@ void NativeWindow::closeEvent(QCloseEvent* event)
     // The close box is a system command, whose default handling ends in IDCANCEL.
     event->ignore();
     m_window.SendMessage(WM_SYSCOMMAND, SC_CLOSE);
+}
+
+void NativeWindow::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (std::exchange(m_shownBefore, true))
+        return;
+    if (m_placedByTemplate)
+        KeepOnScreen(*this);
+    else
+        CentreWindow(*this);
 }
 
 void NativeWindow::changeEvent(QEvent* event)

@@ -29,6 +29,8 @@ public:
     void ShowSystemMenu();
     void FocusFirstTabStop();
     void FocusNextTabStop(bool forward) { focusNextPrevChild(forward); }
+    // A template that names a place puts the window there, over its owner's
+    // client area; one that does not has it centred as it appears.
     void PlaceOver(const NativeWindow& owner, int x, int y);
 
     const Icon* SetIcon(int which, const Icon* icon);
@@ -43,6 +45,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
@@ -61,6 +64,8 @@ private:
     std::unique_ptr<Menu> m_systemMenu;
     std::map<int, QWidget*> m_controls;
     int m_defaultButton;
+    bool m_placedByTemplate = false;
+    bool m_shownBefore = false;
     const Icon* m_icons[2] = {nullptr, nullptr};
     std::unique_ptr<NativePainter> m_painter;
 };

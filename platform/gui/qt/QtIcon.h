@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QPixmap>
+#include <QIcon>
 
-// What an IconHandle points to in this backend.
+// What an IconHandle points to in this backend: the icon at every size drawn.
 struct Icon {
-    QPixmap pixmap;
+    QIcon icon;
 };

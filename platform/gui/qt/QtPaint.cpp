@@ -3,6 +3,7 @@
 #include "platform/gui/Window.h"
 #include "platform/gui/qt/NativeWindow.h"
 #include "platform/gui/qt/QtIcon.h"
+#include "platform/gui/qt/ScaledArt.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -41,7 +42,7 @@ void PaintContext::DrawIcon(int x, int y, IconHandle icon)
     if (!m_painter || !m_painter->painter || !icon)
         return;
     const QRect area(x, y, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
-    m_painter->painter->drawPixmap(area, icon->pixmap);
+    icon->icon.paint(m_painter->painter, area);
 }
 
 void PaintContext::FillClientWithBackground()
@@ -57,9 +58,8 @@ IconHandle LoadIcon(int id)
     static std::map<int, std::unique_ptr<Icon>> icons;
     if (const auto found = icons.find(id); found != icons.end())
         return found->second.get();
-    const std::string_view bytes = FindResourceFile(id);
-    auto icon = std::make_unique<Icon>();
-    if (!icon->pixmap.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<uint>(bytes.size()), "ICO"))
+    const ScaledArt art(id, "ICO");
+    if (art.IsNull())
         return nullptr;
-    return icons.emplace(id, std::move(icon)).first->second.get();
+    return icons.emplace(id, std::make_unique<Icon>(Icon{art.AsIcon()})).first->second.get();
 }

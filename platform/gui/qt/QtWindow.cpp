@@ -6,6 +6,7 @@
 #include "platform/gui/WinApp.h"
 #include "platform/gui/qt/NativeWindow.h"
 #include "platform/gui/qt/QtText.h"
+#include "platform/gui/qt/Placement.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -32,12 +33,46 @@ QMessageBox::Icon IconOf(unsigned style)
     }
 }
 
+// A message box as the system's: centred over its owner, and its caption shown whole.
+class MessageBox final : public QMessageBox {
+public:
+    MessageBox(Icon icon, const QString& caption, const QString& text, QWidget* owner)
+        : QMessageBox(icon, caption, text, QMessageBox::Ok, owner)
+    {
+        setTextFormat(Qt::PlainText);
+    }
+
+protected:
+    // The box fixes its size to its text whenever it lays itself out; the
+    // caption's room is added after each time.
+    bool event(QEvent* event) override
+    {
+        const bool handled = QMessageBox::event(event);
+        if (event->type() == QEvent::LayoutRequest)
+            WidenForCaption();
+        return handled;
+    }
+
+    void showEvent(QShowEvent* event) override
+    {
+        QMessageBox::showEvent(event);
+        WidenForCaption();
+        CentreWindow(*this);
+    }
+
+private:
+    void WidenForCaption()
+    {
+        if (const int needed = CaptionWidth(*this); width() < needed)
+            setFixedWidth(needed);
+    }
+};
+
 }  // namespace
 
 int CWnd::ShowMessage(std::u16string_view text, std::u16string_view caption, unsigned style)
 {
-    QMessageBox box(IconOf(style), ToQString(caption), ToQString(text), QMessageBox::Ok, m_native);
-    box.setTextFormat(Qt::PlainText);
+    MessageBox box(IconOf(style), ToQString(caption), ToQString(text), m_native);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
     return IDOK;
@@ -160,7 +195,7 @@ int CDialog::RunModal()
     NativeWindow* ownerWindow = m_owner ? m_owner->Native() : nullptr;
 
     NativeWindow window(*this, *dialogTemplate, ownerWindow);
-    if (ownerWindow)
+    if (ownerWindow && (dialogTemplate->x != 0 || dialogTemplate->y != 0))
         window.PlaceOver(*ownerWindow, dialogTemplate->x, dialogTemplate->y);
     // The owner takes no input while its dialog runs.
     window.setWindowModality(Qt::ApplicationModal);

@@ -3,6 +3,7 @@
 #include "platform/gui/WindowStyles.h"
 
 #include "platform/gui/win32/NativeWindow.h"
+#include "platform/gui/win32/Placement.h"
 
 namespace {
 
@@ -35,6 +36,8 @@ INT_PTR CALLBACK NativeWindow::DialogProc(HWND hwnd, UINT message, WPARAM wParam
             SendMessageW(child, EM_SETLIMITTEXT, MaximumEditLength, 0);
         return TRUE;
     }, 0);
+    if (window->m_centred)
+        CentreWindow(hwnd);
     const std::intptr_t result = window->m_window.SendMessage(WM_INITDIALOG, wParam, 0);
     return result != 0 ? TRUE : FALSE;
 }

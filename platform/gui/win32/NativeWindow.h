@@ -23,6 +23,8 @@ public:
 
     CWnd& Window() const { return m_window; }
     HWND Handle() const { return m_hwnd; }
+    // Centred as it opens, over its owner or its monitor (platform/win32/Placement.h).
+    void SetCentred(bool centred) { m_centred = centred; }
     // A modal dialog appears once its loop first waits; before that it takes no input.
     bool HasAppeared() const { return m_appeared; }
     // What the dialog manager would have done with the message.
@@ -61,6 +63,7 @@ private:
     HDC m_activePaintDc = nullptr;
     HDC m_paintTarget = nullptr;
     bool m_appeared = false;
+    bool m_centred = false;
 };
 
 // What an IconHandle points to in this backend, and a Menu's native side.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/gui/win32/NativeWindow.h"
+#include "platform/gui/win32/Placement.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ int CWnd::ShowMessage(std::u16string_view text, std::u16string_view caption, uns
 {
     const std::u16string shownText(text);
     const std::u16string shownCaption(caption);
-    return MessageBoxW(HandleOf(this), WideOf(shownText), WideOf(shownCaption), MB_OK | (style & MB_ICONMASK));
+    return CentredMessageBox(HandleOf(this), WideOf(shownText), WideOf(shownCaption), MB_OK | (style & MB_ICONMASK));
 }
 
 Menu* CWnd::GetMenu() const
@@ -153,6 +154,8 @@ int CDialog::RunModal()
     m_owner = m_parent ? m_parent : mainWindow != this ? mainWindow : nullptr;
 
     NativeWindow window(*this);
+    // A template at 0, 0 names no place: the window opens centred.
+    window.SetCentred(dialogTemplate->x == 0 && dialogTemplate->y == 0);
     m_native = &window;
     m_ended = false;
     m_result = -1;

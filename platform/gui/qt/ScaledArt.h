@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+
+#include <vector>
+
+// A BITMAP or ICON resource with the art drawn afresh for each high-DPI
+// scale, so that a window shows it sharp at every device pixel ratio.
+class ScaledArt {
+public:
+    // format: the base resource's, "BMP" or "ICO".
+    ScaledArt(int id, const char* format);
+
+    bool IsNull() const { return m_pictures.empty(); }
+    // The picture at scale 1; its size is the one a window lays out.
+    QPixmap Base() const { return IsNull() ? QPixmap() : m_pictures.front(); }
+    // The picture drawn for that ratio, or else the next finer one (the finest
+    // beyond them all), its own device pixel ratio set.
+    QPixmap ForRatio(qreal ratio) const;
+    // Every picture, each at its size in pixels: the window system picks.
+    QIcon AsIcon() const;
+
+private:
+    std::vector<QPixmap> m_pictures;  // scale 1 first, then finer
+    std::vector<QPixmap> m_otherSizes;  // an icon's further sizes, for the window system
+};
