@@ -1,11 +1,11 @@
 #include "platform/gui/Menu.h"
 
-#include "platform/gui/WinApp.h"
+#include "platform/gui/WinThread.h"
 #include "platform/gui/Window.h"
 
 Menu* MainWindowMenu()
 {
-    const CWinApp* app = CWinApp::Instance();
-    const CWnd* window = app ? app->GetMainWindow() : nullptr;
+    const CWinThread* thread = CWinThread::Current();
+    const CWnd* window = thread ? thread->GetMainWindow() : nullptr;
     return window ? window->GetMenu() : nullptr;
 }

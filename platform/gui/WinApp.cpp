@@ -5,40 +5,26 @@
 
 #include <cstdio>
 
-namespace {
-CWinApp* g_application = nullptr;
-}
-
 const MessageMap CWinApp::messageMap{&CCmdTarget::messageMap, {
     {WM_COMMAND, ID_APP_EXIT, &CWinApp::OnAppExit},
     {WM_COMMAND, ID_HELP, &CWinApp::OnHelp},
 }};
 
-CWinApp::CWinApp()
-{
-    g_application = this;
-}
-
-CWinApp::~CWinApp()
-{
-    if (g_application == this)
-        g_application = nullptr;
-}
-
 CWinApp* CWinApp::Instance()
 {
-    return g_application;
+    return dynamic_cast<CWinApp*>(CWinThread::Current());
 }
 
 int CWinApp::RunInstance()
 {
-    if (!g_application) {
+    CWinApp* application = Instance();
+    if (!application) {
         std::fputs("The program has no application object.\n", stderr);
         return 1;
     }
-    if (!g_application->InitInstance())
-        return g_application->ExitInstance();
-    return g_application->Run();
+    if (!application->InitInstance())
+        return application->ExitInstance();
+    return application->Run();
 }
 
 // "Exit" closes the main window as its close box would.

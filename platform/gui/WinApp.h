@@ -9,16 +9,13 @@
 // Commands that no window handles end up in its table.
 class CWinApp : public CWinThread {
 public:
-    CWinApp();
-    ~CWinApp() override;
-
     static CWinApp* Instance();
     // What RunApplication does once the platform is up: InitInstance, then
     // the loop if InitInstance asked for one. Returns the exit code.
     static int RunInstance();
 
     // The executable's file name without its extension: the default caption.
-    std::u16string Title() const;
+    std::u16string Title() const override;
     // Names the settings of the program; nothing is read or written under it.
     void SetRegistryKey(std::u16string_view company);
     std::u16string RegistryKey() const { return m_registryKey; }

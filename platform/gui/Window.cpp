@@ -2,7 +2,7 @@
 
 #include "platform/gui/Messages.h"
 #include "platform/gui/Unicode.h"
-#include "platform/gui/WinApp.h"
+#include "platform/gui/WinThread.h"
 
 #include <exception>
 
@@ -47,14 +47,14 @@ bool CWnd::RouteCommand(std::uintptr_t wParam, std::intptr_t lParam)
         return true;
     if (m_owner && m_owner->OnCmdMsg(WM_COMMAND, wParam, lParam))
         return true;
-    CWinApp* app = CWinApp::Instance();
-    return app && app->OnCmdMsg(WM_COMMAND, wParam, lParam);
+    CWinThread* thread = CWinThread::Current();
+    return thread && thread->OnCmdMsg(WM_COMMAND, wParam, lParam);
 }
 
 int CWnd::ShowMessage(std::u16string_view text, unsigned style)
 {
-    const CWinApp* app = CWinApp::Instance();
-    return ShowMessage(text, app ? app->Title() : std::u16string(), style);
+    const CWinThread* thread = CWinThread::Current();
+    return ShowMessage(text, thread ? thread->Title() : std::u16string(), style);
 }
 
 void CWnd::OnSysCommand(unsigned id, std::intptr_t param)

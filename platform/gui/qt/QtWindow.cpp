@@ -3,7 +3,7 @@
 #include "platform/gui/Paint.h"
 #include "platform/gui/Resources.h"
 #include "platform/gui/ResourceScript.h"
-#include "platform/gui/WinApp.h"
+#include "platform/gui/WinThread.h"
 #include "platform/gui/qt/NativeWindow.h"
 #include "platform/gui/qt/QtText.h"
 #include "platform/gui/qt/Placement.h"
@@ -189,8 +189,8 @@ int CDialog::RunModal()
     const DialogTemplate* dialogTemplate = FindDialogTemplate(m_templateId);
     if (!dialogTemplate)
         return -1;
-    const CWinApp* app = CWinApp::Instance();
-    CWnd* mainWindow = app ? app->GetMainWindow() : nullptr;
+    const CWinThread* thread = CWinThread::Current();
+    CWnd* mainWindow = thread ? thread->GetMainWindow() : nullptr;
     m_owner = m_parent ? m_parent : mainWindow != this ? mainWindow : nullptr;
     NativeWindow* ownerWindow = m_owner ? m_owner->Native() : nullptr;
 

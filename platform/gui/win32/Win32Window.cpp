@@ -4,7 +4,7 @@
 #include "platform/gui/Resources.h"
 #include "platform/gui/ResourceScript.h"
 #include "platform/gui/Unicode.h"
-#include "platform/gui/WinApp.h"
+#include "platform/gui/WinThread.h"
 
 #include <stdexcept>
 #include <vector>
@@ -149,8 +149,8 @@ int CDialog::RunModal()
     if (!dialogTemplate)
         return -1;
     CheckControls(*dialogTemplate);
-    const CWinApp* app = CWinApp::Instance();
-    CWnd* mainWindow = app ? app->GetMainWindow() : nullptr;
+    const CWinThread* thread = CWinThread::Current();
+    CWnd* mainWindow = thread ? thread->GetMainWindow() : nullptr;
     m_owner = m_parent ? m_parent : mainWindow != this ? mainWindow : nullptr;
 
     NativeWindow window(*this);
