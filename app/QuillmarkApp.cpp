@@ -1,7 +1,7 @@
 #include "app/QuillmarkApp.h"
 
 #include "platform/gui/CommonControls.h"
-#include "platform/gui/Messages.h"
+#include "platform/gui/SystemNumbers.h"
 #include "ui/QuillmarkDlg.h"
 
 const MessageMap CQuillmarkApp::messageMap{&CWinApp::messageMap, {

@@ -1,7 +1,7 @@
 // Starts Quillmark as its main does, and closes the main window as soon as
 // its loop runs: the start-up of the program, timed as a whole process.
 #include "app/QuillmarkApp.h"
-#include "platform/gui/Messages.h"
+#include "platform/gui/SystemNumbers.h"
 #include "platform/gui/Window.h"
 
 #include <QApplication>

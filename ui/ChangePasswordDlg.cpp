@@ -1,7 +1,7 @@
 #include "ui/ChangePasswordDlg.h"
 
 #include "platform/gui/DataExchange.h"
-#include "platform/gui/Messages.h"
+#include "platform/gui/SystemNumbers.h"
 #include "res/ResourceIds.h"
 #include "store/RecordKey.h"
 #include "store/UserFile.h"

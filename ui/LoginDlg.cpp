@@ -2,7 +2,7 @@
 
 #include "platform/gui/DataExchange.h"
 #include "platform/gui/Menu.h"
-#include "platform/gui/Messages.h"
+#include "platform/gui/SystemNumbers.h"
 #include "res/ResourceIds.h"
 #include "store/RecordKey.h"
 #include "store/UserFile.h"

@@ -1,6 +1,6 @@
 #include "platform/gui/CmdTarget.h"
 
-#include "platform/gui/Messages.h"
+#include "platform/gui/SystemNumbers.h"
 
 const MessageMap CCmdTarget::messageMap{nullptr, {}};
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <cstdint>
+#include "platform/gui/SystemNumbers.h"
 
-constexpr std::uint32_t ICC_WIN95_CLASSES = 0xFF;
+#include <cstdint>
 
 struct INITCOMMONCONTROLSEX {
     std::uint32_t dwSize;

@@ -1,7 +1,7 @@
 #include "platform/gui/Dialog.h"
 
 #include "platform/gui/DataExchange.h"
-#include "platform/gui/Messages.h"
+#include "platform/gui/SystemNumbers.h"
 
 const MessageMap CDialog::messageMap{&CWnd::messageMap, {
     {WM_COMMAND, IDOK, &CDialog::OnOK},

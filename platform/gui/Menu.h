@@ -1,18 +1,10 @@
 #pragma once
 
+#include "platform/gui/SystemNumbers.h"
+
 #include <memory>
 #include <string_view>
 
-// Menu flags and item states, with the native platform's values.
-constexpr unsigned MF_BYCOMMAND = 0x0000;
-constexpr unsigned MF_ENABLED = 0x0000;
-constexpr unsigned MF_GRAYED = 0x0001;
-constexpr unsigned MF_DISABLED = 0x0002;
-constexpr unsigned MF_UNCHECKED = 0x0000;
-constexpr unsigned MF_CHECKED = 0x0008;
-constexpr unsigned MF_POPUP = 0x0010;
-constexpr unsigned MF_STRING = 0x0000;
-constexpr unsigned MF_SEPARATOR = 0x0800;
 // What the state calls give for an id that no item has.
 constexpr unsigned MENU_ITEM_MISSING = 0xFFFFFFFF;
 

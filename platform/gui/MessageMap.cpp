@@ -1,7 +1,7 @@
 #include "platform/gui/MessageMap.h"
 
 #include "platform/gui/CmdTarget.h"
-#include "platform/gui/Messages.h"
+#include "platform/gui/SystemNumbers.h"
 
 bool MessageEntry::Matches(unsigned message, int id) const
 {

@@ -1,16 +1,13 @@
 #pragma once
 
+#include "platform/gui/SystemNumbers.h"
+
 #include "platform/gui/MessageMap.h"
 
 #include <cstdint>
 
 class CWnd;
 struct NativePainter;
-
-constexpr int SM_CXSCREEN = 0;
-constexpr int SM_CYSCREEN = 1;
-constexpr int SM_CXICON = 11;
-constexpr int SM_CYICON = 12;
 
 #ifdef _WIN32
 // Windows has this very function, with these numbers: the program calls the system's.

@@ -1,6 +1,6 @@
 #include "platform/gui/WinApp.h"
 
-#include "platform/gui/Messages.h"
+#include "platform/gui/SystemNumbers.h"
 #include "platform/gui/Window.h"
 
 #include <cstdio>

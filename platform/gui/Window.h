@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/gui/SystemNumbers.h"
+
 #include "platform/gui/CmdTarget.h"
 
 #include <string>
@@ -9,11 +11,6 @@ class Menu;
 class NativeWindow;
 
 // ShowMessage styles: one OK button and an icon.
-constexpr unsigned MB_OK = 0x00;
-constexpr unsigned MB_ICONERROR = 0x10;
-constexpr unsigned MB_ICONQUESTION = 0x20;
-constexpr unsigned MB_ICONWARNING = 0x30;
-constexpr unsigned MB_ICONINFORMATION = 0x40;
 
 struct Rect {
     int left = 0;

@@ -2,7 +2,7 @@
 // keyboard moves through it.
 #include "tests/gui/AccountTest.h"
 
-#include "platform/gui/Messages.h"
+#include "platform/gui/SystemNumbers.h"
 #include "platform/gui/Unicode.h"
 #include "platform/gui/qt/NativeWindow.h"
 #include "platform/gui/qt/QtText.h"

@@ -1,6 +1,6 @@
 #include "tests/gui/AccountTest.h"
 
-#include "platform/gui/Messages.h"
+#include "platform/gui/SystemNumbers.h"
 #include "res/ResourceIds.h"
 #include "ui/CreateUserDlg.h"
 #include "ui/QuillmarkDlg.h"

@@ -1,6 +1,6 @@
 #include "tests/gui/AccountTest.h"
 
-#include "platform/gui/Messages.h"
+#include "platform/gui/SystemNumbers.h"
 #include "platform/gui/Menu.h"
 #include "res/ResourceIds.h"
 #include "ui/LoginDlg.h"

@@ -1,7 +1,7 @@
 #include "app/QuillmarkApp.h"
 #include "platform/gui/CommonControls.h"
 #include "platform/gui/Menu.h"
-#include "platform/gui/Messages.h"
+#include "platform/gui/SystemNumbers.h"
 #include "platform/gui/Paint.h"
 #include "platform/gui/Resources.h"
 #include "res/ResourceIds.h"

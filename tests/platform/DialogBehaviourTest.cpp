@@ -1,6 +1,6 @@
 #include "platform/gui/DataExchange.h"
 #include "platform/gui/Dialog.h"
-#include "platform/gui/Messages.h"
+#include "platform/gui/SystemNumbers.h"
 #include "platform/gui/WinApp.h"
 #include "tests/driver/Driver.h"
 #include "tests/driver/PlacementCheck.h"

@@ -1,5 +1,5 @@
 #include "platform/gui/CmdTarget.h"
-#include "platform/gui/Messages.h"
+#include "platform/gui/SystemNumbers.h"
 
 #include <gtest/gtest.h>
 

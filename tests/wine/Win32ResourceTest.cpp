@@ -9,6 +9,14 @@
 
 #include <windows.h>
 
+// The system's headers first, the platform's after: either order builds, and
+// the numbers agree.
+#include "platform/gui/Dialog.h"
+#include "platform/gui/Menu.h"
+#include "platform/gui/SystemNumbers.h"
+
+static_assert(WM_COMMAND == 0x0111 && MF_GRAYED == 1 && MB_ICONWARNING == 0x30 && WS_TABSTOP == 0x00010000);
+
 namespace {
 
 // The test program carries the same resources as Quillmark.exe.

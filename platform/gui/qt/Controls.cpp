@@ -4,7 +4,7 @@
 #include "platform/gui/Resources.h"
 #include "platform/gui/ResourceScript.h"
 #include "platform/gui/Unicode.h"
-#include "platform/gui/WindowStyles.h"
+#include "platform/gui/SystemNumbers.h"
 #include "platform/gui/qt/QtText.h"
 #include "platform/gui/qt/ScaledArt.h"
 

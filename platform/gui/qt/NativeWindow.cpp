@@ -1,11 +1,10 @@
 #include "platform/gui/qt/NativeWindow.h"
 
 #include "platform/gui/Menu.h"
-#include "platform/gui/Messages.h"
+#include "platform/gui/SystemNumbers.h"
 #include "platform/gui/Window.h"
 #include "platform/gui/Resources.h"
 #include "platform/gui/ResourceScript.h"
-#include "platform/gui/WindowStyles.h"
 #include "platform/gui/qt/Controls.h"
 #include "platform/gui/qt/NativeMenu.h"
 #include "platform/gui/qt/QtIcon.h"

@@ -1,6 +1,5 @@
-#include "platform/gui/Messages.h"
+#include "platform/gui/SystemNumbers.h"
 #include "platform/gui/Window.h"
-#include "platform/gui/WindowStyles.h"
 
 #include "platform/gui/win32/NativeWindow.h"
 #include "platform/gui/win32/Placement.h"

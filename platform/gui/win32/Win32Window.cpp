@@ -1,5 +1,5 @@
 #include "platform/gui/Dialog.h"
-#include "platform/gui/Messages.h"
+#include "platform/gui/SystemNumbers.h"
 #include "platform/gui/Paint.h"
 #include "platform/gui/Resources.h"
 #include "platform/gui/ResourceScript.h"
