@@ -40,6 +40,7 @@ private:
     std::optional<files::TextReader> m_reader;
     std::optional<files::TextFile> m_copy;
     bool m_createdCopy = false;
+    files::FileInfo m_copyInfo;
 };
 
 Result Replacement::Run()
@@ -53,6 +54,12 @@ Result Replacement::Run()
             return Abandon(Failed(OutOfMemory()));
         }
     }
+    // Only the copy written here goes in, not whatever someone put at its name.
+    auto standing = files::ExamineFile(TemporaryFileName);
+    if (!standing.Ok())
+        return Abandon(Failed(standing.Error()));
+    if (!standing.Value().SameFileAs(m_copyInfo) || standing.Value().symlink)
+        return Abandon(Failed(u"Quillmark_new.txt was replaced by someone else while the change was made."));
     if (auto renamed = files::RenameFile(TemporaryFileName, UserFileName); !renamed.Ok())
         return Abandon(Failed(renamed.Error()));
     // Past the rename the new contents are the user file, whatever follows.
@@ -125,8 +132,13 @@ Step Replacement::SaveCopy()
     auto now = m_copy->Examine();
     if (!now.Ok())
         return Failed(now.Error());
+    // The access list goes first: the mode set after it also sets its mask,
+    // so that a copy closed to its owner stays closed.
+    auto listed = m_copy->TakeAccessList(UserFileName);
+    if (!listed.Ok())
+        return Failed(listed.Error());
     const bool ownerKept = now.Value().owner == original.owner;
-    const bool ownerStaysIn = groupKept && (mode & 0060) == 0060
+    const bool ownerStaysIn = groupKept && !listed.Value() && (mode & 0060) == 0060
                               && files::CurrentFileSystem().IsMember(original.owner, original.group);
     if (!ownerKept && !ownerStaysIn)
         return Result{ReplaceOutcome::Failed,
@@ -136,10 +148,11 @@ Step Replacement::SaveCopy()
     files::FileStatus status = m_copy->SetMode(mode);
     if (status.Ok())
         status = m_copy->Sync();
-    if (status.Ok())
-        status = m_copy->Close();
     if (!status.Ok())
         return Failed(status.Error());
+    m_copyInfo = now.Value();
+    if (auto closed = m_copy->Close(); !closed.Ok())
+        return Failed(closed.Error());
     return std::nullopt;
 }
 

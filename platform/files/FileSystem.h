@@ -56,14 +56,16 @@ public:
     virtual FileStatus Truncate(FileHandle file, std::uint64_t size) = 0;
     virtual FileStatus Sync(FileHandle file) = 0;
     virtual FileStatus Close(FileHandle file) = 0;  // the handle is released even on error
-    // In one step. KeepExisting fails with EEXIST where `to` exists; Replace
-    // gives `from` the access list that `to` had, so a replacement is no more open.
+    // In one step. KeepExisting fails with EEXIST where `to` exists.
     virtual FileStatus Rename(const std::string& from, const std::string& to, RenameMode mode) = 0;
     virtual FileStatus Remove(const std::string& name) = 0;
     virtual FileResult<FileInfo> Examine(const std::string& name) = 0;  // does not follow a link
     virtual FileResult<FileInfo> Examine(FileHandle file) = 0;
     virtual FileStatus SetMode(FileHandle file, unsigned mode) = 0;
     virtual FileStatus SetOwner(FileHandle file, unsigned owner, unsigned group) = 0;  // where the system has owners
+    // Gives `copy` the extended access list of `original` (not followed if a
+    // link), or none where it has none; true when there was one to give.
+    virtual FileResult<bool> TakeAccessList(const std::string& original, FileHandle copy) = 0;
     virtual unsigned ProcessOwner() const = 0;  // as FileInfo::owner names it
     virtual bool IsMember(unsigned user, unsigned group) const = 0;  // true where the system has no groups
     // The file whose lock guards `name` across the renames that replace it:

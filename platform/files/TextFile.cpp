@@ -90,6 +90,14 @@ FileStatus TextFile::SetOwner(unsigned owner, unsigned group)
     return {};
 }
 
+FileResult<bool> TextFile::TakeAccessList(const std::string& original)
+{
+    auto taken = m_fileSystem.TakeAccessList(original, m_file);
+    if (!taken.Ok())
+        return Named(taken.Error());
+    return taken;
+}
+
 FileResult<FileInfo> TextFile::Examine()
 {
     auto info = m_fileSystem.Examine(m_file);

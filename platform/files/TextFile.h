@@ -28,6 +28,7 @@ public:
     FileStatus WriteBytes(std::string_view bytes);
     FileStatus SetMode(unsigned mode);
     FileStatus SetOwner(unsigned owner, unsigned group);
+    FileResult<bool> TakeAccessList(const std::string& original);
     FileResult<FileInfo> Examine();
     FileStatus Sync();   // what was written is on the disk
     FileStatus Close();  // writes what is buffered first

@@ -128,6 +128,43 @@ TEST_F(Permissions, AReplacementKeepsTheAccessListAndTakesNoneFromTheFolder)
     EXPECT_EQ(accessList(), plain);
 }
 
+TEST_F(Permissions, AChangeByAUserTheAccessListLetsInLeavesTheOwnerItsFile)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as other users";
+    ::chmod(".", 0777);
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0600);
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1002, 1002), 0);
+    if (std::system("setfacl -m u:1001:rw Quillmark.txt 2>/dev/null") != 0)
+        GTEST_SKIP() << "no access lists on this file system";
+    const auto changeAnn = [] { return store::RewriteUserFile(u"ann:1", u"ann:2").GetOutcome() == RewriteOutcome::Done ? 0 : 1; };
+    EXPECT_EQ(AsUser(1001, 1001, {1001}, changeAnn), 1);
+    EXPECT_EQ(StatusOf(store::UserFileName).st_uid, 1002u);
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
+}
+
+TEST_F(Permissions, ACopySwappedForALinkIsNeverPutInPlaceNorItsTargetTouched)
+{
+    WriteFile("private", "secret", 0600);
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0600);
+    files::FaultInjectingFileSystem swapping;
+    bool swapped = false;
+    swapping.BeforeEachCall([&](files::FileCall call) {
+        if (call != files::FileCall::SetMode || swapped)
+            return;
+        swapped = ::rename(store::TemporaryFileName.c_str(), "stash") == 0
+                  && ::symlink("private", store::TemporaryFileName.c_str()) == 0;
+    });
+    {
+        files::FileSystemScope scope(swapping);
+        EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Failed);
+    }
+    EXPECT_TRUE(swapped);
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
+    EXPECT_EQ(ReadFile("private"), "secret");
+    EXPECT_EQ(ModeOf("private"), 0600u);
+}
+
 TEST_F(Permissions, AnotherUsersFileThatAllMayReadTakesNoPassword)
 {
     if (::geteuid() != 0)

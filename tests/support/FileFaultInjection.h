@@ -40,6 +40,10 @@ public:
     FileResult<FileInfo> Examine(FileHandle file) override;
     FileStatus SetMode(FileHandle file, unsigned mode) override;
     FileStatus SetOwner(FileHandle file, unsigned owner, unsigned group) override;
+    FileResult<bool> TakeAccessList(const std::string& original, FileHandle copy) override
+    {
+        return m_inner.TakeAccessList(original, copy);
+    }
     unsigned ProcessOwner() const override { return m_inner.ProcessOwner(); }
     bool IsMember(unsigned user, unsigned group) const override
     {

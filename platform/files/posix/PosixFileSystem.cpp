@@ -49,22 +49,6 @@ FileInfo InfoOf(const struct stat& status, bool writable)
 
 constexpr const char* AccessList = "system.posix_acl_access";
 
-// What `to` lets in, `from` lets in: its access list, or none where it had none
-// (a copy may have taken one from its folder's default).
-// Returns 0 or the error that kept the list from being taken over.
-int TakeAccessListOf(const std::string& to, const std::string& from)
-{
-    std::vector<char> list(65536);
-    const ssize_t size = ::getxattr(to.c_str(), AccessList, list.data(), list.size());
-    if (size >= 0)
-        return ::setxattr(from.c_str(), AccessList, list.data(), static_cast<std::size_t>(size), 0) == 0 ? 0 : errno;
-    if (errno != ENODATA && errno != ENOTSUP && errno != ENOENT)
-        return errno;
-    if (::removexattr(from.c_str(), AccessList) < 0 && errno != ENODATA && errno != ENOTSUP)
-        return errno;
-    return 0;
-}
-
 template <class Call>
 int RetryOnInterrupt(Call call)
 {
@@ -180,10 +164,6 @@ FileStatus PosixFileSystem::Close(FileHandle file)
 
 FileStatus PosixFileSystem::Rename(const std::string& from, const std::string& to, RenameMode mode)
 {
-    if (mode == RenameMode::Replace) {
-        if (const int error = TakeAccessListOf(to, from))
-            return FileError(error, "given the permissions of " + to, from);
-    }
     int renamed = mode == RenameMode::Replace
                       ? ::rename(from.c_str(), to.c_str())
                       : ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
@@ -259,6 +239,25 @@ bool PosixFileSystem::IsMember(unsigned user, unsigned group) const
         return false;
     groups.resize(static_cast<std::size_t>(count));
     return std::find(groups.begin(), groups.end(), static_cast<gid_t>(group)) != groups.end();
+}
+
+// Through the copy's own descriptor, never its name: a name that someone
+// swapped for a link would hand the list to whatever it points at.
+FileResult<bool> PosixFileSystem::TakeAccessList(const std::string& original, FileHandle copy)
+{
+    std::vector<char> list(65536);
+    const ssize_t size = ::lgetxattr(original.c_str(), AccessList, list.data(), list.size());
+    if (size >= 0) {
+        if (::fsetxattr(copy, AccessList, list.data(), static_cast<std::size_t>(size), 0) < 0)
+            return FileError(errno, "given the access list of " + original);
+        return true;
+    }
+    if (errno != ENODATA && errno != ENOTSUP)
+        return FileError(errno, "examined", original);
+    // A list that the copy took from its folder's default goes: the original had none.
+    if (::fremovexattr(copy, AccessList) < 0 && errno != ENODATA && errno != ENOTSUP)
+        return FileError(errno, "given the access list of " + original);
+    return false;
 }
 
 // Record locks leave readers alone, so the file itself is locked.

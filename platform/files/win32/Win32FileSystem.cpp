@@ -534,6 +534,12 @@ FileStatus Win32FileSystem::SetOwner(FileHandle, unsigned, unsigned)
 // A locked range of a file keeps readers out of it on Windows, so the lock is
 // a file of its own beside the user file, never renamed and never removed.
 // Windows has no owner ids: FileInfo::owner is always 0, as is the process's.
+// The replace hands the old file's security to the new one (TakeOnPlaceOf).
+FileResult<bool> Win32FileSystem::TakeAccessList(const std::string&, FileHandle)
+{
+    return false;
+}
+
 unsigned Win32FileSystem::ProcessOwner() const
 {
     return 0;

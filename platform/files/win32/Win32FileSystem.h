@@ -31,6 +31,7 @@ public:
     FileResult<FileInfo> Examine(FileHandle file) override;
     FileStatus SetMode(FileHandle file, unsigned mode) override;
     FileStatus SetOwner(FileHandle file, unsigned owner, unsigned group) override;
+    FileResult<bool> TakeAccessList(const std::string& original, FileHandle copy) override;
     unsigned ProcessOwner() const override;
     bool IsMember(unsigned user, unsigned group) const override;
     std::string LockNameFor(const std::string& name) const override;
