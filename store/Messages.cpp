@@ -40,7 +40,8 @@ std::u16string PathForUser(const std::string& name)
         std::error_code error;
         return u"the folder " + AbsolutePath(std::filesystem::current_path(error));
     }
-    return AbsolutePath(name);
+    // Names are UTF-8; a path made from a narrow string would read them in the code page.
+    return AbsolutePath(std::u8string(name.begin(), name.end()));
 }
 
 std::u16string Describe(const files::FileError& error)
