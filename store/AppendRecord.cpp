@@ -49,9 +49,9 @@ Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error)
     files::FileSystem& fileSystem = files::CurrentFileSystem();
     std::u16string message = NothingChanged(error.Named(UserFileName));
     if (auto cut = fileSystem.Truncate(file, size); !cut.Ok())
-        message = Widen(error.Named(UserFileName).Message() + "; " + cut.Error().Named(UserFileName).Message()
-                        + ". The end of the file may hold an unfinished line, which matches no account"
-                          " and is removed by the next account created.");
+        message = Describe(error.Named(UserFileName)) + u"; " + Describe(cut.Error().Named(UserFileName))
+                  + u". The end of the file may hold an unfinished line, which matches no account"
+                    u" and is removed by the next account created.";
     fileSystem.Close(file);
     return {AppendOutcome::Failed, message};
 }
@@ -71,7 +71,7 @@ Result WriteInPlace(const NewLine& line, Creation creation)
         fileSystem.Close(file);
         if (!info.Ok())
             return Failed(info.Error().Named(UserFileName));
-        return {AppendOutcome::Failed, NothingChanged(u"Quillmark.txt could not be opened: it is not a regular file.")};
+        return {AppendOutcome::Failed, NothingChanged(UserFileNotRegular())};
     }
     const std::uint64_t size = info.Value().size;
     const std::string placeholder = line.Placeholder();
@@ -134,7 +134,7 @@ Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation)
     }
     if (!info.Value().exists || info.Value().size == 0) {
         const TextEncoding encoding = TextEncoding::Utf8WithMark;
-        return WriteInPlace(NewLineFor(key, encoding, std::string(files::MarkOf(encoding)), EndForNewLine({}, encoding)),
+        return WriteInPlace(NewLineFor(key, encoding, std::string(files::MarkOf(encoding)), EndForNewFile(encoding)),
                             creation);
     }
     auto opened = files::TextReader::Open(UserFileName);

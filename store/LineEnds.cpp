@@ -1,5 +1,7 @@
 #include "store/LineEnds.h"
 
+#include "platform/files/SystemLineEnd.h"
+
 namespace store {
 namespace {
 
@@ -47,6 +49,11 @@ std::string EndForLastLine(std::string_view lastUnit, bool replaced, const std::
 std::string EndForNewLine(const std::string& convention, files::TextEncoding encoding)
 {
     return convention.empty() ? files::EncodeText(u"\n", encoding) : convention;
+}
+
+std::string EndForNewFile(files::TextEncoding encoding)
+{
+    return files::EncodeText(files::SystemLineEnd(), encoding);
 }
 
 } // namespace store

@@ -2,7 +2,8 @@
 // The line-end rule, in one place. Each line keeps its own end; a line the
 // program adds, and a last line that had none, take the file's convention:
 // the end of its first line, LF where no line has one. A last line that ends
-// in a lone CR gets CR LF instead, so that its CR stays in the line.
+// in a lone CR gets CR LF instead, so that its CR stays in the line. A new
+// file takes the system's line end, as its own text tools would write it.
 #include "platform/files/TextReader.h"
 
 #include <string>
@@ -20,5 +21,8 @@ std::string EndForLastLine(std::string_view lastUnit, bool replaced, const std::
 
 // The end of a line the program adds.
 std::string EndForNewLine(const std::string& convention, files::TextEncoding encoding);
+
+// The end of the first line of a new (or empty) file.
+std::string EndForNewFile(files::TextEncoding encoding);
 
 } // namespace store

@@ -1,41 +1,91 @@
 #include "store/Messages.h"
 
 #include "platform/files/TextEncoding.h"
+#include "store/UserFile.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
 
 namespace store {
+namespace {
+
+std::u16string Sentence(std::u16string text)
+{
+    if (!text.empty() && text[0] >= u'a' && text[0] <= u'z')
+        text[0] = static_cast<char16_t>(text[0] - u'a' + u'A');
+    return text;
+}
+
+std::u16string AbsolutePath(const std::filesystem::path& path)
+{
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    const std::u8string bytes = (error ? path : absolute).u8string();
+    return Widen(std::string(bytes.begin(), bytes.end()));
+}
+
+} // namespace
 
 std::u16string Widen(const std::string& text)
 {
     return files::DecodeText(text, files::TextEncoding::Utf8WithMark);
 }
 
+std::u16string PathForUser(const std::string& name)
+{
+    if (name.empty())
+        return {};
+    if (name == ".") {
+        std::error_code error;
+        return u"the folder " + AbsolutePath(std::filesystem::current_path(error));
+    }
+    // Names are UTF-8; a path made from a narrow string would read them in the code page.
+    return AbsolutePath(std::u8string(name.begin(), name.end()));
+}
+
+std::u16string Describe(const files::FileError& error)
+{
+    return PathForUser(error.Name()) + u" could not be " + Widen(error.Action()) + u": " + Widen(error.Reason());
+}
+
 std::u16string NothingChanged(const std::u16string& why)
 {
-    return why + u" Nothing was changed.";
+    return Sentence(why) + u" Nothing was changed.";
 }
 
 std::u16string NothingChanged(const files::FileError& error)
 {
     if (error.IsBusy())
         return LockedByAnotherCopy();
-    return NothingChanged(Widen(error.Message() + "."));
+    return NothingChanged(Describe(error) + u".");
 }
 
 std::u16string ChangedButNotSaved(const files::FileError& error)
 {
-    return u"The change was made, but " + Widen(error.Message())
+    return u"The change was made, but " + Describe(error)
            + u". It may be lost if the computer stops before the disk catches up.";
 }
 
 std::u16string LockedByAnotherCopy()
 {
-    return u"Quillmark.txt is being changed by another copy of the program. Nothing was changed; "
-           u"please try again.";
+    return PathForUser(UserFileName)
+           + u" is being changed by another copy of the program. Nothing was changed; please try again.";
 }
 
 std::u16string OutOfMemory()
 {
     return u"There is not enough memory for the user file.";
+}
+
+std::u16string UserFileMissing()
+{
+    return PathForUser(UserFileName) + u" does not exist.";
+}
+
+std::u16string UserFileNotRegular()
+{
+    return Describe(files::FileError(EINVAL, "opened", UserFileName, "it is not a regular file")) + u".";
 }
 
 } // namespace store

@@ -1,5 +1,7 @@
 #pragma once
-// The texts the user reads when an operation on the user file does not succeed.
+// The texts the user reads when an operation on the user file does not
+// succeed. They name files by their full path: a user who started the program
+// from a menu does not know which folder is the current one.
 #include "platform/files/FileError.h"
 
 #include <string>
@@ -7,6 +9,10 @@
 namespace store {
 
 std::u16string Widen(const std::string& text);
+// The full path of a file of the current folder; "the folder <path>" for ".".
+std::u16string PathForUser(const std::string& name);
+// "<full path> could not be <action>: <the system's own words>"
+std::u16string Describe(const files::FileError& error);
 // "<what failed>: <why>. Nothing was changed."
 std::u16string NothingChanged(const files::FileError& error);
 std::u16string NothingChanged(const std::u16string& why);
@@ -14,5 +20,7 @@ std::u16string NothingChanged(const std::u16string& why);
 std::u16string ChangedButNotSaved(const files::FileError& error);
 std::u16string LockedByAnotherCopy();
 std::u16string OutOfMemory();
+std::u16string UserFileMissing();
+std::u16string UserFileNotRegular();
 
 } // namespace store

@@ -70,7 +70,7 @@ Result Rewrite(const std::u16string& key, const std::u16string& replacement)
     if (!info.Ok())
         return Failed(info.Error());
     if (!info.Value().exists)
-        return {RewriteOutcome::Missing, NothingChanged(u"Quillmark.txt does not exist.")};
+        return {RewriteOutcome::Missing, NothingChanged(UserFileMissing())};
     // Refused before the lock, which would open the file for writing.
     if (auto why = WhyUnchangeable(info.Value()))
         return {RewriteOutcome::Failed, NothingChanged(*why)};

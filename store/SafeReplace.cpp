@@ -142,7 +142,7 @@ Step Replacement::SaveCopy()
                               && files::CurrentFileSystem().IsMember(original.owner, original.group);
     if (!ownerKept && !ownerStaysIn)
         return Result{ReplaceOutcome::Failed,
-                      NothingChanged(u"Quillmark.txt belongs to another user, who would lose it to this change.")};
+                      NothingChanged(PathForUser(UserFileName) + u" belongs to another user, who would lose it to this change.")};
     if (!groupKept)
         mode &= 0600;
     files::FileStatus status = m_copy->SetMode(mode);
@@ -161,7 +161,7 @@ Result Replacement::Abandon(Result result)
     m_copy.reset();
     if (m_createdCopy) {
         if (auto removed = files::RemoveFile(TemporaryFileName); !removed.Ok()) {
-            return {result.GetOutcome(), result.Message() + u" " + Widen(removed.Error().Message())
+            return {result.GetOutcome(), result.Message() + u" " + Describe(removed.Error())
                                              + u"; it will be replaced by the next change."};
         }
     }

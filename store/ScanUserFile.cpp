@@ -24,7 +24,7 @@ files::FileResult<files::TextReader> OpenUserFile()
 
 Result Failed(const files::FileError& error)
 {
-    return {ScanOutcome::Failed, Widen(error.Message() + ".")};
+    return {ScanOutcome::Failed, Describe(error) + u"."};
 }
 
 Result Scan(const std::u16string& key)
@@ -36,7 +36,7 @@ Result Scan(const std::u16string& key)
     auto opened = OpenUserFile();
     if (!opened.Ok()) {
         if (opened.Error().IsMissing())
-            return {ScanOutcome::Missing, u"Quillmark.txt does not exist."};
+            return {ScanOutcome::Missing, UserFileMissing()};
         return Failed(opened.Error());
     }
     files::TextReader& reader = opened.Value();

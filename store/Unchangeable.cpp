@@ -1,20 +1,24 @@
 #include "store/Unchangeable.h"
 
+#include "store/Messages.h"
+#include "store/UserFile.h"
+
 namespace store {
 
 std::optional<std::u16string> WhyUnchangeable(const files::FileInfo& info)
 {
+    const std::u16string path = PathForUser(UserFileName);
     if (info.symlink)
-        return u"Quillmark.txt is a symbolic link; the program only changes a regular file.";
+        return path + u" is a symbolic link; the program only changes a regular file.";
     if (!info.regular)
-        return u"Quillmark.txt could not be opened: it is not a regular file.";
+        return UserFileNotRegular();
     const unsigned user = files::CurrentFileSystem().ProcessOwner();
     if (info.owner != user && user != 0 && (info.mode & 0004))
-        return u"Quillmark.txt belongs to another user and every user may read it: a password kept there would not be private.";
+        return path + u" belongs to another user and every user may read it: a password kept there would not be private.";
     if (info.links > 1)
-        return u"Quillmark.txt has other names (hard links); the program only changes a file with one name.";
+        return path + u" has other names (hard links); the program only changes a file with one name.";
     if (!info.writable)
-        return u"Quillmark.txt is read-only.";
+        return path + u" is read-only.";
     return std::nullopt;
 }
 

@@ -16,6 +16,7 @@ public:
     int Code() const { return m_code; }
     const std::string& Action() const { return m_action; }
     const std::string& Name() const { return m_name; }
+    const std::string& Reason() const { return m_reason; }
     bool IsMissing() const;  // no such file
     bool IsBusy() const;     // held by someone else
     FileError Named(std::string name) const;

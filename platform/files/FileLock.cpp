@@ -71,7 +71,7 @@ FileLock::~FileLock()
 
 FileStatus SyncFolder()
 {
-    const std::string folderName = "the current folder";
+    const std::string folderName = ".";
     FileSystem& fileSystem = CurrentFileSystem();
     auto folder = fileSystem.Open(".", OpenMode::Folder);
     if (!folder.Ok())

@@ -13,15 +13,21 @@ constexpr std::size_t BlockSize = 256 * 1024;
 FileResult<TextReader> TextReader::Open(const std::string& name)
 {
     FileSystem& fileSystem = CurrentFileSystem();
+    const FileError notRegular(EINVAL, "opened", name, "it is not a regular file");
     auto file = fileSystem.Open(name, OpenMode::Read);
-    if (!file.Ok())
+    if (!file.Ok()) {
+        // Windows will not open a folder as a file: it is told as where it opens.
+        auto named = file.Error().IsMissing() ? FileResult<FileInfo>(FileInfo{}) : fileSystem.Examine(name);
+        if (named.Ok() && named.Value().exists && !named.Value().regular && !named.Value().symlink)
+            return notRegular;
         return file.Error().Named(name);
+    }
     auto info = fileSystem.Examine(file.Value());
     if (!info.Ok() || !info.Value().regular) {
         fileSystem.Close(file.Value());
         if (!info.Ok())
             return info.Error().Named(name);
-        return FileError(EINVAL, "opened", name, "it is not a regular file");
+        return notRegular;
     }
     TextReader reader(fileSystem, file.Value(), name, info.Value());
     // Three bytes tell the encoding; the mark belongs to no line.

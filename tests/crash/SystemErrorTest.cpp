@@ -81,8 +81,9 @@ TEST_F(SystemError, AChangeWhileAnotherCopyHoldsTheLockSaysSoInFull)
     ASSERT_TRUE(held.Ok());
     const auto appended = store::AppendRecord(u"bob:22");
     EXPECT_EQ(appended.GetOutcome(), store::AppendOutcome::Failed);
-    EXPECT_EQ(appended.Message(), u"Quillmark.txt is being changed by another copy of the program. Nothing was changed; "
-                                  u"please try again.");
+    EXPECT_EQ(appended.Message(), FullPath("Quillmark.txt")
+                                      + u" is being changed by another copy of the program. Nothing was changed; "
+                                        u"please try again.");
     EXPECT_EQ(ReadFile(store::UserFileName), "\xEF\xBB\xBF" "ann:1\n");
 }
 

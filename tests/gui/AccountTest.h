@@ -46,6 +46,11 @@ protected:
     {
         driver.Call([this, kind, code] { m_disk.FailEveryCall(kind, code); });
     }
+    // The nth call of that kind from now on fails, once.
+    void FailOnce(Driver& driver, files::FileCall kind, int nth, int code)
+    {
+        driver.Call([this, kind, nth, code] { m_disk.FailCall(kind, nth, code); });
+    }
     void Heal(Driver& driver)
     {
         driver.Call([this] { m_disk.Heal(); });

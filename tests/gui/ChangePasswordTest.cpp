@@ -6,6 +6,7 @@
 #include "ui/QuillmarkDlg.h"
 
 #include <cerrno>
+#include <filesystem>
 
 namespace {
 
@@ -168,6 +169,26 @@ TEST_F(ChangePasswordDialog, AnOldPasswordWithALineBreakIsRefusedAndTouchesNoOth
     });
     EXPECT_EQ(UserFile(), accounts);
     EXPECT_FALSE(TemporaryFileExists());
+}
+
+// One failure reads the same in every dialog, after the dialog's own first line.
+TEST_F(ChangePasswordDialog, AFolderInPlaceOfTheUserFileReadsTheSameInEveryDialog)
+{
+    std::filesystem::create_directory("Quillmark.txt");
+    const std::u16string why = testing_support::FullPath("Quillmark.txt") + u" could not be opened: it is not a regular file.";
+    Run([&why](Driver& driver) {
+        driver.Choose(ID_FILE_CREATEUSER);
+        CreateUser(driver, u"alice", u"secret", u"secret");
+        EXPECT_EQ(TakeMessage(driver).shown.text, u"User alice was not created.\n\n" + why);
+        driver.Press(Key::Escape);
+        driver.Choose(ID_FILE_LOGIN);
+        LogIn(driver, u"alice", u"secret");
+        EXPECT_EQ(TakeMessage(driver).shown.text, why);
+        driver.Press(Key::Escape);
+        driver.Choose(ID_OPTION_CHANGEPASSWORD);
+        ChangePassword(driver, u"alice", u"secret", u"new", u"new");
+        EXPECT_EQ(TakeMessage(driver).shown.text, u"The password was not changed.\n\n" + why + u" Nothing was changed.");
+    });
 }
 
 TEST_F(ChangePasswordDialog, AFailedRenameIsNeverReportedAsSuccess)

@@ -77,7 +77,7 @@ TEST_F(CreateUserDialog, CreatesTheUserFileWithTheOneRecord)
         EXPECT_FALSE(message.dialogVisible) << "the dialog ends before its message";
         EXPECT_TRUE(IsOpen<CQuillmarkDlg>(driver));
     });
-    EXPECT_EQ(UserFile(), Utf8File("alice:secret\n"));
+    EXPECT_EQ(UserFile(), Utf8File("alice:secret" + testing_support::NewFileLineEnd));
 }
 
 TEST_F(CreateUserDialog, AppendsWhatIsNotTheSameWholeLine)
@@ -164,6 +164,24 @@ TEST_F(CreateUserDialog, AFullDiskIsReportedAndTheDialogStaysOpen)
         EXPECT_EQ(TakeMessage(driver).shown, Created(u"alice"));
     });
     EXPECT_EQ(UserFile(), Utf8File("bob:x\nalice:secret\n"));
+}
+
+TEST_F(CreateUserDialog, ALineWrittenWhoseFolderWasNotSavedEndsTheDialogAndSaysSo)
+{
+    Run([this](Driver& driver) {
+        driver.Choose(ID_FILE_CREATEUSER);
+        // The line is saved twice; the third save is the new file's folder entry.
+        FailOnce(driver, files::FileCall::Sync, 3, EIO);
+        CreateUser(driver, u"alice", u"secret", u"secret");
+        const Message message = TakeMessage(driver);
+        EXPECT_EQ(message.shown.icon, BoxIcon::Warning);
+        EXPECT_EQ(message.shown.text, u"The change was made, but the folder " + std::filesystem::current_path().u16string()
+                                          + u" could not be saved to disk: Input/output error. It may be lost if the"
+                                            u" computer stops before the disk catches up.");
+        EXPECT_FALSE(message.dialogVisible) << "the account is there: the dialog ends";
+        EXPECT_TRUE(IsOpen<CQuillmarkDlg>(driver));
+    });
+    EXPECT_EQ(UserFile(), Utf8File("alice:secret" + testing_support::NewFileLineEnd));
 }
 
 TEST_F(CreateUserDialog, AnUnreadableFileIsReportedRatherThanPassedOver)

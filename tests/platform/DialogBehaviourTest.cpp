@@ -51,6 +51,7 @@ public:
     std::u16string m_name;
     std::u16string m_secret;
     int m_focusOnInit = 0;
+    bool m_throwsNonStandard = false;
 
 protected:
     int InitDialog() override
@@ -68,7 +69,12 @@ protected:
         exchange.Text(kSecret, m_secret);
     }
 
-    void OnFail() { throw std::runtime_error("The disk is on fire."); }
+    void OnFail()
+    {
+        if (m_throwsNonStandard)
+            throw 42;
+        throw std::runtime_error("The disk is on fire.");
+    }
 
     void OnEndThenTell()
     {
@@ -256,21 +262,25 @@ TEST_F(Dialog, AnEditThatDoesNotScrollTakesOnlyWhatItShows)
 
 TEST_F(Dialog, AnErrorInAHandlerIsReportedAndTheDialogGoesOn)
 {
-    FormDlg form;
-    Run(form, [&form](Driver& driver) {
-        driver.Click(kFail);
-        const auto box = driver.ActiveMessageBox();
-        ASSERT_TRUE(box);
-        EXPECT_EQ(box->text, u"The disk is on fire.");
-        EXPECT_EQ(box->caption, testApp.Title());
-        EXPECT_EQ(box->icon, BoxIcon::Error);
-        driver.Dismiss();
-        EXPECT_EQ(driver.ActiveDialog(), &form);
-        driver.Type(kName, u"still here");
-        driver.Press(Key::Enter);
-    });
-    EXPECT_EQ(m_result, IDOK);
-    EXPECT_EQ(form.m_name, u"still here");
+    // A standard exception tells its own text; anything else thrown, a sentence of ours.
+    for (const bool nonStandard : {false, true}) {
+        FormDlg form;
+        form.m_throwsNonStandard = nonStandard;
+        Run(form, [&form, nonStandard](Driver& driver) {
+            driver.Click(kFail);
+            const auto box = driver.ActiveMessageBox();
+            ASSERT_TRUE(box);
+            EXPECT_EQ(box->text, nonStandard ? u"An unexpected error stopped this action." : u"The disk is on fire.");
+            EXPECT_EQ(box->caption, testApp.Title());
+            EXPECT_EQ(box->icon, BoxIcon::Error);
+            driver.Dismiss();
+            EXPECT_EQ(driver.ActiveDialog(), &form);
+            driver.Type(kName, u"still here");
+            driver.Press(Key::Enter);
+        });
+        EXPECT_EQ(m_result, IDOK);
+        EXPECT_EQ(form.m_name, u"still here");
+    }
 }
 
 TEST_F(Dialog, AControlThatThePlatformLacksIsReportedWithoutAWindow)

@@ -187,7 +187,7 @@ TEST_F(FailureSweep, AFullDiskIsReportedAndChangesNothing)
     auto result = store::AppendRecord(u"bob:1");
     EXPECT_EQ(result.GetOutcome(), store::AppendOutcome::Failed);
     EXPECT_EQ(result.Message(),
-              u"Quillmark.txt could not be written: No space left on device. Nothing was changed.");
+              FullPath("Quillmark.txt") + u" could not be written: No space left on device. Nothing was changed.");
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:old"}));
     EXPECT_FALSE(TemporaryFileLeft());
 }

@@ -139,7 +139,20 @@ TEST_F(NoUserFile, AnEmptyFileIsWrittenLikeANewOneButRewrittenAsEmpty)
     EXPECT_EQ(Replace(u"a:b", u"a:c"), RewriteOutcome::Unchanged);
     EXPECT_EQ(UserFile(), "");
     EXPECT_EQ(Append(u"a:b"), AppendOutcome::Written);
-    EXPECT_EQ(UserFile(), "\xEF\xBB\xBF" "a:b\n");
+    EXPECT_EQ(UserFile(), "\xEF\xBB\xBF" "a:b" + NewFileLineEnd);
+}
+
+TEST_F(NoUserFile, ANewFileTakesTheSystemsLineEndAndAnOldOneKeepsItsOwn)
+{
+    EXPECT_EQ(Append(u"a:b"), AppendOutcome::Written);
+    EXPECT_EQ(Append(u"c:d"), AppendOutcome::Written);
+    EXPECT_EQ(UserFile(), "\xEF\xBB\xBF" "a:b" + NewFileLineEnd + "c:d" + NewFileLineEnd);
+    for (const char* lineEnd : {"\n", "\r\n"}) {
+        GivenUserFile(std::string("\xEF\xBB\xBF" "a:b") + lineEnd);
+        EXPECT_EQ(Append(u"c:d"), AppendOutcome::Written);
+        EXPECT_EQ(Replace(u"a:b", u"a:e"), RewriteOutcome::Done);
+        EXPECT_EQ(UserFile(), std::string("\xEF\xBB\xBF" "a:e") + lineEnd + "c:d" + lineEnd);
+    }
 }
 
 TEST_F(UserFileTest, EachCurrentFolderHasItsOwnUserFile)

@@ -198,7 +198,7 @@ TEST_F(UnusualUserFile, ReadOnlyIsReadButNeverChanged)
     EXPECT_EQ(Scan(u"ann:1"), ScanOutcome::Found);
     auto appended = store::AppendRecord(u"bob:1");
     EXPECT_EQ(appended.GetOutcome(), AppendOutcome::Failed);
-    EXPECT_EQ(appended.Message(), u"Quillmark.txt is read-only. Nothing was changed.");
+    EXPECT_EQ(appended.Message(), FullPath("Quillmark.txt") + u" is read-only. Nothing was changed.");
     auto rewritten = store::RewriteUserFile(u"ann:1", u"x:y");
     EXPECT_EQ(rewritten.GetOutcome(), RewriteOutcome::Failed);
     EXPECT_TRUE(Mentions(rewritten.Message(), u"read-only"));
@@ -244,7 +244,7 @@ TEST_F(UnusualUserFile, AFifoOrAFolderIsRefusedWithoutHanging)
     ASSERT_EQ(::mkfifo(store::UserFileName.c_str(), 0600), 0);
     auto scanned = store::ScanUserFile(u"a:b");
     EXPECT_EQ(scanned.GetOutcome(), ScanOutcome::Failed);
-    EXPECT_EQ(scanned.Message(), u"Quillmark.txt could not be opened: it is not a regular file.");
+    EXPECT_EQ(scanned.Message(), FullPath("Quillmark.txt") + u" could not be opened: it is not a regular file.");
     ASSERT_EQ(::unlink(store::UserFileName.c_str()), 0);
     ASSERT_EQ(::mkdir(store::UserFileName.c_str(), 0700), 0);
     EXPECT_EQ(Scan(u"a:b"), ScanOutcome::Failed);

@@ -10,6 +10,8 @@
 
 namespace testing_support {
 
+const std::string NewFileLineEnd = "\n";
+
 TemporaryFolder::TemporaryFolder() : m_previous(std::filesystem::current_path())
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "quillmark-store-XXXXXX").string();

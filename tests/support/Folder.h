@@ -1,6 +1,7 @@
 #pragma once
 // Test helpers: a fresh temporary folder as the current directory, and files
 // written and read byte for byte.
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +25,15 @@ void WriteFile(const std::string& name, std::string_view bytes, unsigned mode = 
 std::optional<std::string> ReadFile(const std::string& name);
 bool Exists(const std::string& name);  // as any kind of file, a dangling link included
 unsigned ModeOf(const std::string& name);
+
+// The line end of a new user file: the system's own.
+extern const std::string NewFileLineEnd;
+
+// How messages name a file of the current folder.
+inline std::u16string FullPath(const std::string& name)
+{
+    return (std::filesystem::current_path() / name).u16string();
+}
 
 // UTF-16LE bytes of the text, and UTF-8 bytes of text made of BMP characters.
 std::string Utf16(std::u16string_view text);

@@ -10,6 +10,9 @@
 #include <stdexcept>
 
 namespace testing_support {
+
+const std::string NewFileLineEnd = "\r\n";
+
 namespace {
 
 std::wstring Wide(const std::string& text)

@@ -15,6 +15,8 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -206,6 +208,77 @@ TEST(WindowsFileNames, TakeAnyCharacterAsUtf8)
     EXPECT_TRUE(Exists(name));
     EXPECT_TRUE(files::RenameFile(name, "plain.txt").Ok());
     EXPECT_EQ(ReadFile("plain.txt"), "x");
+}
+
+// What FormatMessageW says of an error, as the file services quote it.
+std::string SystemWords(DWORD error)
+{
+    char* text = nullptr;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string words = text ? text : "";
+    LocalFree(text);
+    return words.substr(0, words.find_last_not_of(".\r\n ") + 1);
+}
+
+// The file services against the system's own failures, with no seam above them.
+TEST(WindowsFileErrors, ARenameOfAMissingFileOrAWriteTheHandleForbidsFailsInTheSystemsWords)
+{
+    TemporaryFolder folder;
+    files::FileSystem& system = files::SystemFileSystem();
+    for (const files::RenameMode mode : {files::RenameMode::Replace, files::RenameMode::KeepExisting}) {
+        const files::FileStatus renamed = system.Rename("missing.txt", "there.txt", mode);
+        ASSERT_FALSE(renamed.Ok());
+        EXPECT_TRUE(renamed.Error().IsMissing());
+        EXPECT_EQ(renamed.Error().Reason(), SystemWords(ERROR_FILE_NOT_FOUND));
+        EXPECT_FALSE(Exists("there.txt"));
+    }
+    WriteFile("readable.txt", "x");
+    auto reader = system.Open("readable.txt", files::OpenMode::Read);
+    ASSERT_TRUE(reader.Ok());
+    const files::FileStatus written = system.Write(reader.Value(), "y", 1);
+    const files::FileStatus writtenAt = system.WriteAt(reader.Value(), 0, "y", 1);
+    system.Close(reader.Value());
+    for (const files::FileStatus& status : {written, writtenAt}) {
+        ASSERT_FALSE(status.Ok());
+        EXPECT_EQ(status.Error().Code(), EACCES);
+        EXPECT_EQ(status.Error().Reason(), SystemWords(ERROR_ACCESS_DENIED));
+    }
+    EXPECT_EQ(ReadFile("readable.txt"), "x");
+}
+
+// Run by tests/wine/full-disk, in a small tmpfs of its own: the disk fills for
+// real, and a write that fits only in part is continued until the disk refuses.
+TEST(WindowsFileErrors, AFullDiskFailsTheWriteWithNoSpace)
+{
+    if (!std::getenv("QUILLMARK_FULL_DISK"))
+        GTEST_SKIP() << "run by tests/wine/full-disk";
+    const std::string accounts = "\xEF\xBB\xBF" "ann:1\r\n";
+    WriteFile(store::UserFileName, accounts);
+    files::FileSystem& system = files::SystemFileSystem();
+    auto filler = system.Open("filler", files::OpenMode::CreateNew);
+    ASSERT_TRUE(filler.Ok());
+    // Blocks that pages do not divide: the last one fits in part.
+    const std::string block(3000, 'x');
+    files::FileStatus status;
+    int blocks = 0;
+    for (; blocks < 1000 && status.Ok(); ++blocks)
+        status = system.Write(filler.Value(), block.data(), block.size());
+    auto filled = system.Examine(filler.Value());
+    system.Close(filler.Value());
+    ASSERT_FALSE(status.Ok()) << "the disk never filled";
+    EXPECT_EQ(status.Error().Code(), ENOSPC);
+    EXPECT_EQ(status.Error().Reason(), SystemWords(ERROR_DISK_FULL));
+    ASSERT_TRUE(filled.Ok());
+    EXPECT_GT(filled.Value().size, (blocks - 1) * block.size()) << "the block that fitted in part was continued, then failed";
+
+    const std::u16string longRecord = u"bob:" + std::u16string(8192, u'p');
+    const auto appended = store::AppendRecord(longRecord);
+    EXPECT_EQ(appended.GetOutcome(), store::AppendOutcome::Failed);
+    EXPECT_NE(appended.Message().find(u" could not be written: "), std::u16string::npos);
+    EXPECT_EQ(store::RewriteUserFile(u"ann:1", longRecord).GetOutcome(), store::RewriteOutcome::Failed);
+    EXPECT_EQ(ReadFile(store::UserFileName), accounts);
+    EXPECT_FALSE(Exists(store::TemporaryFileName));
 }
 
 TEST(WindowsFileErrors, TellAMissingFileFromOtherFailures)

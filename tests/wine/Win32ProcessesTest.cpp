@@ -176,7 +176,8 @@ TEST(WindowsChild, RacesInTheSharedFolder)
 }
 
 // Every account that a copy was told it created is there once, with the
-// password it was told it has; the file is one whole UTF-8 text.
+// password it was told it has; the file is one whole UTF-8 text with CR LF
+// line ends.
 TEST(WindowsChild, FindsEveryReportedAccount)
 {
     if (Role() != "check")
@@ -189,8 +190,12 @@ TEST(WindowsChild, FindsEveryReportedAccount)
     std::istringstream lines(text.substr(3));
     int torn = 0;
     for (std::string line; std::getline(lines, line);) {
+        // A new file ends its lines as Windows does, and every line added keeps to it.
+        const bool crLf = line.ends_with('\r');
+        if (crLf)
+            line.pop_back();
         const auto colon = line.find(':');
-        if (colon == std::string::npos || line.size() != colon + 2) {
+        if (!crLf || colon == std::string::npos || line.size() != colon + 2) {
             ++torn;
             continue;
         }

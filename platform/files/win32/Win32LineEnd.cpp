@@ -1,0 +1,10 @@
+#include "platform/files/SystemLineEnd.h"
+
+namespace files {
+
+std::u16string_view SystemLineEnd()
+{
+    return u"\r\n";
+}
+
+} // namespace files
