@@ -98,9 +98,9 @@ unsigned ModeOf(const std::string& name)
 } // namespace testing_support
 
 // CreateSymbolicLinkW makes nothing under Wine, but Wine runs Unix programs
-// in the current folder; it gives no handle to wait on, so the name is
-// watched until it shows: as a file, or as found and skipped where it leads
-// nowhere.
+// in the current folder. It hands back no handles for one (what it leaves in
+// their place must not be closed), so the name is watched until it shows: as
+// a file, or as found and skipped where it leads nowhere.
 int symlink(const char* target, const char* name)
 {
     const std::wstring link = testing_support::Wide(name);
@@ -113,8 +113,6 @@ int symlink(const char* target, const char* name)
         errno = ENOSYS;
         return -1;
     }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
     testing_support::LinksMade().push_back(std::filesystem::absolute(link).wstring());
     for (int pause = 0; pause < 500; ++pause) {
         WIN32_FIND_DATAW listed{};

@@ -222,6 +222,19 @@ TEST_F(WindowsUserFile, ACopyTurnedIntoALinkAtTheLastMomentIsNotPutInPlace)
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
 }
 
+// Removing a link to the user file left at the copy's name must not remove
+// the accounts. Wine replaces no name that leads to an open file, so the
+// change may fail while the store reads the user file; it changes nothing then.
+TEST_F(WindowsUserFile, ALinkToTheUserFileAtTheCopysNameCostsNoAccount)
+{
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+    ASSERT_EQ(::symlink(store::UserFileName.c_str(), store::TemporaryFileName.c_str()), 0);
+    const RewriteOutcome outcome = Replace(u"ann:1", u"ann:2");
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({outcome == RewriteOutcome::Done ? u"ann:2" : u"ann:1"}));
+    EXPECT_EQ(Append(u"bob:1"), store::AppendOutcome::Written);
+    EXPECT_EQ(Scan(u"bob:1"), store::ScanOutcome::Found);
+}
+
 TEST(WindowsFileLock, IsExclusiveWithinTheProcessAndFreedWhenReleased)
 {
     TemporaryFolder folder;
