@@ -1,8 +1,11 @@
 // What the Windows file services add to the store's guarantees within one
 // process: a replace that another program's open handle refuses fails
 // cleanly, new files are private, a replacement keeps the security and the
-// attributes of the file it replaces, and the lock keeps out a second holder.
+// attributes of the file it replaces, a Unix link is never changed through,
+// and the lock keeps out a second holder.
+#include "FileFaultInjection.h"
 #include "Folder.h"
+#include "PosixShims.h"
 #include "UserFileFixture.h"
 #include "platform/files/FileLock.h"
 #include "platform/files/FileOperations.h"
@@ -182,6 +185,56 @@ TEST_F(WindowsUserFile, AReadOnlyUserFileIsNeitherAppendedToNorRewritten)
     EXPECT_NE(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
     EXPECT_EQ(UserFile(), before);
     EXPECT_EQ(ModeOf("Quillmark.txt"), 0444u);
+}
+
+// Wine shows a Unix link as the file it leads to.
+TEST_F(WindowsUserFile, AUserFileThatIsAUnixLinkIsReadButNotReplaced)
+{
+    const std::string before = Utf8WithMark.File({u"ann:1"});
+    WriteFile("real.txt", before);
+    ASSERT_EQ(::symlink("real.txt", store::UserFileName.c_str()), 0);
+    EXPECT_EQ(Scan(u"ann:1"), store::ScanOutcome::Found);
+    EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Failed);
+    EXPECT_EQ(UserFile(), before) << "the link was replaced by a file of its own";
+    EXPECT_EQ(ReadFile("real.txt"), before);
+}
+
+// The copy's name made a link to another file between the store's last look
+// and the rename: that file gets neither the user file's security nor its place.
+TEST_F(WindowsUserFile, ACopyTurnedIntoALinkAtTheLastMomentIsNotPutInPlace)
+{
+    const std::wstring ownerOnly = L"D:P(A;;FA;;;" + CurrentUser() + L")";
+    WriteFile("other.txt", "not accounts");
+    SetAccess("other.txt", ownerOnly);
+    const std::wstring otherAccess = AccessOf("other.txt");
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+    ASSERT_NE(AccessOf(store::UserFileName), otherAccess);
+    files::FaultInjectingFileSystem racing;
+    racing.BeforeEachCall([](files::FileCall call) {
+        if (call == files::FileCall::Rename && DeleteFileW(L"Quillmark_new.txt")) {
+            ASSERT_EQ(::symlink("other.txt", store::TemporaryFileName.c_str()), 0);
+        }
+    });
+    {
+        files::FileSystemScope scope(racing);
+        EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Failed);
+    }
+    EXPECT_EQ(ReadFile("other.txt"), "not accounts");
+    EXPECT_EQ(AccessOf("other.txt"), otherAccess);
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
+}
+
+// Removing a link to the user file left at the copy's name must not remove
+// the accounts. Wine replaces no name that leads to an open file, so the
+// change may fail while the store reads the user file; it changes nothing then.
+TEST_F(WindowsUserFile, ALinkToTheUserFileAtTheCopysNameCostsNoAccount)
+{
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+    ASSERT_EQ(::symlink(store::UserFileName.c_str(), store::TemporaryFileName.c_str()), 0);
+    const RewriteOutcome outcome = Replace(u"ann:1", u"ann:2");
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({outcome == RewriteOutcome::Done ? u"ann:2" : u"ann:1"}));
+    EXPECT_EQ(Append(u"bob:1"), store::AppendOutcome::Written);
+    EXPECT_EQ(Scan(u"bob:1"), store::ScanOutcome::Found);
 }
 
 TEST(WindowsFileLock, IsExclusiveWithinTheProcessAndFreedWhenReleased)

@@ -1,5 +1,8 @@
 #include "platform/files/win32/Win32FileSystem.h"
 
+#include "platform/files/win32/HandleCalls.h"
+#include "platform/files/win32/UnixLinks.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -156,8 +159,9 @@ PSECURITY_DESCRIPTOR PrivateSecurity()
 }
 
 // A replacement takes the replaced file's place whole: its security and its
-// hidden and system attributes, as it keeps the file's mode elsewhere.
-DWORD TakeOnPlaceOf(const std::wstring& source, const std::wstring& target)
+// hidden and system attributes, as it keeps the file's mode elsewhere. They
+// go to the copy through its handle, never to whatever its name leads to.
+DWORD TakeOnPlaceOf(HANDLE copy, const std::wstring& target)
 {
     const DWORD kept = GetFileAttributesW(target.c_str());
     if (kept == INVALID_FILE_ATTRIBUTES) {
@@ -168,14 +172,23 @@ DWORD TakeOnPlaceOf(const std::wstring& source, const std::wstring& target)
     GetFileSecurityW(target.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
     std::vector<char> security(size);
     if (!GetFileSecurityW(target.c_str(), DACL_SECURITY_INFORMATION, security.data(), size, &size)
-        || !SetFileSecurityW(source.c_str(), DACL_SECURITY_INFORMATION, security.data()))
+        || !SetKernelObjectSecurity(copy, DACL_SECURITY_INFORMATION, security.data()))
         return GetLastError();
     const DWORD hiding = kept & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-    const DWORD attributes = GetFileAttributesW(source.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES
-        || (hiding && !SetFileAttributesW(source.c_str(), (attributes & ~FILE_ATTRIBUTE_NORMAL) | hiding)))
+    FILE_BASIC_INFO basic{};
+    if (!hiding)
+        return ERROR_SUCCESS;
+    if (!GetFileInformationByHandleEx(copy, FileBasicInfo, &basic, sizeof(basic)))
+        return GetLastError();
+    basic = FILE_BASIC_INFO{{}, {}, {}, {}, (basic.FileAttributes & ~FILE_ATTRIBUTE_NORMAL) | hiding};
+    if (!SetFileInformationByHandle(copy, FileBasicInfo, &basic, sizeof(basic)))
         return GetLastError();
     return ERROR_SUCCESS;
+}
+
+FileError LinkRefused(std::string action, std::string name)
+{
+    return FileError(ELOOP, std::move(action), std::move(name), "it is a symbolic link");
 }
 
 FileInfo InfoOf(const BY_HANDLE_FILE_INFORMATION& information)
@@ -193,6 +206,16 @@ FileInfo InfoOf(const BY_HANDLE_FILE_INFORMATION& information)
     info.links = information.nNumberOfLinks;
     info.volume = information.dwVolumeSerialNumber;
     info.index = (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    return info;
+}
+
+// A link that Wine followed: what it leads to is not the file at the name.
+FileInfo LinkInfo(const BY_HANDLE_FILE_INFORMATION& reached = {})
+{
+    FileInfo info = InfoOf(reached);
+    info.symlink = true;
+    info.regular = false;
+    info.writable = false;
     return info;
 }
 
@@ -252,15 +275,30 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
     if (creates && !(security.lpSecurityDescriptor = PrivateSecurity()))
         return LastError("created", name);
     HANDLE handle = INVALID_HANDLE_VALUE;
+    bool existed = true;
     const DWORD error = WhileBusy(
         [&] {
             handle = CreateFileW(wide.c_str(), access, share, &security, disposition, flags, nullptr);
+            existed = disposition == OPEN_EXISTING || GetLastError() == ERROR_ALREADY_EXISTS;
             return handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
         },
         IsSharingViolation);
     if (handle == INVALID_HANDLE_VALUE) {
         const bool named = GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
         return ErrorOf(error, creates && (!named || mode == OpenMode::CreateNew) ? "created" : "opened", name);
+    }
+    // Wine follows a Unix link even so, and creates what a dangling one
+    // leads to: that file goes again, and the link is refused.
+    if (flags & FILE_FLAG_OPEN_REPARSE_POINT && LeadsElsewhere(handle, wide)) {
+        if (!existed) {
+            HANDLE made = ReOpenFile(handle, DELETE, share, 0);
+            if (made != INVALID_HANDLE_VALUE) {
+                RemoveThrough(made);
+                CloseHandle(made);
+            }
+        }
+        CloseHandle(handle);
+        return LinkRefused(existed ? "opened" : "created", name);
     }
     // A folder opened as a file, or a device: neither holds accounts.
     if (mode != OpenMode::Folder) {
@@ -418,6 +456,8 @@ FileStatus Win32FileSystem::Close(FileHandle file)
 }
 
 // One step that replaces `to`, written through to the disk before it returns.
+// It goes through one handle to the source, opened without following a link
+// and checked to be no link under Wine, so that every try renames that file.
 // Windows does not replace a file that another program holds open, not even
 // one that shares its removal: that is waited for, and told apart from a lack
 // of rights when patience runs out.
@@ -425,11 +465,28 @@ FileStatus Win32FileSystem::Rename(const std::string& from, const std::string& t
 {
     const std::wstring source = WideOf(from);
     const std::wstring target = WideOf(to);
-    if (mode == RenameMode::Replace) {
-        if (const DWORD error = TakeOnPlaceOf(source, target); error != ERROR_SUCCESS)
-            return ErrorOf(error, "given the security of " + to, from);
+    const bool replace = mode == RenameMode::Replace;
+    const DWORD access = DELETE | FILE_READ_ATTRIBUTES | (replace ? WRITE_DAC | FILE_WRITE_ATTRIBUTES : 0);
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    DWORD error = WhileBusy(
+        [&] {
+            handle = CreateFileW(source.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_WRITE_THROUGH,
+                                 nullptr);
+            return handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+        },
+        IsSharingViolation);
+    if (handle == INVALID_HANDLE_VALUE)
+        return ErrorOf(error, "renamed to " + to, from);
+    if (LeadsElsewhere(handle, source)) {
+        CloseHandle(handle);
+        return LinkRefused("renamed to " + to, from);
     }
-    const DWORD flags = MOVEFILE_WRITE_THROUGH | (mode == RenameMode::Replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (replace && (error = TakeOnPlaceOf(handle, target)) != ERROR_SUCCESS) {
+        CloseHandle(handle);
+        return ErrorOf(error, "given the security of " + to, from);
+    }
     // Windows says "access denied" for both. A holder may let go before it is
     // seen, so a lack of rights is only concluded after a short while.
     const auto start = std::chrono::steady_clock::now();
@@ -442,8 +499,8 @@ FileStatus Win32FileSystem::Rename(const std::string& from, const std::string& t
         seenHeld = seenHeld || HeldOpen(target);
         return seenHeld || std::chrono::steady_clock::now() - start < kRightsVerdict;
     };
-    const DWORD error = WhileBusy(
-        [&] { return MoveFileExW(source.c_str(), target.c_str(), flags) ? ERROR_SUCCESS : GetLastError(); }, held);
+    error = WhileBusy([&] { return RenameThrough(handle, target, replace); }, held);
+    CloseHandle(handle);
     if (error == ERROR_SUCCESS)
         return {};
     if (seenHeld)
@@ -452,22 +509,51 @@ FileStatus Win32FileSystem::Rename(const std::string& from, const std::string& t
 }
 
 // Like unlink, which a read-only file does not stop: the attribute is
-// cleared first, and put back if the file stays.
+// cleared first, and put back if the file stays. A link is removed, never
+// what it leads to; a folder is not removed.
 FileStatus Win32FileSystem::Remove(const std::string& name)
 {
     const std::wstring wide = WideOf(name);
-    const auto removal = [&wide] { return DeleteFileW(wide.c_str()) ? ERROR_SUCCESS : GetLastError(); };
-    DWORD error = WhileBusy(removal, IsSharingViolation);
-    const DWORD attributes = GetFileAttributesW(wide.c_str());
-    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES
-        && (attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        const DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
-        if (SetFileAttributesW(wide.c_str(), writable ? writable : FILE_ATTRIBUTE_NORMAL)) {
-            error = WhileBusy(removal, IsSharingViolation);
-            if (error != ERROR_SUCCESS)
-                SetFileAttributesW(wide.c_str(), attributes);
-        }
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    DWORD error = WhileBusy(
+        [&] {
+            handle = CreateFileW(wide.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+            return handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+        },
+        IsSharingViolation);
+    if (handle == INVALID_HANDLE_VALUE) {
+        if (error == ERROR_FILE_NOT_FOUND && LeadsNowhere(wide))
+            error = RemoveLinkItself(wide);
+        return error == ERROR_SUCCESS ? FileStatus{} : ErrorOf(error, "removed", name);
     }
+    if (LeadsElsewhere(handle, wide)) {
+        CloseHandle(handle);
+        error = RemoveLinkItself(wide);
+        return error == ERROR_SUCCESS ? FileStatus{} : ErrorOf(error, "removed", name);
+    }
+    FILE_BASIC_INFO basic{};
+    error = RemoveThrough(handle);
+    if (error == ERROR_ACCESS_DENIED && GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof(basic))
+        && (basic.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
+        HANDLE attributes = ReOpenFile(handle, FILE_WRITE_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+        const DWORD kept = basic.FileAttributes;
+        const DWORD writable = kept & ~FILE_ATTRIBUTE_READONLY;
+        FILE_BASIC_INFO cleared{{}, {}, {}, {}, writable ? writable : FILE_ATTRIBUTE_NORMAL};
+        if (attributes != INVALID_HANDLE_VALUE
+            && SetFileInformationByHandle(attributes, FileBasicInfo, &cleared, sizeof(cleared))) {
+            error = RemoveThrough(handle);
+            if (error != ERROR_SUCCESS) {
+                FILE_BASIC_INFO restored{{}, {}, {}, {}, kept};
+                SetFileInformationByHandle(attributes, FileBasicInfo, &restored, sizeof(restored));
+            }
+        }
+        if (attributes != INVALID_HANDLE_VALUE)
+            CloseHandle(attributes);
+    }
+    CloseHandle(handle);
     if (error != ERROR_SUCCESS)
         return ErrorOf(error, "removed", name);
     return {};
@@ -476,11 +562,13 @@ FileStatus Win32FileSystem::Remove(const std::string& name)
 FileResult<FileInfo> Win32FileSystem::Examine(const std::string& name)
 {
     // Opened for no access, so that no sharing mode of another holder stands in the way.
-    HANDLE handle = CreateFileW(WideOf(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                nullptr);
+    const std::wstring wide = WideOf(name);
+    HANDLE handle = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND && LeadsNowhere(wide))
+            return LinkInfo();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
             return FileInfo{};
         return ErrorOf(error, "examined", name);
@@ -488,9 +576,12 @@ FileResult<FileInfo> Win32FileSystem::Examine(const std::string& name)
     BY_HANDLE_FILE_INFORMATION information{};
     const BOOL examined = GetFileInformationByHandle(handle, &information);
     const DWORD error = examined ? ERROR_SUCCESS : GetLastError();
+    const bool followed = examined && LeadsElsewhere(handle, wide);
     CloseHandle(handle);
     if (!examined)
         return ErrorOf(error, "examined", name);
+    if (followed)
+        return LinkInfo(information);
     return InfoOf(information);
 }
 

@@ -6,7 +6,8 @@
 // New files are for their owner and SYSTEM only; a replacement takes on the
 // security and the hidden and system attributes of the file it replaces; an
 // open, replace or removal that another program's handle refuses is tried
-// again for a few seconds.
+// again for a few seconds. A link, a Unix one under Wine included, is seen as
+// a link: removed itself, and never renamed, written or secured through.
 #include "platform/files/FileSystem.h"
 
 #include <map>
