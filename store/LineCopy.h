@@ -16,7 +16,8 @@ struct LineChanges {
     const Record* appended = nullptr;     // if set, a record line added at the end
 };
 
-// Copies in the encoding of `to`, which reads the same code units as `from`.
+// Copies in the encoding of `to`, which reads the same code units as `from`,
+// its mark first; unchanged spans by the kernel where it can (FileSystem::CopyRange).
 // A last line without an end gets one (store/LineEnds.h); an odd last byte of
 // a UTF-16 file stays last, after `appended`.
 files::FileStatus CopyLines(files::TextReader& from, files::TextFile& to, const LineChanges& changes,

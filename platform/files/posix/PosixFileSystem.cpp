@@ -149,6 +149,25 @@ FileStatus PosixFileSystem::WriteAt(FileHandle file, std::uint64_t offset, const
     return {};
 }
 
+FileStatus PosixFileSystem::CopyRange(FileHandle from, std::uint64_t offset, FileHandle to, std::uint64_t size)
+{
+    loff_t at = static_cast<loff_t>(offset);
+    while (size > 0) {
+        ssize_t count = ::copy_file_range(from, &at, to, nullptr, size, 0);
+        if (count < 0 && errno == EINTR)
+            continue;
+        // Refused by the kernel or the file system (0: some copy nothing and
+        // say so only this way): the rest goes through memory.
+        if (count == 0 || (count < 0 && (errno == ENOSYS || errno == EXDEV || errno == EINVAL
+                                         || errno == EOPNOTSUPP || errno == ETXTBSY || errno == EPERM)))
+            return CopyThroughMemory(*this, from, static_cast<std::uint64_t>(at), to, size);
+        if (count < 0)
+            return FileError(errno, "written");
+        size -= static_cast<std::uint64_t>(count);
+    }
+    return {};
+}
+
 FileStatus PosixFileSystem::SeekToEnd(FileHandle file)
 {
     if (::lseek(file, 0, SEEK_END) < 0)
