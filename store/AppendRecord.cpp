@@ -139,14 +139,18 @@ Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation,
         return WriteInPlace(NewLineFor(key, encoding, std::string(files::MarkOf(encoding)), EndForNewLine({}, encoding)),
                             creation);
     }
+    // A check that cannot read the file says so in the words of a scan.
+    const auto checkFailed = [duplicates](const FileError& error) {
+        return duplicates == Duplicates::Refuse ? Result{AppendOutcome::NotChecked, SearchFailure(error)} : Failed(error);
+    };
     auto opened = files::TextReader::Open(UserFileName);
     if (!opened.Ok())
-        return Failed(opened.Error());
+        return checkFailed(opened.Error());
     files::TextReader& reader = opened.Value();
     if (duplicates == Duplicates::Refuse) {
         auto found = FindRecord(reader, key);
         if (!found.Ok())
-            return Failed(found.Error());
+            return checkFailed(found.Error());
         if (found.Value())
             return {AppendOutcome::AlreadyPresent};
     }

@@ -57,6 +57,8 @@ files::FileStatus CopyLines(files::TextReader& from, files::TextFile& to, const 
             return status;
     }
     SpanCopy span(from, to, markKept ? 0 : from.Mark().size());
+    if (changes.key && changes.firstKeyAt > from.Mark().size())
+        from.SkipTo(changes.firstKeyAt);
     std::string lastUnit;  // of the content as read
     bool lastLineReplaced = false;
     std::string carried;

@@ -6,6 +6,7 @@
 #include "platform/files/TextReader.h"
 #include "store/Record.h"
 
+#include <cstdint>
 #include <string>
 
 namespace store {
@@ -14,6 +15,9 @@ struct LineChanges {
     const Record* key = nullptr;          // if set, lines equal to it become `replacement`
     const Record* replacement = nullptr;
     const Record* appended = nullptr;     // if set, a record line added at the end
+    // Where a search found the first line equal to `key`: the bytes before it
+    // are copied unread.
+    std::uint64_t firstKeyAt = 0;
 };
 
 // Copies in the encoding of `to`, which reads the same code units as `from`,

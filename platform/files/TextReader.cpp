@@ -75,7 +75,8 @@ FileStatus TextReader::Fill()
     }
     std::size_t old = m_buffer.size();
     m_buffer.resize(old + BlockSize);
-    auto count = m_fileSystem.Read(m_file, m_buffer.data() + old, BlockSize);
+    // At an offset of its own, so that the reading may skip what it need not read.
+    auto count = m_fileSystem.ReadAt(m_file, m_bufferOffset + old, m_buffer.data() + old, BlockSize);
     if (!count.Ok()) {
         m_buffer.resize(old);
         return count.Error().Named(m_name);
@@ -149,6 +150,15 @@ FileResult<std::string_view> TextReader::ReadBlock()
     m_position = m_buffer.size();
     m_searched = 0;
     return block;
+}
+
+void TextReader::SkipTo(std::uint64_t offset)
+{
+    m_buffer.clear();
+    m_bufferOffset = offset;
+    m_position = 0;
+    m_searched = 0;
+    m_atEnd = false;
 }
 
 FileResult<std::string> TextReader::ReadBytesAt(std::uint64_t offset, std::size_t count)

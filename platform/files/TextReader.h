@@ -35,6 +35,8 @@ public:
     FileResult<std::string_view> ReadBlock();
     // Where in the file the block that ReadBlock gave last begins.
     std::uint64_t BlockOffset() const { return m_blockOffset; }
+    // The next read starts at `offset`: the bytes before it are not read.
+    void SkipTo(std::uint64_t offset);
     // Up to `count` bytes from `offset` of the file, wherever the reading is.
     FileResult<std::string> ReadBytesAt(std::uint64_t offset, std::size_t count);
     // An odd last byte of a UTF-16 file: no line holds it. Known at the end.

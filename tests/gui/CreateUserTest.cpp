@@ -183,6 +183,11 @@ TEST_F(CreateUserDialog, AnUnreadableFileIsReportedRatherThanPassedOver)
             EXPECT_NE(shown.text.find(u"Input/output error"), std::u16string::npos);
             EXPECT_TRUE(IsOpen<CCreateUserDlg>(driver));
         }
+        // A read that fails once, under the append's lock, is that check's failure too.
+        Heal(driver);
+        driver.Call([this] { m_disk.FailCall(files::FileCall::Read, 1, EIO); });
+        CreateUser(driver, u"bob", u"secret", u"secret");
+        EXPECT_TRUE(TakeMessage(driver).shown.text.starts_with(u"User bob was not created.\n\n"));
     });
     EXPECT_EQ(UserFile(), Utf8File("alice:secret\n"));
 }

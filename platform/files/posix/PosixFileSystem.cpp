@@ -152,8 +152,19 @@ FileStatus PosixFileSystem::WriteAt(FileHandle file, std::uint64_t offset, const
 FileStatus PosixFileSystem::CopyRange(FileHandle from, std::uint64_t offset, FileHandle to, std::uint64_t size)
 {
     loff_t at = static_cast<loff_t>(offset);
+    // A file system that shares extents shares only whole blocks, from a
+    // block's start in both files: where the two lie alike in their blocks,
+    // the part before the source's next block goes first, on its own.
+    struct stat target {};
+    const off_t position = ::lseek(to, 0, SEEK_CUR);
+    std::uint64_t head = 0;
+    if (position >= 0 && ::fstat(to, &target) == 0 && target.st_blksize > 0) {
+        const auto block = static_cast<std::uint64_t>(target.st_blksize);
+        if (offset % block == static_cast<std::uint64_t>(position) % block && offset % block != 0)
+            head = std::min(size, block - offset % block);
+    }
     while (size > 0) {
-        ssize_t count = ::copy_file_range(from, &at, to, nullptr, size, 0);
+        ssize_t count = ::copy_file_range(from, &at, to, nullptr, head > 0 ? head : size, 0);
         if (count < 0 && errno == EINTR)
             continue;
         // Refused by the kernel or the file system (0: some copy nothing and
@@ -164,6 +175,7 @@ FileStatus PosixFileSystem::CopyRange(FileHandle from, std::uint64_t offset, Fil
         if (count < 0)
             return FileError(errno, "written");
         size -= static_cast<std::uint64_t>(count);
+        head -= std::min(head, static_cast<std::uint64_t>(count));
     }
     return {};
 }
