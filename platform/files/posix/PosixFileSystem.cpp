@@ -177,6 +177,10 @@ FileStatus PosixFileSystem::CopyRange(FileHandle from, std::uint64_t offset, Fil
         size -= static_cast<std::uint64_t>(count);
         head -= std::min(head, static_cast<std::uint64_t>(count));
     }
+    // The copied bytes start on their way to the disk while the program
+    // reads on; the save that follows waits for them, and no longer.
+    if (position >= 0)
+        ::sync_file_range(to, position, 0, SYNC_FILE_RANGE_WRITE);
     return {};
 }
 
