@@ -1,9 +1,10 @@
 // The three operations through the real program, driven as the GUI tests
 // drive it, beside the same store call made alone in the same process:
 //   dialog_bench FOLDER USER PASSWORD ROUNDS
-// USER:PASSWORD is a line of the user file, whose password is changed to
-// itself. Prints one line a measure: "<operation> store|dialog <ms>", the
-// dialog's from the key press that presses its button to its message box shown.
+// USER:PASSWORD is a line of the user file, whose password is changed and
+// changed back each round. Prints one line a measure, "<operation>
+// store|dialog <ms>": the dialog's from the key press that presses its
+// button to its message box shown.
 #include "app/QuillmarkApp.h"
 #include "platform/gui/Dialog.h"
 #include "platform/gui/Unicode.h"
@@ -83,31 +84,57 @@ int main(int argc, char** argv)
         };
         const std::u16string changed = password + u"-changed";
         for (int round = 0; round < rounds; ++round) {
+            // Which goes first alternates, so that neither always finds the other's traces.
+            const auto inTurn = [round](const std::function<void()>& store, const std::function<void()>& dialog) {
+                (round % 2 ? dialog : store)();
+                (round % 2 ? store : dialog)();
+            };
             const std::u16string newcomer = u"newcomer-" + Utf8ToUtf16(std::to_string(round));
-            Report("login", "store", [&] {
-                expect(store::ScanUserFile(store::RecordKey(u"nobody", u"nothing")).GetOutcome()
-                           == store::ScanOutcome::NotFound, "the scan");
-            });
-            TimeDialog(driver, "login", ID_FILE_LOGIN, {{IDC_USERNAME, u"nobody"}, {IDC_PASSWORD, u"nothing"}});
-            Report("create", "store", [&] {
-                expect(store::AppendRecord(store::RecordKey(newcomer + u"-store", u"secret")).GetOutcome()
-                           == store::AppendOutcome::Written, "the append");
-            });
-            TimeDialog(driver, "create", ID_FILE_CREATEUSER,
-                       {{IDC_USERNAME, newcomer}, {IDC_PASSWORD, u"secret"}, {IDC_CONFIRMPASSWORD, u"secret"}});
-            // Change Password is offered to a logged-in user: the store changes
-            // the password, the dialog changes it back.
+            inTurn(
+                [&] {
+                    Report("login", "store", [&] {
+                        expect(store::ScanUserFile(store::RecordKey(u"nobody", u"nothing")).GetOutcome()
+                                   == store::ScanOutcome::NotFound, "the scan");
+                    });
+                },
+                [&] { TimeDialog(driver, "login", ID_FILE_LOGIN, {{IDC_USERNAME, u"nobody"}, {IDC_PASSWORD, u"nothing"}}); });
+            inTurn(
+                [&] {
+                    Report("create", "store", [&] {
+                        expect(store::AppendRecord(store::RecordKey(newcomer + u"-store", u"secret")).GetOutcome()
+                                   == store::AppendOutcome::Written, "the append");
+                    });
+                },
+                [&] {
+                    TimeDialog(driver, "create", ID_FILE_CREATEUSER,
+                               {{IDC_USERNAME, newcomer}, {IDC_PASSWORD, u"secret"}, {IDC_CONFIRMPASSWORD, u"secret"}});
+                });
+            // Change Password is offered to a logged-in user: the first change
+            // takes the password from `password` to `changed`, the second back.
             TimeDialog(driver, "", ID_FILE_LOGIN, {{IDC_USERNAME, user}, {IDC_PASSWORD, password}}, Timing::Untimed);
-            Report("change", "store", [&] {
-                expect(store::RewriteUserFile(store::RecordKey(user, password), store::RecordKey(user, changed))
-                           .GetOutcome() == store::RewriteOutcome::Done, "the rewrite");
-            });
-            TimeDialog(driver, "change", ID_OPTION_CHANGEPASSWORD,
-                       {{IDC_USERNAME, user}, {IDC_PASSWORD, changed}, {IDC_NEWPASSWORD, password},
-                        {IDC_CONFIRMPASSWORD, password}});
+            bool changedNow = false;
+            const auto next = [&] {
+                const std::u16string from = changedNow ? changed : password;
+                const std::u16string to = changedNow ? password : changed;
+                changedNow = !changedNow;
+                return std::pair{from, to};
+            };
+            inTurn(
+                [&] {
+                    const auto [from, to] = next();
+                    Report("change", "store", [&] {
+                        expect(store::RewriteUserFile(store::RecordKey(user, from), store::RecordKey(user, to))
+                                   .GetOutcome() == store::RewriteOutcome::Done, "the rewrite");
+                    });
+                },
+                [&] {
+                    const auto [from, to] = next();
+                    TimeDialog(driver, "change", ID_OPTION_CHANGEPASSWORD,
+                               {{IDC_USERNAME, user}, {IDC_PASSWORD, from}, {IDC_NEWPASSWORD, to}, {IDC_CONFIRMPASSWORD, to}});
+                });
             expect(driver.Choose(ID_FILE_LOGOUT), "the log-out");
             expect(store::ScanUserFile(store::RecordKey(user, password)).GetOutcome() == store::ScanOutcome::Found,
-                   "the dialog's password change");
+                   "the dialogs' password changes");
         }
         driver.Press(Key::Escape);
     });
