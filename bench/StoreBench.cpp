@@ -1,7 +1,7 @@
 // Runs one user-file operation, as the program's dialogs do, on the user file
 // of a folder; a benchmark times the whole process.
 //   store_bench scan FOLDER USER PASSWORD       a log-in: the full scan
-//   store_bench create FOLDER USER PASSWORD     a created account: the scan, then the checked append
+//   store_bench create FOLDER USER PASSWORD     a created account: the append, checked under the lock
 //                                               (the user name gains "-<process id>", new at every run)
 //   store_bench append FOLDER USER PASSWORD     the append alone
 //   store_bench rewrite FOLDER USER OLD NEW     a password change
@@ -44,9 +44,6 @@ int main(int argc, char** argv)
     if (operation == "create") {
         const std::u16string key =
             store::RecordKey(Utf8ToUtf16(argv[3] + ("-" + std::to_string(::getpid()))), Utf8ToUtf16(argv[4]));
-        const auto scan = store::ScanUserFile(key);
-        if (scan.GetOutcome() == store::ScanOutcome::Found || scan.GetOutcome() == store::ScanOutcome::Failed)
-            return Report(false, scan.Message());
         const auto append = store::AppendRecord(key, store::Duplicates::Refuse);
         return Report(append.GetOutcome() == store::AppendOutcome::Written, append.Message());
     }

@@ -122,7 +122,8 @@ Result AppendByCopy(const Record& key)
     return {AppendOutcome::Failed, result.Message(), result.UserFileChanged()};
 }
 
-Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation)
+// `checked`: the file holds no equal line, or there was no file to hold one.
+Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation, bool& checked)
 {
     // Examined again under the lock: the file may have changed while this copy waited.
     auto info = files::ExamineFile(UserFileName);
@@ -133,21 +134,27 @@ Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation)
             return {AppendOutcome::Failed, NothingChanged(*why)};
     }
     if (!info.Value().exists || info.Value().size == 0) {
+        checked = true;
         const TextEncoding encoding = TextEncoding::Utf8WithMark;
         return WriteInPlace(NewLineFor(key, encoding, std::string(files::MarkOf(encoding)), EndForNewFile(encoding)),
                             creation);
     }
+    // A check that cannot read the file says so in the words of a scan.
+    const auto checkFailed = [duplicates](const FileError& error) {
+        return duplicates == Duplicates::Refuse ? Result{AppendOutcome::NotChecked, SearchFailure(error)} : Failed(error);
+    };
     auto opened = files::TextReader::Open(UserFileName);
     if (!opened.Ok())
-        return Failed(opened.Error());
+        return checkFailed(opened.Error());
     files::TextReader& reader = opened.Value();
     if (duplicates == Duplicates::Refuse) {
         auto found = FindRecord(reader, key);
         if (!found.Ok())
-            return Failed(found.Error());
+            return checkFailed(found.Error());
         if (found.Value())
             return {AppendOutcome::AlreadyPresent};
     }
+    checked = true;
     auto tail = ReadTail(reader);
     if (!tail.Ok())
         return Failed(tail.Error());
@@ -157,7 +164,7 @@ Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation)
     if (tail.Value().unfinished) {
         if (auto cut = CutUnfinishedLine(tail.Value().lastLineStart); !cut.Ok())
             return Failed(cut.Error());
-        return AppendLocked(key, Duplicates::Allow, Creation::Existed);
+        return AppendLocked(key, Duplicates::Allow, Creation::Existed, checked);
     }
     const TextEncoding encoding = reader.Encoding();
     const std::string lineFeed = files::EncodeText(u"\n", encoding);
@@ -173,7 +180,7 @@ void RemoveIfEmpty()
         files::RemoveFile(UserFileName);
 }
 
-Result Append(const std::u16string& key, Duplicates duplicates)
+Result Append(const std::u16string& key, Duplicates duplicates, bool& checked)
 {
     std::u16string why;
     const std::optional<Record> record = Record::Admit(key, why);
@@ -197,7 +204,7 @@ Result Append(const std::u16string& key, Duplicates duplicates)
             RemoveIfEmpty();
         return Failed(lock.Error());
     }
-    Result result = AppendLocked(*record, duplicates, creation);
+    Result result = AppendLocked(*record, duplicates, creation, checked);
     // A first account that was not added leaves no file behind, empty or read-only.
     if (result.GetOutcome() != AppendOutcome::Written && !result.UserFileChanged() && creation == Creation::CreatedNow)
         RemoveIfEmpty();
@@ -208,11 +215,24 @@ Result Append(const std::u16string& key, Duplicates duplicates)
 
 StoreResult<AppendOutcome> AppendRecord(const std::u16string& key, Duplicates duplicates)
 {
+    bool checked = false;
+    Result result{AppendOutcome::Failed};
     try {
-        return Append(key, duplicates);
+        result = Append(key, duplicates, checked);
     } catch (const std::bad_alloc&) {
-        return {AppendOutcome::Failed, NothingChanged(OutOfMemory())};
+        result = {AppendOutcome::Failed, NothingChanged(OutOfMemory())};
     }
+    // An append that failed before its check answered answers as the check
+    // alone would have: a duplicate or an unreadable file is told first.
+    if (duplicates == Duplicates::Refuse && !checked && result.GetOutcome() == AppendOutcome::Failed
+        && !result.UserFileChanged()) {
+        const auto scan = ScanUserFile(key);
+        if (scan.GetOutcome() == ScanOutcome::Found)
+            return {AppendOutcome::AlreadyPresent};
+        if (scan.GetOutcome() == ScanOutcome::Failed)
+            return {AppendOutcome::NotChecked, scan.Message()};
+    }
+    return result;
 }
 
 } // namespace store

@@ -6,6 +6,39 @@
 #include <vector>
 
 namespace store {
+namespace {
+
+// Below this a span still in memory is written from there: a system call
+// for a few bytes costs more than the bytes.
+constexpr std::uint64_t SmallSpan = 64 * 1024;
+
+// The unchanged bytes between two changes, from `start` in the user file,
+// leave by the kernel's copy; the program reads them only to find the key.
+class SpanCopy {
+public:
+    SpanCopy(files::TextReader& from, files::TextFile& to, std::uint64_t start) : m_from(from), m_to(to), m_start(start) {}
+
+    // Writes the span that ends at `end`; `inMemory` holds the file's bytes from `memoryOffset`.
+    files::FileStatus WriteUpTo(std::uint64_t end, std::string_view inMemory, std::uint64_t memoryOffset)
+    {
+        const std::uint64_t size = end - m_start;
+        files::FileStatus status;
+        if (size > 0 && size < SmallSpan && m_start >= memoryOffset)
+            status = m_to.WriteBytes(inMemory.substr(m_start - memoryOffset, size));
+        else if (size > 0)
+            status = m_to.CopyFrom(m_from, m_start, size);
+        m_start = end;
+        return status;
+    }
+    void SkipTo(std::uint64_t start) { m_start = start; }
+
+private:
+    files::TextReader& m_from;
+    files::TextFile& m_to;
+    std::uint64_t m_start;
+};
+
+} // namespace
 
 files::FileStatus CopyLines(files::TextReader& from, files::TextFile& to, const LineChanges& changes,
                             const std::string& convention)
@@ -15,15 +48,29 @@ files::FileStatus CopyLines(files::TextReader& from, files::TextFile& to, const 
     RecordMatcher matcher(changes.key ? changes.key->Bytes(encoding) : std::string(), unit);
     const std::string none;
     const std::string& replacement = changes.replacement ? changes.replacement->Bytes(encoding) : none;
+    // A large file's own mark is copied with its lines, from its first byte,
+    // so that a file system that shares extents can share them all.
+    const std::string_view mark = files::MarkOf(encoding);
+    const bool markKept = mark == from.Mark() && from.Info().size >= SmallSpan;
+    if (!markKept) {
+        if (auto status = to.WriteBytes(mark); !status.Ok())
+            return status;
+    }
+    SpanCopy span(from, to, markKept ? 0 : from.Mark().size());
+    if (changes.key && changes.firstKeyAt > from.Mark().size())
+        from.SkipTo(changes.firstKeyAt);
     std::string lastUnit;  // of the content as read
     bool lastLineReplaced = false;
     std::string carried;
+    std::uint64_t carriedOffset = 0;  // in the file
     std::vector<std::size_t> matches;
     for (;;) {
         auto block = from.ReadBlock();
         if (!block.Ok())
             return block.Error();
         const bool atEnd = block.Value().empty();
+        if (carried.empty())
+            carriedOffset = from.BlockOffset();
         carried += block.Value();
         std::string_view content = carried;
         const std::string trailing(atEnd ? content.substr(content.size() - content.size() % unit) : "");
@@ -31,21 +78,20 @@ files::FileStatus CopyLines(files::TextReader& from, files::TextFile& to, const 
         std::size_t done = atEnd ? content.size() : content.size() / unit * unit;
         if (changes.key)
             done = matcher.Scan(content, atEnd, matches);
-        std::size_t written = 0;
         for (const std::size_t at : matches) {
-            if (auto status = to.WriteBytes(content.substr(written, at - written)); !status.Ok())
+            if (auto status = span.WriteUpTo(carriedOffset + at, content, carriedOffset); !status.Ok())
                 return status;
             if (auto status = to.WriteBytes(replacement); !status.Ok())
                 return status;
-            written = at + matcher.KeySize();
-            lastLineReplaced = atEnd && written == content.size();
+            span.SkipTo(carriedOffset + at + matcher.KeySize());
+            lastLineReplaced = atEnd && at + matcher.KeySize() == content.size();
         }
         matches.clear();
-        if (auto status = to.WriteBytes(content.substr(written, done - written)); !status.Ok())
-            return status;
         if (done >= unit)
             lastUnit = content.substr(done - unit, unit);
         if (atEnd) {
+            if (auto status = span.WriteUpTo(carriedOffset + content.size(), content, carriedOffset); !status.Ok())
+                return status;
             std::string end = EndForLastLine(lastUnit, lastLineReplaced, convention, encoding);
             if (changes.appended)
                 end += changes.appended->Bytes(encoding) + EndForNewLine(convention, encoding);
@@ -53,6 +99,7 @@ files::FileStatus CopyLines(files::TextReader& from, files::TextFile& to, const 
             return to.WriteBytes(end + trailing);
         }
         carried.erase(0, done);
+        carriedOffset += done;
     }
 }
 

@@ -6,6 +6,7 @@
 #include "platform/files/TextReader.h"
 #include "store/Record.h"
 
+#include <cstdint>
 #include <string>
 
 namespace store {
@@ -14,9 +15,13 @@ struct LineChanges {
     const Record* key = nullptr;          // if set, lines equal to it become `replacement`
     const Record* replacement = nullptr;
     const Record* appended = nullptr;     // if set, a record line added at the end
+    // Where a search found the first line equal to `key`: the bytes before it
+    // are copied unread.
+    std::uint64_t firstKeyAt = 0;
 };
 
-// Copies in the encoding of `to`, which reads the same code units as `from`.
+// Copies in the encoding of `to`, which reads the same code units as `from`,
+// its mark first; unchanged spans by the kernel where it can (FileSystem::CopyRange).
 // A last line without an end gets one (store/LineEnds.h); an odd last byte of
 // a UTF-16 file stays last, after `appended`.
 files::FileStatus CopyLines(files::TextReader& from, files::TextFile& to, const LineChanges& changes,

@@ -1,22 +1,31 @@
 #include "store/RecordSearch.h"
 
+#include "store/Messages.h"
 #include "store/RecordMatcher.h"
 
 #include <vector>
 
 namespace store {
 
-files::FileResult<bool> FindRecord(files::TextReader& reader, const Record& key)
+std::u16string SearchFailure(const files::FileError& error)
+{
+    return Describe(error) + u".";
+}
+
+files::FileResult<std::optional<std::uint64_t>> FindFirstRecord(files::TextReader& reader, const Record& key)
 {
     const std::size_t unit = files::CodeUnitSize(reader.Encoding());
     RecordMatcher matcher(key.Bytes(reader.Encoding()), unit);
     std::string carried;
+    std::uint64_t carriedOffset = 0;  // in the file
     std::vector<std::size_t> matches;
     for (;;) {
         auto block = reader.ReadBlock();
         if (!block.Ok())
             return block.Error();
         const bool atEnd = block.Value().empty();
+        if (carried.empty())
+            carriedOffset = reader.BlockOffset();
         carried += block.Value();
         std::string_view content = carried;
         // An odd last byte of a UTF-16 file belongs to no line.
@@ -24,11 +33,20 @@ files::FileResult<bool> FindRecord(files::TextReader& reader, const Record& key)
             content.remove_suffix(content.size() % unit);
         const std::size_t done = matcher.Scan(content, atEnd, matches);
         if (!matches.empty())
-            return true;
+            return std::optional<std::uint64_t>(carriedOffset + matches.front());
         if (atEnd)
-            return false;
+            return std::optional<std::uint64_t>();
         carried.erase(0, done);
+        carriedOffset += done;
     }
+}
+
+files::FileResult<bool> FindRecord(files::TextReader& reader, const Record& key)
+{
+    auto found = FindFirstRecord(reader, key);
+    if (!found.Ok())
+        return found.Error();
+    return found.Value().has_value();
 }
 
 files::FileResult<bool> FindRecordLineByLine(files::TextReader& reader, const Record& key)

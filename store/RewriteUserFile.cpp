@@ -18,13 +18,14 @@ using Result = StoreResult<RewriteOutcome>;
 
 Result Failed(const files::FileError& error) { return {RewriteOutcome::Failed, NothingChanged(error)}; }
 
-// Whether any line equals the key: a change that changes no line writes nothing.
-files::FileResult<bool> HoldsKey(const Record& key)
+// Where the first line equal to the key begins, if any: a change that changes
+// no line writes nothing, and the copy reads on from there.
+files::FileResult<std::optional<std::uint64_t>> FirstKeyAt(const Record& key)
 {
     auto opened = files::TextReader::Open(UserFileName);
     if (!opened.Ok())
         return opened.Error();
-    auto found = FindRecord(opened.Value(), key);
+    auto found = FindFirstRecord(opened.Value(), key);
     if (!found.Ok())
         return found.Error();
     if (auto closed = opened.Value().Close(); !closed.Ok())
@@ -40,7 +41,7 @@ Result RewriteLocked(const Record& key, const Record& replacement)
         return Failed(info.Error());
     if (auto why = WhyUnchangeable(info.Value()))
         return {RewriteOutcome::Failed, NothingChanged(*why)};
-    auto held = HoldsKey(key);
+    auto held = FirstKeyAt(key);
     if (!held.Ok())
         return Failed(held.Error());
     if (!held.Value())
@@ -50,6 +51,7 @@ Result RewriteLocked(const Record& key, const Record& replacement)
     LineChanges changes;
     changes.key = &key;
     changes.replacement = &replacement;
+    changes.firstKeyAt = *held.Value();
     auto result = ReplaceSafely(changes);
     if (result.GetOutcome() == ReplaceOutcome::Done)
         return {RewriteOutcome::Done};

@@ -100,8 +100,6 @@ Step Replacement::CreateCopy()
         return Failed(created.Error());
     m_createdCopy = true;
     m_copy.emplace(std::move(created.Value()));
-    if (auto written = m_copy->WriteBytes(files::MarkOf(encoding)); !written.Ok())
-        return Failed(written.Error());
     return std::nullopt;
 }
 

@@ -24,7 +24,7 @@ files::FileResult<files::TextReader> OpenUserFile()
 
 Result Failed(const files::FileError& error)
 {
-    return {ScanOutcome::Failed, Describe(error) + u"."};
+    return {ScanOutcome::Failed, SearchFailure(error)};
 }
 
 Result Scan(const std::u16string& key)

@@ -15,7 +15,8 @@ inline const std::string TemporaryFileName = "Quillmark_new.txt";
 // One vocabulary: Missing always means that there is no user file, Failed that
 // the operation could not be done, with a message that says why.
 enum class ScanOutcome { Missing, Found, NotFound, Failed };
-enum class AppendOutcome { Written, AlreadyPresent, Failed };
+// NotChecked: the duplicate check could not be made (ScanUserFile's Failed).
+enum class AppendOutcome { Written, AlreadyPresent, NotChecked, Failed };
 enum class RewriteOutcome { Missing, Done, Unchanged, Failed };
 
 enum class Duplicates { Allow, Refuse };
@@ -24,8 +25,9 @@ enum class Duplicates { Allow, Refuse };
 StoreResult<ScanOutcome> ScanUserFile(const std::u16string& key);
 
 // Adds the key as a line of its own at the end of the file, creating the file
-// if missing; a failed append is cut back off. With Duplicates::Refuse an
-// equal line found under the lock gives AlreadyPresent.
+// if missing; a failed append is cut back off. With Duplicates::Refuse the
+// check for an equal line, made under the lock, answers first: AlreadyPresent
+// or NotChecked come before any failure to change the file.
 StoreResult<AppendOutcome> AppendRecord(const std::u16string& key, Duplicates duplicates = Duplicates::Refuse);
 
 // Replaces every line equal to `key` with `replacement`. Unchanged: no line

@@ -29,6 +29,11 @@ void CCreateUserDlg::DoDataExchange(DataExchange& exchange)
     exchange.Text(IDC_CONFIRMPASSWORD, m_confirmPassword);
 }
 
+void CCreateUserDlg::ShowNotCreated(const std::u16string& why)
+{
+    ShowMessage(u"User " + m_username + u" was not created.\n\n" + why, u"Error", MB_ICONERROR);
+}
+
 void CCreateUserDlg::OnCreateButton()
 {
     SaveFields();
@@ -38,24 +43,26 @@ void CCreateUserDlg::OnCreateButton()
     }
     const std::u16string key = store::RecordKey(m_username, m_password);
 
-    // A user file that is not there yet is no duplicate; one that cannot be
-    // read is reported rather than passed over.
-    const auto scan = store::ScanUserFile(key);
-    if (scan.GetOutcome() == store::ScanOutcome::Failed) {
-        ShowMessage(u"User " + m_username + u" was not created.\n\n" + scan.Message(), u"Error", MB_ICONERROR);
-        return;
-    }
-    if (scan.GetOutcome() == store::ScanOutcome::Found) {
-        ShowMessage(u"Username/Password already exist", u"Error", MB_ICONERROR);
-        return;
-    }
+    // The duplicate check comes before the passwords' match. When they agree,
+    // the append's own check under the lock is that check, so the file is
+    // read once; it also keeps a second copy of the program from adding the
+    // same line since.
     if (m_password != m_confirmPassword) {
+        // A user file that is not there yet is no duplicate; one that cannot
+        // be read is reported rather than passed over.
+        const auto scan = store::ScanUserFile(key);
+        if (scan.GetOutcome() == store::ScanOutcome::Failed) {
+            ShowNotCreated(scan.Message());
+            return;
+        }
+        if (scan.GetOutcome() == store::ScanOutcome::Found) {
+            ShowMessage(u"Username/Password already exist", u"Error", MB_ICONERROR);
+            return;
+        }
         ShowMessage(u"Passwords do not match", u"Error", MB_ICONERROR);
         return;
     }
 
-    // Refusing duplicates under the lock keeps a second copy of the program
-    // from adding the same line since the scan.
     const auto append = store::AppendRecord(key, store::Duplicates::Refuse);
     switch (append.GetOutcome()) {
     case store::AppendOutcome::Written:
@@ -64,6 +71,9 @@ void CCreateUserDlg::OnCreateButton()
         return;
     case store::AppendOutcome::AlreadyPresent:
         ShowMessage(u"Username/Password already exist", u"Error", MB_ICONERROR);
+        return;
+    case store::AppendOutcome::NotChecked:
+        ShowNotCreated(append.Message());
         return;
     case store::AppendOutcome::Failed:
         // A failure after the new line was in place is told as it is.

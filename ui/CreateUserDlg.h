@@ -19,6 +19,9 @@ protected:
 
     void OnCreateButton();
 
+private:
+    void ShowNotCreated(const std::u16string& why);
+
     const MessageMap& GetMessageMap() const override { return messageMap; }
     static const MessageMap messageMap;
 };

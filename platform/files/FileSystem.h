@@ -51,6 +51,9 @@ public:
     virtual FileStatus Write(FileHandle file, const char* data, std::size_t size) = 0;  // all or error
     // At `offset`, without moving the file's position; all or error.
     virtual FileStatus WriteAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size) = 0;
+    // `size` bytes from `offset` of `from`, written at the position of `to`;
+    // all or error. By the kernel where the file system lets it.
+    virtual FileStatus CopyRange(FileHandle from, std::uint64_t offset, FileHandle to, std::uint64_t size) = 0;
     virtual FileStatus SeekToEnd(FileHandle file) = 0;
     // Cuts the file back to `size` bytes: how a failed append is undone.
     virtual FileStatus Truncate(FileHandle file, std::uint64_t size) = 0;
@@ -75,6 +78,10 @@ public:
     // false while held elsewhere. Released when the handle is closed.
     virtual FileResult<bool> TryLock(FileHandle file) = 0;
 };
+
+// CopyRange through a buffer of ours: where the kernel cannot copy.
+FileStatus CopyThroughMemory(FileSystem& fileSystem, FileHandle from, std::uint64_t offset, FileHandle to,
+                             std::uint64_t size);
 
 FileSystem& SystemFileSystem();
 FileSystem& CurrentFileSystem();

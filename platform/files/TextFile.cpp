@@ -1,5 +1,7 @@
 #include "platform/files/TextFile.h"
 
+#include "platform/files/TextReader.h"
+
 namespace files {
 namespace {
 
@@ -80,6 +82,15 @@ FileStatus TextFile::WriteBytes(std::string_view bytes)
     m_pending.append(bytes);
     if (m_pending.size() >= FlushSize)
         return Flush();
+    return {};
+}
+
+FileStatus TextFile::CopyFrom(const TextReader& reader, std::uint64_t offset, std::uint64_t size)
+{
+    if (FileStatus flushed = Flush(); !flushed.Ok())
+        return flushed;
+    if (FileStatus copied = m_fileSystem.CopyRange(reader.m_file, offset, m_file, size); !copied.Ok())
+        return Named(copied.Error());
     return {};
 }
 

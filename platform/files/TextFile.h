@@ -10,6 +10,8 @@
 
 namespace files {
 
+class TextReader;
+
 enum class TextFileMode {
     CreateOrKeep,      // create if missing, keep the contents
     CreateOrTruncate,  // create if missing, empty it
@@ -26,6 +28,9 @@ public:
     FileStatus SeekToEnd();
     FileStatus WriteText(std::u16string_view text);
     FileStatus WriteBytes(std::string_view bytes);
+    // `size` bytes from `offset` of the reader's file, as they are stored,
+    // without passing them through this process where the system can.
+    FileStatus CopyFrom(const TextReader& reader, std::uint64_t offset, std::uint64_t size);
     FileStatus SetMode(unsigned mode);
     FileStatus SetOwner(unsigned owner, unsigned group);
     FileResult<bool> TakeAccessList(const std::string& original);

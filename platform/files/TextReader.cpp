@@ -49,6 +49,7 @@ TextReader::TextReader(FileSystem& fileSystem, FileHandle file, std::string name
 TextReader::TextReader(TextReader&& other) noexcept
     : m_fileSystem(other.m_fileSystem), m_file(other.m_file), m_name(std::move(other.m_name)),
       m_info(other.m_info), m_encoding(other.m_encoding), m_buffer(std::move(other.m_buffer)),
+      m_bufferOffset(other.m_bufferOffset), m_blockOffset(other.m_blockOffset),
       m_position(other.m_position), m_searched(other.m_searched), m_atEnd(other.m_atEnd),
       m_trailing(std::move(other.m_trailing))
 {
@@ -75,11 +76,13 @@ FileStatus TextReader::Fill()
 {
     if (m_position > BlockSize && m_position * 2 > m_buffer.size()) {
         m_buffer.erase(0, m_position);
+        m_bufferOffset += m_position;
         m_position = 0;
     }
     std::size_t old = m_buffer.size();
     m_buffer.resize(old + BlockSize);
-    auto count = m_fileSystem.Read(m_file, m_buffer.data() + old, BlockSize);
+    // At an offset of its own, so that the reading may skip what it need not read.
+    auto count = m_fileSystem.ReadAt(m_file, m_bufferOffset + old, m_buffer.data() + old, BlockSize);
     if (!count.Ok()) {
         m_buffer.resize(old);
         return count.Error().Named(m_name);
@@ -141,6 +144,7 @@ FileResult<bool> TextReader::ReadRawLine(TextLine& line)
 FileResult<std::string_view> TextReader::ReadBlock()
 {
     if (m_position == m_buffer.size()) {
+        m_bufferOffset += m_buffer.size();
         m_buffer.clear();
         m_position = 0;
         FileStatus filled = Fill();
@@ -148,9 +152,19 @@ FileResult<std::string_view> TextReader::ReadBlock()
             return filled.Error();
     }
     const std::string_view block(m_buffer.data() + m_position, m_buffer.size() - m_position);
+    m_blockOffset = m_bufferOffset + m_position;
     m_position = m_buffer.size();
     m_searched = 0;
     return block;
+}
+
+void TextReader::SkipTo(std::uint64_t offset)
+{
+    m_buffer.clear();
+    m_bufferOffset = offset;
+    m_position = 0;
+    m_searched = 0;
+    m_atEnd = false;
 }
 
 FileResult<std::string> TextReader::ReadBytesAt(std::uint64_t offset, std::size_t count)

@@ -33,6 +33,10 @@ public:
     // to lines (an odd last byte included); empty at the end of the file. The
     // view lasts until the next read.
     FileResult<std::string_view> ReadBlock();
+    // Where in the file the block that ReadBlock gave last begins.
+    std::uint64_t BlockOffset() const { return m_blockOffset; }
+    // The next read starts at `offset`: the bytes before it are not read.
+    void SkipTo(std::uint64_t offset);
     // Up to `count` bytes from `offset` of the file, wherever the reading is.
     FileResult<std::string> ReadBytesAt(std::uint64_t offset, std::size_t count);
     // An odd last byte of a UTF-16 file: no line holds it. Known at the end.
@@ -40,6 +44,7 @@ public:
     FileStatus Close();
 
 private:
+    friend class TextFile;  // copies from the file by its handle
     TextReader(FileSystem& fileSystem, FileHandle file, std::string name, FileInfo info);
     FileStatus Fill();  // appends the next block; sets m_atEnd
     bool FindLineEnd(std::size_t& lineEnd, std::size_t& endSize);
@@ -50,6 +55,8 @@ private:
     FileInfo m_info;
     TextEncoding m_encoding = TextEncoding::Utf16Le;
     std::string m_buffer;
+    std::uint64_t m_bufferOffset = 0;  // of m_buffer's first byte in the file
+    std::uint64_t m_blockOffset = 0;
     std::size_t m_position = 0;  // start of the next line in m_buffer
     std::size_t m_searched = 0;  // bytes after m_position known to hold no line end
     bool m_atEnd = false;

@@ -86,6 +86,27 @@ ssize_t Written(int file, const void* data, std::size_t size, off_t offset, Writ
     return Recorded(std::move(call), result);
 }
 
+using CopyFunction = ssize_t (*)(int, off_t*, int, off_t*, std::size_t, unsigned);
+
+// The kernel's copy, recorded as the write of the bytes that it copied.
+ssize_t Copied(int from, off_t* fromOffset, int to, off_t* toOffset, std::size_t size, unsigned flags, CopyFunction copy)
+{
+    if (!Watched(to) || !fromOffset)
+        return copy(from, fromOffset, to, toOffset, size, flags);
+    if (Current().faulty && Current().shortWrites > 0 && size > Current().shortWrites)
+        size = Current().shortWrites;
+    const off_t readAt = *fromOffset;
+    Call call{CallKind::Write, to};
+    call.offset = static_cast<std::uint64_t>(toOffset ? *toOffset : ::lseek(to, 0, SEEK_CUR));
+    const ssize_t result = copy(from, fromOffset, to, toOffset, size, flags);
+    if (result > 0) {
+        call.data.resize(static_cast<std::size_t>(result));
+        if (::pread(from, call.data.data(), call.data.size(), readAt) != result)
+            call.data.clear();
+    }
+    return Recorded(std::move(call), result);
+}
+
 int Synced(int file, FileFunction sync)
 {
     if (!Watched(file))
@@ -236,6 +257,12 @@ ssize_t pwrite64(int file, const void* data, size_t size, off_t offset)
 {
     static const auto real = crash::Real<crash::WriteAtFunction>("pwrite64");
     return crash::Written(file, data, size, offset, nullptr, real);
+}
+
+ssize_t copy_file_range(int from, off_t* fromOffset, int to, off_t* toOffset, size_t size, unsigned flags)
+{
+    static const auto real = crash::Real<crash::CopyFunction>("copy_file_range");
+    return crash::Copied(from, fromOffset, to, toOffset, size, flags, real);
 }
 
 int ftruncate(int file, off_t size)

@@ -19,7 +19,7 @@ struct Call {
     std::string target{};     // Rename, Link
     int flags = 0;            // Open's
     std::uint64_t offset = 0; // Write's; Truncate's size
-    std::string data{};       // Write's bytes
+    std::string data{};       // Write's bytes (a kernel copy's too)
     long result = 0;
     int error = 0;            // errno where result < 0
 };
@@ -30,7 +30,7 @@ std::vector<Call> StopRecording();
 std::string Describe(const Call& call);
 
 // Faults of the system itself, on files opened from now on until ClearFaults.
-void ShortenWritesTo(std::size_t bytes);  // each write or pwrite takes at most this many
+void ShortenWritesTo(std::size_t bytes);  // each write, pwrite or copy takes at most this many
 void FailSyncs(int code);                 // fsync and fdatasync fail with this errno
 void ClearFaults();
 

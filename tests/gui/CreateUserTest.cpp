@@ -44,10 +44,12 @@ TEST_F(CreateUserDialog, RefusesAnExistingRecordWithOneMessageEvenWhenTheConfirm
     WriteUserFile(Utf8File("alice:secret\n"));
     Run([](Driver& driver) {
         driver.Choose(ID_FILE_CREATEUSER);
-        CreateUser(driver, u"alice", u"secret", u"other");
-        EXPECT_EQ(TakeMessage(driver).shown, kDuplicate);
-        EXPECT_FALSE(driver.ActiveMessageBox()) << "no second message";
-        EXPECT_TRUE(IsOpen<CCreateUserDlg>(driver));
+        for (const std::u16string_view confirm : {u"other", u"secret"}) {
+            CreateUser(driver, u"alice", u"secret", confirm);
+            EXPECT_EQ(TakeMessage(driver).shown, kDuplicate);
+            EXPECT_FALSE(driver.ActiveMessageBox()) << "no second message";
+            EXPECT_TRUE(IsOpen<CCreateUserDlg>(driver));
+        }
     });
     EXPECT_EQ(UserFile(), Utf8File("alice:secret\n"));
 }
@@ -190,11 +192,20 @@ TEST_F(CreateUserDialog, AnUnreadableFileIsReportedRatherThanPassedOver)
     Run([this](Driver& driver) {
         driver.Choose(ID_FILE_CREATEUSER);
         FailEvery(driver, files::FileCall::Read, EIO);
-        CreateUser(driver, u"alice", u"secret", u"secret");
-        const Shown shown = TakeMessage(driver).shown;
-        EXPECT_EQ(shown.caption, u"Error");
-        EXPECT_NE(shown.text.find(u"Input/output error"), std::u16string::npos);
-        EXPECT_TRUE(IsOpen<CCreateUserDlg>(driver));
+        // The check before the append, or the one under its lock: the same words.
+        for (const std::u16string_view confirm : {u"secret", u"other"}) {
+            CreateUser(driver, u"alice", u"secret", confirm);
+            const Shown shown = TakeMessage(driver).shown;
+            EXPECT_EQ(shown.caption, u"Error");
+            EXPECT_TRUE(shown.text.starts_with(u"User alice was not created.\n\n")) << shown.text.size();
+            EXPECT_NE(shown.text.find(u"Input/output error"), std::u16string::npos);
+            EXPECT_TRUE(IsOpen<CCreateUserDlg>(driver));
+        }
+        // A read that fails once, under the append's lock, is that check's failure too.
+        Heal(driver);
+        driver.Call([this] { m_disk.FailCall(files::FileCall::Read, 1, EIO); });
+        CreateUser(driver, u"bob", u"secret", u"secret");
+        EXPECT_TRUE(TakeMessage(driver).shown.text.starts_with(u"User bob was not created.\n\n"));
     });
     EXPECT_EQ(UserFile(), Utf8File("alice:secret\n"));
 }

@@ -134,6 +134,16 @@ TEST_P(FastPath, AgreesAcrossBlockBorders)
         EXPECT_EQ(FoundBy(true, u"a:1"), FoundBy(false, u"a:1"));
         ExpectSameRewrite(file, u"ann:1");
     }
+    // One key amid long unchanged spans, which the kernel copies, mark and all.
+    std::string file = Format().mark;
+    for (int i = 0; file.size() < 700 * 1024; ++i) {
+        file += Format().Line(u"user" + std::u16string(1, char16_t(u'a' + i % 26)) + u":" + std::u16string(i % 90, u'p'),
+                              u"\n");
+        if (i == 4000)
+            file += Format().Line(u"ann:1", u"\n");
+    }
+    ExpectSameRewrite(file, u"ann:1");
+    EXPECT_NE(UserFile(), file);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFormat, FastPath,

@@ -60,8 +60,9 @@ TEST_F(ForgedRecords, KeysWithLineBreaksOrNulsAreRefusedAndChangeNothing)
     for (const std::u16string& key : {std::u16string(u"eve:x\nroot:y"), std::u16string(u"eve:x\r"),
                                       std::u16string(u"eve:\0x", 6)}) {
         auto appended = store::AppendRecord(key);
-        EXPECT_EQ(appended.GetOutcome(), AppendOutcome::Failed);
+        EXPECT_EQ(appended.GetOutcome(), AppendOutcome::NotChecked);
         EXPECT_TRUE(Mentions(appended.Message(), u"line break"));
+        EXPECT_EQ(store::AppendRecord(key, store::Duplicates::Allow).GetOutcome(), AppendOutcome::Failed);
         EXPECT_EQ(store::ScanUserFile(key).GetOutcome(), ScanOutcome::Failed);
         EXPECT_EQ(Replace(u"ann:1", key), RewriteOutcome::Failed);
     }
@@ -199,6 +200,7 @@ TEST_F(UnusualUserFile, ReadOnlyIsReadButNeverChanged)
     auto appended = store::AppendRecord(u"bob:1");
     EXPECT_EQ(appended.GetOutcome(), AppendOutcome::Failed);
     EXPECT_EQ(appended.Message(), FullPath("Quillmark.txt") + u" is read-only. Nothing was changed.");
+    EXPECT_EQ(Append(u"ann:1"), AppendOutcome::AlreadyPresent) << "the duplicate is told before the refusal";
     auto rewritten = store::RewriteUserFile(u"ann:1", u"x:y");
     EXPECT_EQ(rewritten.GetOutcome(), RewriteOutcome::Failed);
     EXPECT_TRUE(Mentions(rewritten.Message(), u"read-only"));
@@ -248,7 +250,8 @@ TEST_F(UnusualUserFile, AFifoOrAFolderIsRefusedWithoutHanging)
     ASSERT_EQ(::unlink(store::UserFileName.c_str()), 0);
     ASSERT_EQ(::mkdir(store::UserFileName.c_str(), 0700), 0);
     EXPECT_EQ(Scan(u"a:b"), ScanOutcome::Failed);
-    EXPECT_EQ(Append(u"a:b"), AppendOutcome::Failed);
+    EXPECT_EQ(Append(u"a:b"), AppendOutcome::NotChecked);
+    EXPECT_EQ(store::AppendRecord(u"a:b", store::Duplicates::Allow).GetOutcome(), AppendOutcome::Failed);
 }
 
 using AnotherCopy = UserFileTest;

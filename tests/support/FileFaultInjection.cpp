@@ -85,6 +85,14 @@ FileStatus FaultInjectingFileSystem::WriteAt(FileHandle file, std::uint64_t offs
     return m_inner.WriteAt(file, offset, data, size);
 }
 
+FileStatus FaultInjectingFileSystem::CopyRange(FileHandle from, std::uint64_t offset, FileHandle to,
+                                               std::uint64_t size)
+{
+    if (auto error = Fault(FileCall::Write, "written"))
+        return *error;
+    return m_inner.CopyRange(from, offset, to, size);
+}
+
 FileStatus FaultInjectingFileSystem::SeekToEnd(FileHandle file)
 {
     if (auto error = Fault(FileCall::Seek, "positioned"))

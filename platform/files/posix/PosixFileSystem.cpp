@@ -133,6 +133,41 @@ FileStatus PosixFileSystem::WriteAt(FileHandle file, std::uint64_t offset, const
     return {};
 }
 
+FileStatus PosixFileSystem::CopyRange(FileHandle from, std::uint64_t offset, FileHandle to, std::uint64_t size)
+{
+    loff_t at = static_cast<loff_t>(offset);
+    // A file system that shares extents shares only whole blocks, from a
+    // block's start in both files: where the two lie alike in their blocks,
+    // the part before the source's next block goes first, on its own.
+    struct stat target {};
+    const off_t position = ::lseek(to, 0, SEEK_CUR);
+    std::uint64_t head = 0;
+    if (position >= 0 && ::fstat(to, &target) == 0 && target.st_blksize > 0) {
+        const auto block = static_cast<std::uint64_t>(target.st_blksize);
+        if (offset % block == static_cast<std::uint64_t>(position) % block && offset % block != 0)
+            head = std::min(size, block - offset % block);
+    }
+    while (size > 0) {
+        ssize_t count = ::copy_file_range(from, &at, to, nullptr, head > 0 ? head : size, 0);
+        if (count < 0 && errno == EINTR)
+            continue;
+        // Refused by the kernel or the file system (0: some copy nothing and
+        // say so only this way): the rest goes through memory.
+        if (count == 0 || (count < 0 && (errno == ENOSYS || errno == EXDEV || errno == EINVAL
+                                         || errno == EOPNOTSUPP || errno == ETXTBSY || errno == EPERM)))
+            return CopyThroughMemory(*this, from, static_cast<std::uint64_t>(at), to, size);
+        if (count < 0)
+            return FileError(errno, "written");
+        size -= static_cast<std::uint64_t>(count);
+        head -= std::min(head, static_cast<std::uint64_t>(count));
+    }
+    // The copied bytes start on their way to the disk while the program
+    // reads on; the save that follows waits for them, and no longer.
+    if (position >= 0)
+        ::sync_file_range(to, position, 0, SYNC_FILE_RANGE_WRITE);
+    return {};
+}
+
 FileStatus PosixFileSystem::SeekToEnd(FileHandle file)
 {
     if (::lseek(file, 0, SEEK_END) < 0)

@@ -418,6 +418,11 @@ FileStatus Win32FileSystem::WriteAt(FileHandle file, std::uint64_t offset, const
     return {};
 }
 
+FileStatus Win32FileSystem::CopyRange(FileHandle from, std::uint64_t offset, FileHandle to, std::uint64_t size)
+{
+    return CopyThroughMemory(*this, from, offset, to, size);
+}
+
 FileStatus Win32FileSystem::SeekToEnd(FileHandle file)
 {
     Entry* entry = Find(file);
