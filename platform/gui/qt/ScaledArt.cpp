@@ -26,37 +26,44 @@ ScaledArt::ScaledArt(int id, const char* format)
     const QImage first = reader.read();
     if (first.isNull())
         return;
-    m_pictures.push_back(QPixmap::fromImage(first));
+    m_base = QPixmap::fromImage(first);
     for (int index = 1; index < reader.imageCount() && reader.jumpToImage(index); ++index)
         m_otherSizes.push_back(QPixmap::fromImage(reader.read()));
     for (const double scale : kArtScales) {
-        QPixmap picture;
-        if (picture.loadFromData(BytesOf(FindScaledResourceFile(id, scale)), "PNG")) {
-            picture.setDevicePixelRatio(scale);
-            m_pictures.push_back(picture);
-        }
+        const std::string_view bytes = FindScaledResourceFile(id, scale);
+        if (!bytes.empty())
+            m_finer.push_back({scale, bytes, {}});
     }
+}
+
+const QPixmap& ScaledArt::Decoded(const Finer& finer) const
+{
+    if (finer.picture.isNull() && finer.picture.loadFromData(BytesOf(finer.bytes), "PNG"))
+        finer.picture.setDevicePixelRatio(finer.scale);
+    return finer.picture;
 }
 
 QPixmap ScaledArt::ForRatio(qreal ratio) const
 {
-    QPixmap chosen = Base();
-    for (const QPixmap& picture : m_pictures) {
-        chosen = picture;
-        if (picture.devicePixelRatio() >= ratio - 0.01)
-            break;
+    if (IsNull() || ratio <= 1.01 || m_finer.empty())
+        return m_base;
+    for (const Finer& finer : m_finer) {
+        if (finer.scale >= ratio - 0.01)
+            return Decoded(finer);
     }
-    return chosen;
+    return Decoded(m_finer.back());
 }
 
 QIcon ScaledArt::AsIcon() const
 {
     QIcon icon;
-    for (const auto* pictures : {&m_pictures, &m_otherSizes}) {
-        for (QPixmap picture : *pictures) {
-            picture.setDevicePixelRatio(1);
-            icon.addPixmap(picture);
-        }
+    icon.addPixmap(m_base);
+    for (const Finer& finer : m_finer) {
+        QPixmap picture = Decoded(finer);
+        picture.setDevicePixelRatio(1);
+        icon.addPixmap(picture);
     }
+    for (const QPixmap& picture : m_otherSizes)
+        icon.addPixmap(picture);
     return icon;
 }

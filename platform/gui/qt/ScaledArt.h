@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QPixmap>
 
+#include <string_view>
 #include <vector>
 
 // A BITMAP or ICON resource with the art drawn afresh for each high-DPI
@@ -12,9 +13,9 @@ public:
     // format: the base resource's, "BMP" or "ICO".
     ScaledArt(int id, const char* format);
 
-    bool IsNull() const { return m_pictures.empty(); }
+    bool IsNull() const { return m_base.isNull(); }
     // The picture at scale 1; its size is the one a window lays out.
-    QPixmap Base() const { return IsNull() ? QPixmap() : m_pictures.front(); }
+    QPixmap Base() const { return m_base; }
     // The picture drawn for that ratio, or else the next finer one (the finest
     // beyond them all), its own device pixel ratio set.
     QPixmap ForRatio(qreal ratio) const;
@@ -22,6 +23,16 @@ public:
     QIcon AsIcon() const;
 
 private:
-    std::vector<QPixmap> m_pictures;  // scale 1 first, then finer
-    std::vector<QPixmap> m_otherSizes;  // an icon's further sizes, for the window system
+    // A finer drawing, decoded only when a screen first asks for its scale:
+    // decoding them all made up most of the program's start-up.
+    struct Finer {
+        double scale;
+        std::string_view bytes;
+        mutable QPixmap picture;
+    };
+    const QPixmap& Decoded(const Finer& finer) const;
+
+    QPixmap m_base;
+    std::vector<Finer> m_finer;          // coarsest first
+    std::vector<QPixmap> m_otherSizes;   // an icon's further sizes, for the window system
 };
