@@ -76,7 +76,10 @@ Result Rewrite(const std::u16string& key, const std::u16string& replacement)
     // Refused before the lock, which would open the file for writing.
     if (auto why = WhyUnchangeable(info.Value()))
         return {RewriteOutcome::Failed, NothingChanged(*why)};
-    auto lock = files::FileLock::Acquire(UserFileName, LockPatience);
+    // Removed while this copy waited: a change makes no user file.
+    auto lock = files::FileLock::Acquire(UserFileName, LockPatience, files::LockCreation::RequireExisting);
+    if (!lock.Ok() && lock.Error().IsMissing())
+        return {RewriteOutcome::Missing, NothingChanged(UserFileMissing())};
     if (!lock.Ok())
         return Failed(lock.Error());
     return RewriteLocked(*oldRecord, *newRecord);

@@ -21,7 +21,8 @@ FileError LockError(const FileError& error, const std::string& name)
 
 } // namespace
 
-FileResult<FileLock> FileLock::Acquire(const std::string& name, std::chrono::milliseconds patience)
+FileResult<FileLock> FileLock::Acquire(const std::string& name, std::chrono::milliseconds patience,
+                                       LockCreation creation)
 {
     FileSystem& fileSystem = CurrentFileSystem();
     const std::string lockName = fileSystem.LockNameFor(name);
@@ -30,6 +31,13 @@ FileResult<FileLock> FileLock::Acquire(const std::string& name, std::chrono::mil
     std::uniform_int_distribution<int> pause(2, 20);
     const auto deadline = std::chrono::steady_clock::now() + patience;
     for (;;) {
+        if (creation == LockCreation::RequireExisting) {
+            auto there = fileSystem.Examine(name);
+            if (!there.Ok())
+                return there.Error();
+            if (!there.Value().exists)
+                return FileError(ENOENT, "opened", name);
+        }
         auto opened = fileSystem.Open(lockName, OpenMode::Lock);
         if (!opened.Ok())
             return opened.Error().Named(lockName);

@@ -11,11 +11,15 @@
 
 namespace files {
 
+enum class LockCreation { CreateIfMissing, RequireExisting };
+
 class FileLock {
 public:
     // Waits up to `patience`; an error that IsBusy() when another holder kept
-    // it. May create the file (or the lock file beside it) if missing.
-    static FileResult<FileLock> Acquire(const std::string& name, std::chrono::milliseconds patience);
+    // it. May create the file (or the lock file beside it) if missing; with
+    // RequireExisting, a file removed meanwhile gives an error that IsMissing().
+    static FileResult<FileLock> Acquire(const std::string& name, std::chrono::milliseconds patience,
+                                        LockCreation creation = LockCreation::CreateIfMissing);
     FileLock(FileLock&& other) noexcept;
     FileLock& operator=(FileLock&&) = delete;
     ~FileLock();  // releases

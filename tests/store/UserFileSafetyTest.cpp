@@ -8,6 +8,7 @@
 #include "tests/support/FileFaultInjection.h"
 
 #include <cerrno>
+#include <future>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -266,4 +267,17 @@ TEST_F(AnotherCopy, HoldingTheLockMakesChangesFailButReadsGoOn)
     EXPECT_EQ(appended.GetOutcome(), AppendOutcome::Failed);
     EXPECT_TRUE(Mentions(appended.Message(), u"another copy of the program"));
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
+}
+
+TEST_F(AnotherCopy, AChangeWaitingWhileTheFileIsRemovedMakesNoFile)
+{
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+    auto held = std::make_optional(files::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(0)));
+    ASSERT_TRUE(held->Ok());
+    auto change = std::async(std::launch::async, [] { return Replace(u"ann:1", u"ann:2"); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_EQ(::unlink(store::UserFileName.c_str()), 0);
+    held.reset();
+    EXPECT_EQ(change.get(), RewriteOutcome::Missing);
+    EXPECT_FALSE(Exists(store::UserFileName));
 }
