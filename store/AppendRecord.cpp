@@ -167,8 +167,8 @@ Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation,
         return AppendLocked(key, Duplicates::Allow, Creation::Existed, checked);
     }
     const TextEncoding encoding = reader.Encoding();
-    const std::string lineFeed = files::EncodeText(u"\n", encoding);
-    if (tail.Value().oddByte || (!tail.Value().lastUnit.empty() && tail.Value().lastUnit != lineFeed))
+    const bool lastLineEnds = EndForLastLine(tail.Value().lastUnit, false, tail.Value().convention, encoding).empty();
+    if (tail.Value().oddByte || !lastLineEnds)
         return AppendByCopy(key);
     return WriteInPlace(NewLineFor(key, encoding, {}, EndForNewLine(tail.Value().convention, encoding)), creation);
 }

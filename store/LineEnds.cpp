@@ -7,11 +7,6 @@ namespace {
 
 constexpr std::size_t StepSize = 64 * 1024;
 
-bool IsUnit(std::string_view bytes, std::size_t at, char value, std::size_t unit)
-{
-    return bytes[at] == value && (unit == 1 || bytes[at + 1] == '\0');
-}
-
 } // namespace
 
 files::FileResult<std::string> ConventionOf(files::TextReader& reader)

@@ -11,6 +11,12 @@
 
 namespace store {
 
+// Whether the code unit of `unit` bytes at `at` is the ASCII character `value`.
+inline bool IsUnit(std::string_view bytes, std::size_t at, char value, std::size_t unit)
+{
+    return bytes[at] == value && (unit == 1 || bytes[at + 1] == '\0');
+}
+
 // The file's convention, read in bounded memory from the start of its content.
 files::FileResult<std::string> ConventionOf(files::TextReader& reader);
 

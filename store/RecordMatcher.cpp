@@ -1,15 +1,12 @@
 #include "store/RecordMatcher.h"
 
+#include "store/LineEnds.h"
+
 #include "platform/files/TextSearch.h"
 
 #include <algorithm>
 
 namespace store {
-
-bool RecordMatcher::IsUnit(std::string_view data, std::size_t at, char value) const
-{
-    return data[at] == value && (m_unit == 1 || data[at + 1] == '\0');
-}
 
 // Whether a line may end at `at`: at the end of the content, or before LF or
 // CR LF. Needs two units after `at` unless the content ends sooner.
@@ -18,9 +15,9 @@ bool RecordMatcher::EndsLineAt(std::string_view data, std::size_t at, bool atEnd
     const std::size_t rest = data.size() - at;
     if (rest == 0)
         return atEnd;
-    if (IsUnit(data, at, '\n'))
+    if (IsUnit(data, at, '\n', m_unit))
         return true;
-    return rest >= 2 * m_unit && IsUnit(data, at, '\r') && IsUnit(data, at + m_unit, '\n');
+    return rest >= 2 * m_unit && IsUnit(data, at, '\r', m_unit) && IsUnit(data, at + m_unit, '\n', m_unit);
 }
 
 std::size_t RecordMatcher::Scan(std::string_view data, bool atEnd, std::vector<std::size_t>& matches)
@@ -38,7 +35,7 @@ std::size_t RecordMatcher::Scan(std::string_view data, bool atEnd, std::vector<s
         }
         if (at >= done)
             break;
-        const bool startsLine = at == 0 ? m_atLineStart : IsUnit(data, at - m_unit, '\n');
+        const bool startsLine = at == 0 ? m_atLineStart : IsUnit(data, at - m_unit, '\n', m_unit);
         if (startsLine && EndsLineAt(data, at + m_key.size(), atEnd)) {
             matches.push_back(at);
             // A match is done whole: no other can start inside its line.
@@ -47,7 +44,7 @@ std::size_t RecordMatcher::Scan(std::string_view data, bool atEnd, std::vector<s
         from = at + m_unit;
     }
     if (done > 0)
-        m_atLineStart = IsUnit(data, done - m_unit, '\n');
+        m_atLineStart = IsUnit(data, done - m_unit, '\n', m_unit);
     return done;
 }
 

@@ -24,7 +24,6 @@ public:
     std::size_t KeySize() const { return m_key.size(); }
 
 private:
-    bool IsUnit(std::string_view data, std::size_t at, char value) const;
     bool EndsLineAt(std::string_view data, std::size_t at, bool atEnd) const;
 
     std::string m_key;

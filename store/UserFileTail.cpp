@@ -9,11 +9,6 @@ namespace {
 
 constexpr std::size_t StepSize = 64 * 1024;
 
-bool IsUnit(std::string_view bytes, std::size_t at, char value, std::size_t unit)
-{
-    return bytes[at] == value && (unit == 1 || bytes[at + 1] == '\0');
-}
-
 // The start of the line that ends at `end` (exclusive of its line end), found
 // by reading backwards for the line feed before it.
 files::FileResult<std::uint64_t> LineStartBefore(files::TextReader& reader, std::uint64_t end, std::size_t unit)

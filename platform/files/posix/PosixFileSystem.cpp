@@ -49,6 +49,24 @@ FileInfo InfoOf(const struct stat& status, bool writable)
 
 constexpr const char* AccessList = "system.posix_acl_access";
 
+// Goes on after short counts and interruptions until all is written or a call fails.
+template <class WritePart>
+FileStatus WriteAll(const char* data, std::size_t size, WritePart writePart)
+{
+    std::uint64_t done = 0;
+    while (size > 0) {
+        const ssize_t count = writePart(data, size, done);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return FileError(errno, "written");
+        data += count;
+        size -= static_cast<std::size_t>(count);
+        done += static_cast<std::uint64_t>(count);
+    }
+    return {};
+}
+
 template <class Call>
 int RetryOnInterrupt(Call call)
 {
@@ -106,31 +124,16 @@ FileResult<std::size_t> PosixFileSystem::ReadAt(FileHandle file, std::uint64_t o
 
 FileStatus PosixFileSystem::Write(FileHandle file, const char* data, std::size_t size)
 {
-    while (size > 0) {
-        ssize_t count = ::write(file, data, size);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            return FileError(errno, "written");
-        data += count;
-        size -= static_cast<std::size_t>(count);
-    }
-    return {};
+    return WriteAll(data, size, [file](const char* part, std::size_t count, std::uint64_t) {
+        return ::write(file, part, count);
+    });
 }
 
 FileStatus PosixFileSystem::WriteAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size)
 {
-    while (size > 0) {
-        ssize_t count = ::pwrite(file, data, size, static_cast<off_t>(offset));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            return FileError(errno, "written");
-        data += count;
-        size -= static_cast<std::size_t>(count);
-        offset += static_cast<std::uint64_t>(count);
-    }
-    return {};
+    return WriteAll(data, size, [file, offset](const char* part, std::size_t count, std::uint64_t done) {
+        return ::pwrite(file, part, count, static_cast<off_t>(offset + done));
+    });
 }
 
 FileStatus PosixFileSystem::CopyRange(FileHandle from, std::uint64_t offset, FileHandle to, std::uint64_t size)
