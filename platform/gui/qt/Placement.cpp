@@ -12,10 +12,15 @@
 
 namespace {
 
+// A dialog that has just ended is hidden while its last message shows; the
+// message then belongs to the nearest window still shown.
 const QWidget* OwnerOf(const QWidget& window)
 {
-    const QWidget* parent = window.parentWidget();
-    return parent && parent->isVisible() ? parent->window() : nullptr;
+    for (const QWidget* parent = window.parentWidget(); parent; parent = parent->window()->parentWidget()) {
+        if (parent->isVisible())
+            return parent->window();
+    }
+    return nullptr;
 }
 
 QScreen* ScreenFor(const QWidget* owner)

@@ -8,7 +8,9 @@
 #include "platform/gui/qt/QtText.h"
 #include "platform/gui/qt/Placement.h"
 
+#include <QDialogButtonBox>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -40,31 +42,27 @@ public:
         : QMessageBox(icon, caption, text, QMessageBox::Ok, owner)
     {
         setTextFormat(Qt::PlainText);
+        RoomForCaption();
     }
 
 protected:
-    // The box fixes its size to its text whenever it lays itself out; the
-    // caption's room is added after each time.
-    bool event(QEvent* event) override
-    {
-        const bool handled = QMessageBox::event(event);
-        if (event->type() == QEvent::LayoutRequest)
-            WidenForCaption();
-        return handled;
-    }
-
     void showEvent(QShowEvent* event) override
     {
         QMessageBox::showEvent(event);
-        WidenForCaption();
         CentreWindow(*this);
     }
 
 private:
-    void WidenForCaption()
+    // The box sizes itself to its contents each time it lays itself out; a
+    // row as wide as the caption makes that size the final one. Widening it
+    // afterwards raced the window manager, which could place it by a stale size.
+    void RoomForCaption()
     {
-        if (const int needed = CaptionWidth(*this); width() < needed)
-            setFixedWidth(needed);
+        auto* buttons = findChild<QDialogButtonBox*>();
+        if (!buttons || !layout())
+            return;
+        const QMargins margins = layout()->contentsMargins();
+        buttons->setMinimumWidth(CaptionWidth(*this) - margins.left() - margins.right());
     }
 };
 

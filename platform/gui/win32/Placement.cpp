@@ -78,8 +78,12 @@ void CentreWindow(HWND window)
     RECT frame{};
     if (!GetWindowRect(window, &frame))
         return;
-    const HWND owner = GetWindow(window, GW_OWNER);
-    const bool overOwner = owner && IsWindowVisible(owner) && !IsIconic(owner);
+    // A dialog that has just ended is hidden while its last message shows;
+    // the message then belongs to the nearest owner still shown.
+    HWND owner = GetWindow(window, GW_OWNER);
+    while (owner && !IsWindowVisible(owner))
+        owner = GetWindow(owner, GW_OWNER);
+    const bool overOwner = owner && !IsIconic(owner);
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
     if (!GetMonitorInfoW(MonitorFromWindow(overOwner ? owner : window, MONITOR_DEFAULTTOPRIMARY), &monitor))
