@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <cstdio>
 #include <vector>
 
@@ -148,7 +149,10 @@ PSECURITY_DESCRIPTOR PrivateSecurity()
         CloseHandle(token);
         if (!told)
             return nullptr;
-        const std::wstring text = L"D:P(A;;FA;;;SY)(A;;FA;;;" + std::wstring(sid) + L")";
+        // Read, write, delete and own; no right to run it, which Wine would
+        // also turn into execute bits.
+        const std::wstring rights = L"FRFWSDWDWO";
+        const std::wstring text = L"D:P(A;;" + rights + L";;;SY)(A;;" + rights + L";;;" + std::wstring(sid) + L")";
         LocalFree(sid);
         PSECURITY_DESCRIPTOR made = nullptr;
         if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, &made, nullptr))
@@ -156,6 +160,28 @@ PSECURITY_DESCRIPTOR PrivateSecurity()
         return made;  // kept for the life of the process
     }();
     return descriptor;
+}
+
+std::vector<char> SecurityOf(HANDLE file)
+{
+    DWORD size = 0;
+    GetKernelObjectSecurity(file, DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    std::vector<char> security(size);
+    if (!GetKernelObjectSecurity(file, DACL_SECURITY_INFORMATION, security.data(), size, &size))
+        security.clear();
+    return security;
+}
+
+bool SameAccessList(PSECURITY_DESCRIPTOR one, PSECURITY_DESCRIPTOR other)
+{
+    BOOL present[2] = {};
+    BOOL defaulted = FALSE;
+    ACL* lists[2] = {};
+    if (!one || !other || !GetSecurityDescriptorDacl(one, &present[0], &lists[0], &defaulted)
+        || !GetSecurityDescriptorDacl(other, &present[1], &lists[1], &defaulted) || !present[0] || !present[1]
+        || !lists[0] || !lists[1])
+        return false;
+    return lists[0]->AclSize == lists[1]->AclSize && std::memcmp(lists[0], lists[1], lists[0]->AclSize) == 0;
 }
 
 // A replacement takes the replaced file's place whole: its security and its
@@ -171,8 +197,13 @@ DWORD TakeOnPlaceOf(HANDLE copy, const std::wstring& target)
     DWORD size = 0;
     GetFileSecurityW(target.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
     std::vector<char> security(size);
-    if (!GetFileSecurityW(target.c_str(), DACL_SECURITY_INFORMATION, security.data(), size, &size)
-        || !SetKernelObjectSecurity(copy, DACL_SECURITY_INFORMATION, security.data()))
+    if (!GetFileSecurityW(target.c_str(), DACL_SECURITY_INFORMATION, security.data(), size, &size))
+        return GetLastError();
+    // Wine reads an access list back from a file's mode bits and writes it
+    // into them again wider, open to the group: a list the copy already has
+    // is not written again.
+    if (!SameAccessList(security.data(), SecurityOf(copy).data())
+        && !SetKernelObjectSecurity(copy, DACL_SECURITY_INFORMATION, security.data()))
         return GetLastError();
     const DWORD hiding = kept & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     FILE_BASIC_INFO basic{};
@@ -471,7 +502,7 @@ FileStatus Win32FileSystem::Rename(const std::string& from, const std::string& t
     const std::wstring source = WideOf(from);
     const std::wstring target = WideOf(to);
     const bool replace = mode == RenameMode::Replace;
-    const DWORD access = DELETE | FILE_READ_ATTRIBUTES | (replace ? WRITE_DAC | FILE_WRITE_ATTRIBUTES : 0);
+    const DWORD access = DELETE | FILE_READ_ATTRIBUTES | (replace ? READ_CONTROL | WRITE_DAC | FILE_WRITE_ATTRIBUTES : 0);
     HANDLE handle = INVALID_HANDLE_VALUE;
     DWORD error = WhileBusy(
         [&] {
