@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <cstdio>
 #include <vector>
 
 #include <windows.h>
 
+#include <aclapi.h>
 #include <sddl.h>
 
 namespace files {
@@ -162,26 +162,19 @@ PSECURITY_DESCRIPTOR PrivateSecurity()
     return descriptor;
 }
 
-std::vector<char> SecurityOf(HANDLE file)
+// Wine's own system library names its version; Windows' has no such entry.
+bool RunsUnderWine()
 {
-    DWORD size = 0;
-    GetKernelObjectSecurity(file, DACL_SECURITY_INFORMATION, nullptr, 0, &size);
-    std::vector<char> security(size);
-    if (!GetKernelObjectSecurity(file, DACL_SECURITY_INFORMATION, security.data(), size, &size))
-        security.clear();
-    return security;
+    static const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
 }
 
-bool SameAccessList(PSECURITY_DESCRIPTOR one, PSECURITY_DESCRIPTOR other)
+// Whether the process acts as the SID: its user, or a group it is in such
+// as the administrators, who own what an elevated program makes.
+bool IsProcessOwner(PSID owner)
 {
-    BOOL present[2] = {};
-    BOOL defaulted = FALSE;
-    ACL* lists[2] = {};
-    if (!one || !other || !GetSecurityDescriptorDacl(one, &present[0], &lists[0], &defaulted)
-        || !GetSecurityDescriptorDacl(other, &present[1], &lists[1], &defaulted) || !present[0] || !present[1]
-        || !lists[0] || !lists[1])
-        return false;
-    return lists[0]->AclSize == lists[1]->AclSize && std::memcmp(lists[0], lists[1], lists[0]->AclSize) == 0;
+    BOOL member = FALSE;
+    return owner && CheckTokenMembership(nullptr, owner, &member) && member;
 }
 
 // A replacement takes the replaced file's place whole: its security and its
@@ -194,17 +187,17 @@ DWORD TakeOnPlaceOf(HANDLE copy, const std::wstring& target)
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ERROR_SUCCESS : error;
     }
-    DWORD size = 0;
-    GetFileSecurityW(target.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
-    std::vector<char> security(size);
-    if (!GetFileSecurityW(target.c_str(), DACL_SECURITY_INFORMATION, security.data(), size, &size))
-        return GetLastError();
-    // Wine reads an access list back from a file's mode bits and writes it
-    // into them again wider, open to the group: a list the copy already has
-    // is not written again.
-    if (!SameAccessList(security.data(), SecurityOf(copy).data())
-        && !SetKernelObjectSecurity(copy, DACL_SECURITY_INFORMATION, security.data()))
-        return GetLastError();
+    // Wine keeps an access list as Unix mode bits, reads it back without the
+    // group's and writes it back wider (0644 became 0775): there the copy
+    // keeps the private list it was made with.
+    if (!RunsUnderWine()) {
+        DWORD size = 0;
+        GetFileSecurityW(target.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+        std::vector<char> security(size);
+        if (!GetFileSecurityW(target.c_str(), DACL_SECURITY_INFORMATION, security.data(), size, &size)
+            || !SetKernelObjectSecurity(copy, DACL_SECURITY_INFORMATION, security.data()))
+            return GetLastError();
+    }
     const DWORD hiding = kept & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     FILE_BASIC_INFO basic{};
     if (!hiding)
@@ -222,7 +215,26 @@ FileError LinkRefused(std::string action, std::string name)
     return FileError(ELOOP, std::move(action), std::move(name), "it is a symbolic link");
 }
 
-FileInfo InfoOf(const BY_HANDLE_FILE_INFORMATION& information)
+// Windows has no owner ids: a file of this process's user is 0, as is the
+// process (ProcessOwner), and any other owner 1. Under Wine, a file of
+// another Unix user reads as owned by an anonymous account, so it is 1 too.
+constexpr unsigned kThisUser = 0;
+constexpr unsigned kAnotherUser = 1;
+
+unsigned OwnerOf(HANDLE handle)
+{
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR security = nullptr;
+    if (GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &security)
+        != ERROR_SUCCESS)
+        return kAnotherUser;  // an owner may always read a file's security
+    const bool mine = IsProcessOwner(owner);
+    LocalFree(security);
+    return mine ? kThisUser : kAnotherUser;
+}
+
+FileInfo InfoOf(const BY_HANDLE_FILE_INFORMATION& information, unsigned owner)
 {
     const DWORD attributes = information.dwFileAttributes;
     const std::uint64_t size = (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
@@ -237,13 +249,14 @@ FileInfo InfoOf(const BY_HANDLE_FILE_INFORMATION& information)
     info.links = information.nNumberOfLinks;
     info.volume = information.dwVolumeSerialNumber;
     info.index = (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    info.owner = owner;
     return info;
 }
 
 // A link that Wine followed: what it leads to is not the file at the name.
 FileInfo LinkInfo(const BY_HANDLE_FILE_INFORMATION& reached = {})
 {
-    FileInfo info = InfoOf(reached);
+    FileInfo info = InfoOf(reached, kAnotherUser);
     info.symlink = true;
     info.regular = false;
     info.writable = false;
@@ -309,12 +322,23 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
     bool existed = true;
     const DWORD error = WhileBusy(
         [&] {
-            handle = CreateFileW(wide.c_str(), access, share, &security, disposition, flags, nullptr);
-            existed = disposition == OPEN_EXISTING || GetLastError() == ERROR_ALREADY_EXISTS;
+            if (disposition != OPEN_ALWAYS) {
+                handle = CreateFileW(wide.c_str(), access, share, &security, disposition, flags, nullptr);
+                existed = disposition == OPEN_EXISTING;
+                return handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+            }
+            // Made new only where no name stands: through a dangling link,
+            // Wine would make the file it leads to and say it existed.
+            handle = CreateFileW(wide.c_str(), access, share, &security, CREATE_NEW, flags, nullptr);
+            existed = handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
+            if (existed)
+                handle = CreateFileW(wide.c_str(), access, share, &security, OPEN_EXISTING, flags, nullptr);
             return handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
         },
         IsSharingViolation);
     if (handle == INVALID_HANDLE_VALUE) {
+        if (error == ERROR_FILE_NOT_FOUND && flags & FILE_FLAG_OPEN_REPARSE_POINT && LeadsNowhere(wide))
+            return LinkRefused("opened", name);
         const bool named = GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
         return ErrorOf(error, creates && (!named || mode == OpenMode::CreateNew) ? "created" : "opened", name);
     }
@@ -502,7 +526,7 @@ FileStatus Win32FileSystem::Rename(const std::string& from, const std::string& t
     const std::wstring source = WideOf(from);
     const std::wstring target = WideOf(to);
     const bool replace = mode == RenameMode::Replace;
-    const DWORD access = DELETE | FILE_READ_ATTRIBUTES | (replace ? READ_CONTROL | WRITE_DAC | FILE_WRITE_ATTRIBUTES : 0);
+    const DWORD access = DELETE | FILE_READ_ATTRIBUTES | (replace ? WRITE_DAC | FILE_WRITE_ATTRIBUTES : 0);
     HANDLE handle = INVALID_HANDLE_VALUE;
     DWORD error = WhileBusy(
         [&] {
@@ -577,14 +601,18 @@ FileStatus Win32FileSystem::Remove(const std::string& name)
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
         const DWORD kept = basic.FileAttributes;
         const DWORD writable = kept & ~FILE_ATTRIBUTE_READONLY;
-        FILE_BASIC_INFO cleared{{}, {}, {}, {}, writable ? writable : FILE_ATTRIBUTE_NORMAL};
-        if (attributes != INVALID_HANDLE_VALUE
-            && SetFileInformationByHandle(attributes, FileBasicInfo, &cleared, sizeof(cleared))) {
+        // Wine gives no such handle to a user the file's mode does not let
+        // write, but clears the bit by name; the name was just seen to be no link.
+        const auto setAttributes = [&](DWORD value) {
+            FILE_BASIC_INFO changed{{}, {}, {}, {}, value ? value : FILE_ATTRIBUTE_NORMAL};
+            return attributes != INVALID_HANDLE_VALUE
+                       ? SetFileInformationByHandle(attributes, FileBasicInfo, &changed, sizeof(changed))
+                       : SetFileAttributesW(wide.c_str(), value ? value : FILE_ATTRIBUTE_NORMAL);
+        };
+        if (setAttributes(writable)) {
             error = RemoveThrough(handle);
-            if (error != ERROR_SUCCESS) {
-                FILE_BASIC_INFO restored{{}, {}, {}, {}, kept};
-                SetFileInformationByHandle(attributes, FileBasicInfo, &restored, sizeof(restored));
-            }
+            if (error != ERROR_SUCCESS)
+                setAttributes(kept);
         }
         if (attributes != INVALID_HANDLE_VALUE)
             CloseHandle(attributes);
@@ -597,10 +625,17 @@ FileStatus Win32FileSystem::Remove(const std::string& name)
 
 FileResult<FileInfo> Win32FileSystem::Examine(const std::string& name)
 {
-    // Opened for no access, so that no sharing mode of another holder stands in the way.
+    // Opened to read its security only, which no sharing mode of another
+    // holder stands in the way of; a file that denies even that is opened
+    // for nothing, and is not this user's.
     const std::wstring wide = WideOf(name);
-    HANDLE handle = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const auto open = [&wide](DWORD access) {
+        return CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    };
+    HANDLE handle = open(READ_CONTROL);
+    if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED)
+        handle = open(0);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND && LeadsNowhere(wide))
@@ -613,12 +648,13 @@ FileResult<FileInfo> Win32FileSystem::Examine(const std::string& name)
     const BOOL examined = GetFileInformationByHandle(handle, &information);
     const DWORD error = examined ? ERROR_SUCCESS : GetLastError();
     const bool followed = examined && LeadsElsewhere(handle, wide);
+    const unsigned owner = examined ? OwnerOf(handle) : kAnotherUser;
     CloseHandle(handle);
     if (!examined)
         return ErrorOf(error, "examined", name);
     if (followed)
         return LinkInfo(information);
-    return InfoOf(information);
+    return InfoOf(information, owner);
 }
 
 FileResult<FileInfo> Win32FileSystem::Examine(FileHandle file)
@@ -629,7 +665,7 @@ FileResult<FileInfo> Win32FileSystem::Examine(FileHandle file)
         return ErrorOf(ERROR_INVALID_HANDLE, "examined");
     if (!GetFileInformationByHandle(entry->handle, &information))
         return LastError("examined");
-    FileInfo info = InfoOf(information);
+    FileInfo info = InfoOf(information, OwnerOf(entry->handle));
     // Through an open handle the question is what the file is, not who may write it.
     info.writable = info.regular;
     return info;
@@ -658,9 +694,6 @@ FileStatus Win32FileSystem::SetOwner(FileHandle, unsigned, unsigned)
     return {};
 }
 
-// A locked range of a file keeps readers out of it on Windows, so the lock is
-// a file of its own beside the user file, never renamed and never removed.
-// Windows has no owner ids: FileInfo::owner is always 0, as is the process's.
 // The replace hands the old file's security to the new one (TakeOnPlaceOf).
 FileResult<bool> Win32FileSystem::TakeAccessList(const std::string&, FileHandle)
 {
@@ -669,7 +702,7 @@ FileResult<bool> Win32FileSystem::TakeAccessList(const std::string&, FileHandle)
 
 unsigned Win32FileSystem::ProcessOwner() const
 {
-    return 0;
+    return kThisUser;
 }
 
 bool Win32FileSystem::IsMember(unsigned, unsigned) const
@@ -677,6 +710,8 @@ bool Win32FileSystem::IsMember(unsigned, unsigned) const
     return true;
 }
 
+// A locked range of a file keeps readers out of it on Windows, so the lock is
+// a file of its own beside the user file, never renamed and never removed.
 std::string Win32FileSystem::LockNameFor(const std::string& name) const
 {
     const std::size_t dot = name.find_last_of('.');
