@@ -173,8 +173,25 @@ bool RunsUnderWine()
 // as the administrators, who own what an elevated program makes.
 bool IsProcessOwner(PSID owner)
 {
+    static const std::vector<char> user = [] {
+        std::vector<char> information;
+        HANDLE token = nullptr;
+        if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+            DWORD size = 0;
+            GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+            information.resize(size);
+            if (!GetTokenInformation(token, TokenUser, information.data(), size, &size))
+                information.clear();
+            CloseHandle(token);
+        }
+        return information;
+    }();
+    if (!owner)
+        return false;
+    if (!user.empty() && EqualSid(owner, reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid))
+        return true;
     BOOL member = FALSE;
-    return owner && CheckTokenMembership(nullptr, owner, &member) && member;
+    return CheckTokenMembership(nullptr, owner, &member) && member;
 }
 
 // A replacement takes the replaced file's place whole: its security and its
@@ -210,31 +227,73 @@ DWORD TakeOnPlaceOf(HANDLE copy, const std::wstring& target)
     return ERROR_SUCCESS;
 }
 
+bool StillNamed(const std::wstring& name, const BY_HANDLE_FILE_INFORMATION& file)
+{
+    HANDLE handle = CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION now{};
+    const bool same = GetFileInformationByHandle(handle, &now) && now.nNumberOfLinks > 0
+                      && now.dwVolumeSerialNumber == file.dwVolumeSerialNumber
+                      && now.nFileIndexHigh == file.nFileIndexHigh && now.nFileIndexLow == file.nFileIndexLow;
+    CloseHandle(handle);
+    return same;
+}
+
 FileError LinkRefused(std::string action, std::string name)
 {
     return FileError(ELOOP, std::move(action), std::move(name), "it is a symbolic link");
 }
 
-// Windows has no owner ids: a file of this process's user is 0, as is the
-// process (ProcessOwner), and any other owner 1. Under Wine, a file of
-// another Unix user reads as owned by an anonymous account, so it is 1 too.
-constexpr unsigned kThisUser = 0;
-constexpr unsigned kAnotherUser = 1;
+// Windows has no owner ids: a file of this process's user is 1, as is the
+// process (ProcessOwner), and any other owner 2. Under Wine, a file of
+// another Unix user reads as owned by an anonymous account, so it is 2 too.
+constexpr unsigned kThisUser = 1;
+constexpr unsigned kAnotherUser = 2;
 
-unsigned OwnerOf(HANDLE handle)
+struct Ownership {
+    unsigned owner = kAnotherUser;
+    bool everyoneReads = false;
+};
+
+// Whether an entry lets any user of the machine read: Everyone, Authenticated
+// Users or Users (Wine reads Unix "other" bits back as Everyone).
+bool LetsEveryoneRead(const ACL* list)
 {
-    PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR security = nullptr;
-    if (GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                        &security)
-        != ERROR_SUCCESS)
-        return kAnotherUser;  // an owner may always read a file's security
-    const bool mine = IsProcessOwner(owner);
-    LocalFree(security);
-    return mine ? kThisUser : kAnotherUser;
+    if (!list)
+        return true;  // no access list at all lets everyone in
+    for (DWORD i = 0; i < list->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!GetAce(const_cast<ACL*>(list), i, &entry))
+            continue;
+        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+        if (allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE
+            || !(allowed->Mask & (FILE_READ_DATA | GENERIC_READ | GENERIC_ALL)))
+            continue;
+        auto* sid = const_cast<DWORD*>(&allowed->SidStart);
+        if (IsWellKnownSid(sid, WinWorldSid) || IsWellKnownSid(sid, WinAuthenticatedUserSid)
+            || IsWellKnownSid(sid, WinBuiltinUsersSid))
+            return true;
+    }
+    return false;
 }
 
-FileInfo InfoOf(const BY_HANDLE_FILE_INFORMATION& information, unsigned owner)
+Ownership OwnershipOf(HANDLE handle)
+{
+    PSID owner = nullptr;
+    ACL* list = nullptr;
+    PSECURITY_DESCRIPTOR security = nullptr;
+    if (GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                        nullptr, &list, nullptr, &security)
+        != ERROR_SUCCESS)
+        return {};  // an owner may always read a file's security
+    const Ownership ownership{IsProcessOwner(owner) ? kThisUser : kAnotherUser, LetsEveryoneRead(list)};
+    LocalFree(security);
+    return ownership;
+}
+
+FileInfo InfoOf(const BY_HANDLE_FILE_INFORMATION& information, const Ownership& ownership)
 {
     const DWORD attributes = information.dwFileAttributes;
     const std::uint64_t size = (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
@@ -243,20 +302,21 @@ FileInfo InfoOf(const BY_HANDLE_FILE_INFORMATION& information, unsigned owner)
     info.symlink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     info.regular = !info.symlink && !(attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_DEVICE);
     info.writable = info.regular && !(attributes & FILE_ATTRIBUTE_READONLY);
-    // Windows has one permission bit: read-only. The modes stand for it.
-    info.mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0644;
+    // Windows has one permission bit, read-only; the modes stand for it, and
+    // for whether every user may read.
+    info.mode = ((attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0644) & (ownership.everyoneReads ? 0777 : 0770);
     info.size = size;
     info.links = information.nNumberOfLinks;
     info.volume = information.dwVolumeSerialNumber;
     info.index = (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
-    info.owner = owner;
+    info.owner = ownership.owner;
     return info;
 }
 
 // A link that Wine followed: what it leads to is not the file at the name.
 FileInfo LinkInfo(const BY_HANDLE_FILE_INFORMATION& reached = {})
 {
-    FileInfo info = InfoOf(reached, kAnotherUser);
+    FileInfo info = InfoOf(reached, Ownership{});
     info.symlink = true;
     info.regular = false;
     info.writable = false;
@@ -617,9 +677,15 @@ FileStatus Win32FileSystem::Remove(const std::string& name)
         if (attributes != INVALID_HANDLE_VALUE)
             CloseHandle(attributes);
     }
+    BY_HANDLE_FILE_INFORMATION removed{};
+    const bool known = GetFileInformationByHandle(handle, &removed);
     CloseHandle(handle);
     if (error != ERROR_SUCCESS)
         return ErrorOf(error, "removed", name);
+    // Wine removes the file as the last handle closes and says nothing if the
+    // system refuses then (a sticky folder): a file still there is told.
+    if (known && StillNamed(wide, removed))
+        return ErrorOf(ERROR_ACCESS_DENIED, "removed", name);
     return {};
 }
 
@@ -648,13 +714,13 @@ FileResult<FileInfo> Win32FileSystem::Examine(const std::string& name)
     const BOOL examined = GetFileInformationByHandle(handle, &information);
     const DWORD error = examined ? ERROR_SUCCESS : GetLastError();
     const bool followed = examined && LeadsElsewhere(handle, wide);
-    const unsigned owner = examined ? OwnerOf(handle) : kAnotherUser;
+    const Ownership ownership = examined ? OwnershipOf(handle) : Ownership{};
     CloseHandle(handle);
     if (!examined)
         return ErrorOf(error, "examined", name);
     if (followed)
         return LinkInfo(information);
-    return InfoOf(information, owner);
+    return InfoOf(information, ownership);
 }
 
 FileResult<FileInfo> Win32FileSystem::Examine(FileHandle file)
@@ -665,7 +731,7 @@ FileResult<FileInfo> Win32FileSystem::Examine(FileHandle file)
         return ErrorOf(ERROR_INVALID_HANDLE, "examined");
     if (!GetFileInformationByHandle(entry->handle, &information))
         return LastError("examined");
-    FileInfo info = InfoOf(information, OwnerOf(entry->handle));
+    FileInfo info = InfoOf(information, OwnershipOf(entry->handle));
     // Through an open handle the question is what the file is, not who may write it.
     info.writable = info.regular;
     return info;
