@@ -175,6 +175,23 @@ TEST(WindowsChild, RacesInTheSharedFolder)
     std::exit(0);
 }
 
+// Run as root by tests/wine/two-sessions once the user file, world-readable,
+// belongs to another Unix user: Wine shows it as another owner's.
+TEST(WindowsChild, LeavesAnotherUsersFilesAlone)
+{
+    if (Role() != "other")
+        GTEST_SKIP() << "runs under tests/wine/two-sessions";
+    const auto before = ReadFile(store::UserFileName);
+    EXPECT_EQ(store::AppendRecord(u"mallory:1").GetOutcome(), store::AppendOutcome::Failed) << "every user may read it";
+    EXPECT_EQ(store::RewriteUserFile(u"a1-1:2", u"a1-1:3").GetOutcome(), store::RewriteOutcome::Failed)
+        << "its owner would lose it";
+    EXPECT_EQ(ReadFile(store::UserFileName), before);
+    // Nor is a copy of theirs left alone taken for the accounts.
+    std::filesystem::rename(store::UserFileName, store::TemporaryFileName);
+    EXPECT_EQ(store::ScanUserFile(u"a1-1:2").GetOutcome(), store::ScanOutcome::Missing);
+    EXPECT_FALSE(ReadFile(store::UserFileName));
+}
+
 // Every account that a copy was told it created is there once, with the
 // password it was told it has; the file is one whole UTF-8 text with CR LF
 // line ends.
