@@ -11,8 +11,9 @@ namespace store {
 files::FileStatus RecoverUserFile()
 {
     auto temporary = files::ExamineFile(TemporaryFileName);
+    // A copy this user may not even look at is no copy of theirs to adopt.
     if (!temporary.Ok())
-        return temporary.Error();
+        return temporary.Error().Code() == EACCES ? files::FileStatus{} : temporary.Error();
     // A link at the temporary name is never adopted: it could name any file.
     // Nor is a copy that another user could have planted in a shared folder.
     const files::FileInfo& left = temporary.Value();

@@ -194,6 +194,16 @@ bool IsProcessOwner(PSID owner)
     return CheckTokenMembership(nullptr, owner, &member) && member;
 }
 
+bool OpenToEveryone(HANDLE file)
+{
+    static const PSECURITY_DESCRIPTOR everyone = [] {
+        PSECURITY_DESCRIPTOR made = nullptr;
+        ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;FRFW;;;WD)", SDDL_REVISION_1, &made, nullptr);
+        return made;  // kept for the life of the process
+    }();
+    return everyone && SetKernelObjectSecurity(file, DACL_SECURITY_INFORMATION, everyone);
+}
+
 // A replacement takes the replaced file's place whole: its security and its
 // hidden and system attributes, as it keeps the file's mode elsewhere. They
 // go to the copy through its handle, never to whatever its name leads to.
@@ -389,7 +399,8 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
             }
             // Made new only where no name stands: through a dangling link,
             // Wine would make the file it leads to and say it existed.
-            handle = CreateFileW(wide.c_str(), access, share, &security, CREATE_NEW, flags, nullptr);
+            const DWORD creating = mode == OpenMode::Lock ? access | WRITE_DAC : access;
+            handle = CreateFileW(wide.c_str(), creating, share, &security, CREATE_NEW, flags, nullptr);
             existed = handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
             if (existed)
                 handle = CreateFileW(wide.c_str(), access, share, &security, OPEN_EXISTING, flags, nullptr);
@@ -423,6 +434,14 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
             CloseHandle(handle);
             return ErrorOf(ERROR_DIRECTORY, "opened", name);
         }
+    }
+    // The lock holds nothing, and whoever may change the user file must be
+    // able to take it, whoever made it first (under Wine, a root-owned 0644
+    // lock shut out the user file's owner).
+    if (mode == OpenMode::Lock && !existed && !OpenToEveryone(handle)) {
+        const DWORD error = GetLastError();
+        CloseHandle(handle);
+        return ErrorOf(error, "created", name);
     }
     if (mode == OpenMode::CreateOrTruncate && !SetEndOfFile(handle)) {
         const DWORD error = GetLastError();
@@ -661,13 +680,10 @@ FileStatus Win32FileSystem::Remove(const std::string& name)
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
         const DWORD kept = basic.FileAttributes;
         const DWORD writable = kept & ~FILE_ATTRIBUTE_READONLY;
-        // Wine gives no such handle to a user the file's mode does not let
-        // write, but clears the bit by name; the name was just seen to be no link.
         const auto setAttributes = [&](DWORD value) {
             FILE_BASIC_INFO changed{{}, {}, {}, {}, value ? value : FILE_ATTRIBUTE_NORMAL};
             return attributes != INVALID_HANDLE_VALUE
-                       ? SetFileInformationByHandle(attributes, FileBasicInfo, &changed, sizeof(changed))
-                       : SetFileAttributesW(wide.c_str(), value ? value : FILE_ATTRIBUTE_NORMAL);
+                   && SetFileInformationByHandle(attributes, FileBasicInfo, &changed, sizeof(changed));
         };
         if (setAttributes(writable)) {
             error = RemoveThrough(handle);
