@@ -10,19 +10,19 @@ namespace store {
 
 files::FileStatus RecoverUserFile()
 {
-    auto temporary = files::ExamineFile(TemporaryFileName);
-    // A copy this user may not even look at is no copy of theirs to adopt.
-    if (!temporary.Ok())
-        return temporary.Error().Code() == EACCES ? files::FileStatus{} : temporary.Error();
-    // A link at the temporary name is never adopted: it could name any file.
-    // Nor is a copy that another user could have planted in a shared folder.
-    const files::FileInfo& left = temporary.Value();
-    if (!left.exists || !left.regular || left.links != 1 || left.owner != files::CurrentFileSystem().ProcessOwner())
-        return {};
+    // With a user file in place a copy left beside it is stale, whatever it is.
     auto user = files::ExamineFile(UserFileName);
     if (!user.Ok())
         return user.Error();
     if (user.Value().exists)
+        return {};
+    auto temporary = files::ExamineFile(TemporaryFileName);
+    if (!temporary.Ok())
+        return temporary.Error();
+    // A link at the temporary name is never adopted: it could name any file.
+    // Nor is a copy that another user could have planted in a shared folder.
+    const files::FileInfo& left = temporary.Value();
+    if (!left.exists || !left.regular || left.links != 1 || left.owner != files::CurrentFileSystem().ProcessOwner())
         return {};
     auto renamed = files::RenameFile(TemporaryFileName, UserFileName, files::RenameMode::KeepExisting);
     if (!renamed.Ok()) {

@@ -194,16 +194,6 @@ bool IsProcessOwner(PSID owner)
     return CheckTokenMembership(nullptr, owner, &member) && member;
 }
 
-bool OpenToEveryone(HANDLE file)
-{
-    static const PSECURITY_DESCRIPTOR everyone = [] {
-        PSECURITY_DESCRIPTOR made = nullptr;
-        ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;FRFW;;;WD)", SDDL_REVISION_1, &made, nullptr);
-        return made;  // kept for the life of the process
-    }();
-    return everyone && SetKernelObjectSecurity(file, DACL_SECURITY_INFORMATION, everyone);
-}
-
 // A replacement takes the replaced file's place whole: its security and its
 // hidden and system attributes, as it keeps the file's mode elsewhere. They
 // go to the copy through its handle, never to whatever its name leads to.
@@ -399,8 +389,7 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
             }
             // Made new only where no name stands: through a dangling link,
             // Wine would make the file it leads to and say it existed.
-            const DWORD creating = mode == OpenMode::Lock ? access | WRITE_DAC : access;
-            handle = CreateFileW(wide.c_str(), creating, share, &security, CREATE_NEW, flags, nullptr);
+            handle = CreateFileW(wide.c_str(), access, share, &security, CREATE_NEW, flags, nullptr);
             existed = handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
             if (existed)
                 handle = CreateFileW(wide.c_str(), access, share, &security, OPEN_EXISTING, flags, nullptr);
@@ -434,14 +423,6 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
             CloseHandle(handle);
             return ErrorOf(ERROR_DIRECTORY, "opened", name);
         }
-    }
-    // The lock holds nothing, and whoever may change the user file must be
-    // able to take it, whoever made it first (under Wine, a root-owned 0644
-    // lock shut out the user file's owner).
-    if (mode == OpenMode::Lock && !existed && !OpenToEveryone(handle)) {
-        const DWORD error = GetLastError();
-        CloseHandle(handle);
-        return ErrorOf(error, "created", name);
     }
     if (mode == OpenMode::CreateOrTruncate && !SetEndOfFile(handle)) {
         const DWORD error = GetLastError();
@@ -674,7 +655,10 @@ FileStatus Win32FileSystem::Remove(const std::string& name)
     }
     FILE_BASIC_INFO basic{};
     error = RemoveThrough(handle);
-    if (error == ERROR_ACCESS_DENIED && GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof(basic))
+    // Wine reopens a handle by the file's name, which a link swapped in
+    // could lead elsewhere: there a read-only file is left to its owner.
+    if (error == ERROR_ACCESS_DENIED && !RunsUnderWine()
+        && GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof(basic))
         && (basic.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
         HANDLE attributes = ReOpenFile(handle, FILE_WRITE_ATTRIBUTES,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
