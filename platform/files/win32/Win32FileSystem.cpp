@@ -132,22 +132,32 @@ bool HeldOpen(const std::wstring& name)
     return false;
 }
 
+// The SID of the process's user; null if it cannot be told.
+PSID ProcessUser()
+{
+    static const std::vector<char> information = [] {
+        std::vector<char> user;
+        HANDLE token = nullptr;
+        if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+            DWORD size = 0;
+            GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+            user.resize(size);
+            if (!GetTokenInformation(token, TokenUser, user.data(), size, &size))
+                user.clear();
+            CloseHandle(token);
+        }
+        return user;
+    }();
+    return information.empty() ? nullptr : reinterpret_cast<const TOKEN_USER*>(information.data())->User.Sid;
+}
+
 // New files hold passwords: they are for their owner (and SYSTEM) only,
 // whatever the folder would hand down. Null if the user cannot be told.
 PSECURITY_DESCRIPTOR PrivateSecurity()
 {
     static const PSECURITY_DESCRIPTOR descriptor = []() -> PSECURITY_DESCRIPTOR {
-        HANDLE token = nullptr;
-        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-            return nullptr;
-        DWORD size = 0;
-        GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-        std::vector<char> user(size);
         wchar_t* sid = nullptr;
-        const bool told = GetTokenInformation(token, TokenUser, user.data(), size, &size)
-                          && ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid);
-        CloseHandle(token);
-        if (!told)
+        if (!ProcessUser() || !ConvertSidToStringSidW(ProcessUser(), &sid))
             return nullptr;
         // Read, write, delete and own; no right to run it, which Wine would
         // also turn into execute bits.
@@ -173,22 +183,9 @@ bool RunsUnderWine()
 // as the administrators, who own what an elevated program makes.
 bool IsProcessOwner(PSID owner)
 {
-    static const std::vector<char> user = [] {
-        std::vector<char> information;
-        HANDLE token = nullptr;
-        if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-            DWORD size = 0;
-            GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-            information.resize(size);
-            if (!GetTokenInformation(token, TokenUser, information.data(), size, &size))
-                information.clear();
-            CloseHandle(token);
-        }
-        return information;
-    }();
     if (!owner)
         return false;
-    if (!user.empty() && EqualSid(owner, reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid))
+    if (ProcessUser() && EqualSid(owner, ProcessUser()))
         return true;
     BOOL member = FALSE;
     return CheckTokenMembership(nullptr, owner, &member) && member;
