@@ -1,4 +1,5 @@
-// What tests/wine/installer cannot see from Unix:
+// What tests/wine/installer cannot see from Unix, in a Wine prefix where
+// nothing else runs:
 //   installer_probe shortcut LINK                  prints the shortcut as the Start menu reads it
 //   installer_probe create-account PROGRAM FOLDER  starts PROGRAM in FOLDER and creates
 //                                                  the account ann through its dialogs
@@ -13,13 +14,6 @@
 
 namespace {
 
-void PrintLine(const char* name, const std::wstring& value)
-{
-    std::string text(WideCharToMultiByte(CP_UTF8, 0, value.c_str(), -1, nullptr, 0, nullptr, nullptr), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, value.c_str(), -1, text.data(), static_cast<int>(text.size()), nullptr, nullptr);
-    std::printf("%s=%s\n", name, text.c_str());
-}
-
 int PrintShortcut(const wchar_t* link)
 {
     CoInitialize(nullptr);
@@ -28,47 +22,29 @@ int PrintShortcut(const wchar_t* link)
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(&shortcut)))
         || FAILED(shortcut->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))
-        || FAILED(file->Load(link, STGM_READ))) {
-        std::fprintf(stderr, "The shortcut cannot be read.\n");
+        || FAILED(file->Load(link, STGM_READ)))
         return 1;
-    }
     wchar_t text[MAX_PATH] = {};
     int icon = 0;
     shortcut->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
-    PrintLine("target", text);
+    std::printf("target=%ls\n", text);
     shortcut->GetWorkingDirectory(text, MAX_PATH);
-    PrintLine("folder", text);
+    std::printf("folder=%ls\n", text);
     shortcut->GetIconLocation(text, MAX_PATH, &icon);
-    PrintLine("icon", text + std::wstring(L",") + std::to_wstring(icon));
+    std::printf("icon=%ls,%d\n", text, icon);
     shortcut->GetDescription(text, MAX_PATH);
-    PrintLine("description", text);
+    std::printf("description=%ls\n", text);
     return 0;
 }
 
-// The process's top-level window of that title, waited for up to 20 s.
-HWND WaitForWindow(DWORD process, const wchar_t* title)
+// A dialog or message box of that title, waited for up to 20 s.
+HWND WaitForDialog(const wchar_t* title)
 {
-    struct Search {
-        DWORD process;
-        const wchar_t* title;
-        HWND found;
-    } search{process, title, nullptr};
-    for (int attempt = 0; attempt < 200 && !search.found; ++attempt) {
-        EnumWindows([](HWND window, LPARAM parameter) -> BOOL {
-            auto& search = *reinterpret_cast<Search*>(parameter);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            wchar_t text[64] = {};
-            GetWindowTextW(window, text, 64);
-            if (owner != search.process || std::wcscmp(text, search.title) != 0)
-                return TRUE;
-            search.found = window;
-            return FALSE;
-        }, reinterpret_cast<LPARAM>(&search));
-        if (!search.found)
-            Sleep(100);
-    }
-    return search.found;
+    for (int attempt = 0; attempt < 200; ++attempt, Sleep(100))
+        if (const HWND dialog = FindWindowW(L"#32770", title))
+            return dialog;
+    std::fprintf(stderr, "The program never showed \"%ls\".\n", title);
+    return nullptr;
 }
 
 int CreateAccount(const wchar_t* program, const wchar_t* folder)
@@ -77,29 +53,22 @@ int CreateAccount(const wchar_t* program, const wchar_t* folder)
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION started{};
     std::wstring commandLine = L"\"" + std::wstring(program) + L"\"";
-    if (!CreateProcessW(program, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &started)) {
-        std::fprintf(stderr, "The program does not start: error %lu.\n", GetLastError());
+    if (!CreateProcessW(program, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &started))
         return 1;
-    }
-    const char* missing = "its main window";
-    if (const HWND main = WaitForWindow(started.dwProcessId, L"Quillmark")) {
+    bool created = false;
+    if (const HWND main = WaitForDialog(L"Quillmark")) {
         PostMessageW(main, WM_COMMAND, ID_FILE_CREATEUSER, 0);
-        missing = "the Create User dialog";
-        if (const HWND dialog = WaitForWindow(started.dwProcessId, L"Create User")) {
+        if (const HWND dialog = WaitForDialog(L"Create User")) {
             SetDlgItemTextW(dialog, IDC_USERNAME, L"ann");
             SetDlgItemTextW(dialog, IDC_PASSWORD, L"pass word");
             SetDlgItemTextW(dialog, IDC_CONFIRMPASSWORD, L"pass word");
             PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-            missing = WaitForWindow(started.dwProcessId, L"Successful") ? nullptr : "the message that ann was created";
+            created = WaitForDialog(L"Successful") != nullptr;
         }
     }
     TerminateProcess(started.hProcess, 0);
     WaitForSingleObject(started.hProcess, INFINITE);
-    CloseHandle(started.hThread);
-    CloseHandle(started.hProcess);
-    if (missing)
-        std::fprintf(stderr, "The program never showed %s.\n", missing);
-    return missing ? 1 : 0;
+    return created ? 0 : 1;
 }
 
 } // namespace
@@ -110,6 +79,5 @@ int wmain(int argc, wchar_t** argv)
         return PrintShortcut(argv[2]);
     if (argc == 4 && std::wcscmp(argv[1], L"create-account") == 0)
         return CreateAccount(argv[2], argv[3]);
-    std::fprintf(stderr, "usage: installer_probe shortcut LINK | create-account PROGRAM FOLDER\n");
     return 2;
 }
