@@ -1,7 +1,7 @@
 ; Quillmark's setup program: installs for the current user alone, without
 ; administrator rights, under the user's local programs folder. The build
-; (cmake/WindowsPackages.cmake) gives VERSION, STAGING (the folder holding the
-; program and its licence), ICON and OUTFILE.
+; (cmake/WindowsPackages.cmake) gives VERSION, FILE_VERSION (four numbers),
+; STAGING (the folder holding the program and its licence), ICON and OUTFILE.
 ; A 64-bit setup for a 64-bit program: Wine and Windows need no 32-bit layer.
 Target amd64-unicode
 ManifestDPIAware true
@@ -18,7 +18,7 @@ InstallDir "$LOCALAPPDATA\Programs\Quillmark"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "Quillmark ${VERSION}"
 
-VIProductVersion "${VERSION}.0"
+VIProductVersion "${FILE_VERSION}"
 VIAddVersionKey /LANG=1033 "ProductName" "Quillmark"
 VIAddVersionKey /LANG=1033 "CompanyName" "Quillmark"
 VIAddVersionKey /LANG=1033 "FileDescription" "Quillmark ${VERSION} setup"
