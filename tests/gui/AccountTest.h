@@ -70,8 +70,6 @@ protected:
     Driver m_driver;
 };
 
-// How a row's text meets the box's: the store's own words are left to its tests.
-enum class Match { Whole, Start, Contains };
 // What the dialog does: stays open, or ends before its box appears or once it is closed.
 enum class Then { StaysOpen, EndsBeforeTheBox, EndsAfterTheBox };
 // A row of a dialog's table: the user file before, what is typed, a disk
@@ -81,8 +79,9 @@ struct Press {
     std::optional<std::string> before;  // none: no user file
     std::vector<std::u16string> typed;  // into the dialog's edits in tab order
     Fault fault;
-    Shown shown;  // no box at all when the text is empty; an empty caption is the program's title
-    Match match;
+    // No box at all when the text is empty. In the text, "…" stands for any
+    // words (a path, say); an empty caption is the program's title.
+    Shown shown;
     Then then;
     std::optional<std::string> after;  // none: as before
 };

@@ -12,8 +12,10 @@ using ChangePasswordPress = DialogPress;
 
 const Shown kChanged{u"Password change successful", u"Successful", BoxIcon::None};
 const Shown kNotChanged{u"Incorrect Old Password. Enter password again", u"Failed", BoxIcon::None};
-const Shown kFailed{u"The password was not changed.\n\n", u"Failed", BoxIcon::Error};
-const Shown kChangedButUnsaved{u"The change was made, but the folder ", u"Failed", BoxIcon::Warning};
+const Shown kFailed{u"The password was not changed.\n\n…", u"Failed", BoxIcon::Error};
+const Shown kChangedButUnsaved{u"The change was made, but the folder … could not be saved to disk: Input/output error. "
+                                u"It may be lost if the computer stops before the disk catches up.",
+                                u"Failed", BoxIcon::Warning};
 
 // Which lines change, and in which bytes, is the store's to test; here each
 // outcome of the store reaches the user as its box, after or over the dialog.
@@ -23,27 +25,25 @@ std::vector<Press> Presses()
     const std::string changed = Utf8File("bob:x\nalice:new\ncarol:y\n");
     using enum Then;
     return {
-        {"Changes", accounts, {u"alice", u"old", u"new", u"new"}, {}, kChanged, Match::Whole, EndsBeforeTheBox, changed},
-        {"TakesAnEmptyNewPassword", accounts, {u"alice", u"old", u"", u""}, {}, kChanged, Match::Whole,
+        {"Changes", accounts, {u"alice", u"old", u"new", u"new"}, {}, kChanged, EndsBeforeTheBox, changed},
+        {"TakesAnEmptyNewPassword", accounts, {u"alice", u"old", u"", u""}, {}, kChanged,
          EndsBeforeTheBox, Utf8File("bob:x\nalice:\ncarol:y\n")},
-        {"TakesTheSamePassword", accounts, {u"alice", u"old", u"old", u"old"}, {}, kChanged, Match::Whole,
-         EndsBeforeTheBox, {}},
+        {"TakesTheSamePassword", accounts, {u"alice", u"old", u"old", u"old"}, {}, kChanged, EndsBeforeTheBox, {}},
         {"AWrongOldPasswordChangesNothing", accounts, {u"alice", u"wrong", u"new", u"new"}, {}, kNotChanged,
-         Match::Whole, EndsBeforeTheBox, {}},
+         EndsBeforeTheBox, {}},
         {"AConfirmationThatDiffersChangesNothing", accounts, {u"alice", u"old", u"new", u"old"}, {}, kNotChanged,
-         Match::Whole, EndsBeforeTheBox, {}},
-        {"WithoutAUserFileNothingHappens", {}, {u"alice", u"old", u"new", u"new"}, {}, {}, Match::Whole, StaysOpen, {}},
+         EndsBeforeTheBox, {}},
+        {"WithoutAUserFileNothingHappens", {}, {u"alice", u"old", u"new", u"new"}, {}, {}, StaysOpen, {}},
         {"WithoutAUserFileADifferentConfirmationNothingHappens", {}, {u"alice", u"old", u"new", u"other"}, {}, {},
-         Match::Whole, StaysOpen, {}},
-        {"ALineBreakInAFieldIsRefused", accounts, {u"bob", u"x\ncarol:y", u"z", u"z"}, {}, kFailed, Match::Start,
          StaysOpen, {}},
+        {"ALineBreakInAFieldIsRefused", accounts, {u"bob", u"x\ncarol:y", u"z", u"z"}, {}, kFailed, StaysOpen, {}},
         {"AFullDiskChangesNothing", accounts, {u"alice", u"old", u"new", u"new"}, {files::FileCall::Write, ENOSPC},
-         kFailed, Match::Start, StaysOpen, {}},
+         {u"The password was not changed.\n\n…No space left on device…", u"Failed", BoxIcon::Error}, StaysOpen, {}},
         {"AFailedRenameChangesNothing", accounts, {u"alice", u"old", u"new", u"new"},
-         {files::FileCall::Rename, EACCES}, kFailed, Match::Start, StaysOpen, {}},
+         {files::FileCall::Rename, EACCES}, kFailed, StaysOpen, {}},
         // The copy is saved, renamed, then its folder entry saved: that fails.
         {"AFolderNotSavedAfterTheRenameIsToldAsItIs", accounts, {u"alice", u"old", u"new", u"new"},
-         {files::FileCall::Sync, EIO, 2}, kChangedButUnsaved, Match::Start, EndsBeforeTheBox, changed},
+         {files::FileCall::Sync, EIO, 2}, kChangedButUnsaved, EndsBeforeTheBox, changed},
     };
 }
 

@@ -36,11 +36,11 @@ std::vector<Press> Presses()
     return {
         // The program's title as the caption.
         {"WithoutAUserFileWarnsAndCloses", {}, {u"alice", u"secret"}, {},
-         {u"Create a user before logging in.", u"", BoxIcon::Warning}, Match::Whole, EndsAfterTheBox, {}},
-        {"TheRightPasswordLogsIn", accounts, {u"alice", u"secret"}, {}, kSuccess, Match::Whole, EndsAfterTheBox, {}},
-        {"AWrongPasswordIsIncorrect", accounts, {u"alice", u"Secret"}, {}, kIncorrect, Match::Whole, StaysOpen, {}},
+         {u"Create a user before logging in.", u"", BoxIcon::Warning}, EndsAfterTheBox, {}},
+        {"TheRightPasswordLogsIn", accounts, {u"alice", u"secret"}, {}, kSuccess, EndsAfterTheBox, {}},
+        {"AWrongPasswordIsIncorrect", accounts, {u"alice", u"Secret"}, {}, kIncorrect, StaysOpen, {}},
         {"AnUnreadableFileIsReported", accounts, {u"alice", u"secret"}, {files::FileCall::Read, EIO},
-         {u"Input/output error", u"Error", BoxIcon::Error}, Match::Contains, StaysOpen, {}},
+         {u"…Input/output error…", u"Error", BoxIcon::Error}, StaysOpen, {}},
     };
 }
 
