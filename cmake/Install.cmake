@@ -5,6 +5,9 @@
 include(GNUInstallDirs)
 
 set(QUILLMARK_ICON_SIZES 16 32 48 64 128 256)
+# The metainfo's release carries the project's version.
+set(QUILLMARK_METAINFO ${CMAKE_BINARY_DIR}/res/desktop/${QUILLMARK_APP_ID}.metainfo.xml)
+configure_file(${PROJECT_SOURCE_DIR}/res/desktop/${QUILLMARK_APP_ID}.metainfo.xml.in ${QUILLMARK_METAINFO} @ONLY)
 set(QUILLMARK_MAINTAINER "Quillmark developers <developers@quillmark.invalid>"
     CACHE STRING "The package's maintainer: a name and an address")
 
@@ -43,7 +46,7 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
             DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME quillmark)
     install(FILES ${PROJECT_SOURCE_DIR}/res/desktop/${QUILLMARK_APP_ID}.desktop
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-    install(FILES ${PROJECT_SOURCE_DIR}/res/desktop/${QUILLMARK_APP_ID}.metainfo.xml
+    install(FILES ${QUILLMARK_METAINFO}
             DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
     set(icons ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
     foreach(size IN LISTS QUILLMARK_ICON_SIZES)

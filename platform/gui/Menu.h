@@ -2,13 +2,13 @@
 
 #include "platform/gui/SystemNumbers.h"
 
+#include "platform/gui/Backend.h"
+
 #include <memory>
 #include <string_view>
 
 // What the state calls give for an id that no item has.
 constexpr unsigned MENU_ITEM_MISSING = 0xFFFFFFFF;
-
-struct NativeMenu;
 
 // A menu bar or pop-up; items are addressed by command id, nested pop-ups included.
 class Menu {

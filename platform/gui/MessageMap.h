@@ -5,8 +5,9 @@
 #include <variant>
 #include <vector>
 
+#include "platform/gui/Backend.h"
+
 class CCmdTarget;
-struct Icon;
 using IconHandle = const Icon*;
 
 // One row of a class's message table: a window message, the command id for

@@ -2,12 +2,12 @@
 
 #include "platform/gui/SystemNumbers.h"
 
+#include "platform/gui/Backend.h"
 #include "platform/gui/MessageMap.h"
 
 #include <cstdint>
 
 class CWnd;
-struct NativePainter;
 
 #ifdef _WIN32
 // Windows has this very function, with these numbers: the program calls the system's.

@@ -2,15 +2,13 @@
 
 #include "platform/gui/SystemNumbers.h"
 
+#include "platform/gui/Backend.h"
 #include "platform/gui/CmdTarget.h"
 
 #include <string>
 #include <string_view>
 
 class Menu;
-class NativeWindow;
-
-// ShowMessage styles: one OK button and an icon.
 
 struct Rect {
     int left = 0;
@@ -27,7 +25,8 @@ public:
     std::intptr_t SendDlgItemMessage(int controlId, unsigned message, std::uintptr_t wParam = 0,
                                      std::intptr_t lParam = 0);
 
-    // A message box owned by this window; with no caption, the application title.
+    // A message box owned by this window, with MB_ buttons and icon; with no
+    // caption, the application title.
     int ShowMessage(std::u16string_view text, unsigned style = MB_OK);
     int ShowMessage(std::u16string_view text, std::u16string_view caption, unsigned style = MB_OK);
 

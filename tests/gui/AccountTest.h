@@ -9,6 +9,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 // What a message box said.
 struct Shown {
@@ -32,6 +33,13 @@ Message TakeMessage(Driver& driver);
 // the lines as given.
 std::string Utf8File(std::string_view lines);
 
+// A disk fault: the nth call of a kind from now on, once, or every one (nth 0).
+struct Fault {
+    files::FileCall call = files::FileCall::Any;
+    int code = 0;  // none when 0
+    int nth = 0;
+};
+
 // The program in a fresh folder of its own, driven by a script, on a disk
 // that fails when told.
 class AccountDialog : public ::testing::Test {
@@ -41,19 +49,15 @@ protected:
         m_driver.Run([] { theApp.InitInstance(); }, script);
     }
 
-    // From now on every call of that kind fails, as on a full or broken disk.
-    void FailEvery(Driver& driver, files::FileCall kind, int code)
+    // From now on the disk fails as told, as a full or broken one would.
+    void Inject(Driver& driver, const Fault& fault)
     {
-        driver.Call([this, kind, code] { m_disk.FailEveryCall(kind, code); });
-    }
-    // The nth call of that kind from now on fails, once.
-    void FailOnce(Driver& driver, files::FileCall kind, int nth, int code)
-    {
-        driver.Call([this, kind, nth, code] { m_disk.FailCall(kind, nth, code); });
-    }
-    void Heal(Driver& driver)
-    {
-        driver.Call([this] { m_disk.Heal(); });
+        driver.Call([this, fault] {
+            if (fault.nth)
+                m_disk.FailCall(fault.call, fault.nth, fault.code);
+            else
+                m_disk.FailEveryCall(fault.call, fault.code);
+        });
     }
 
     static void WriteUserFile(std::string_view bytes) { testing_support::WriteFile("Quillmark.txt", bytes); }
@@ -64,6 +68,31 @@ protected:
     files::FaultInjectingFileSystem m_disk;
     files::FileSystemScope m_diskScope{m_disk};
     Driver m_driver;
+};
+
+// What the dialog does: stays open, or ends before its box appears or once it is closed.
+enum class Then { StaysOpen, EndsBeforeTheBox, EndsAfterTheBox };
+// A row of a dialog's table: the user file before, what is typed, a disk
+// fault from the press on, and what follows.
+struct Press {
+    std::string name;
+    std::optional<std::string> before;  // none: no user file
+    std::vector<std::u16string> typed;  // into the dialog's edits in tab order
+    Fault fault;
+    // No box at all when the text is empty. In the text, "…" stands for any
+    // words (a path, say); an empty caption is the program's title.
+    Shown shown;
+    Then then;
+    std::optional<std::string> after;  // none: as before
+};
+void PrintTo(const Press& press, std::ostream* out);
+std::string NameOf(const ::testing::TestParamInfo<Press>& info);
+
+class DialogPress : public AccountDialog, public ::testing::WithParamInterface<Press> {
+protected:
+    // Opens the dialog from the menu, types the row into the edits, presses
+    // Enter and checks the row: the box, the dialog, the user file; then `more`.
+    void PressOk(int command, const std::vector<int>& edits, const std::function<void(Driver&)>& more = {});
 };
 
 // What a person types into each dialog, then Enter.

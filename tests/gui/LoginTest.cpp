@@ -3,7 +3,6 @@
 #include "platform/gui/SystemNumbers.h"
 #include "platform/gui/Menu.h"
 #include "res/ResourceIds.h"
-#include "ui/LoginDlg.h"
 #include "ui/QuillmarkDlg.h"
 
 #include <cerrno>
@@ -11,6 +10,7 @@
 namespace {
 
 using LoginDialog = AccountDialog;
+using LoginPress = DialogPress;
 
 const Shown kSuccess{u"Login successful", u"Successful", BoxIcon::None};
 const Shown kIncorrect{u"Incorrect Username/Password. Try Again ", u"Error", BoxIcon::Error};
@@ -27,81 +27,33 @@ void ExpectLoggedIn(Driver& driver)
     EXPECT_EQ(driver.MenuState(ID_FILE_LOGOUT), MF_ENABLED);
 }
 
-// ---- The three outcomes of a press
-
-TEST_F(LoginDialog, WithoutAUserFileWarnsUnderTheProgramTitleAndCloses)
+// Which lines match is the store's to test; here each outcome reaches the
+// user as its box, and the menu says whether someone is logged in.
+std::vector<Press> Presses()
 {
-    Run([](Driver& driver) {
-        driver.Choose(ID_FILE_LOGIN);
-        LogIn(driver, u"alice", u"secret");
-        const Message message = TakeMessage(driver);
-        EXPECT_EQ(message.shown, (Shown{u"Create a user before logging in.", theApp.Title(), BoxIcon::Warning}));
-        EXPECT_TRUE(message.dialogVisible);
-        EXPECT_TRUE(IsOpen<CQuillmarkDlg>(driver));
-        ExpectLoggedOut(driver);
-    });
-    EXPECT_FALSE(UserFile());
+    const std::string accounts = Utf8File("alice:secret\n");
+    using enum Then;
+    return {
+        // The program's title as the caption.
+        {"WithoutAUserFileWarnsAndCloses", {}, {u"alice", u"secret"}, {},
+         {u"Create a user before logging in.", u"", BoxIcon::Warning}, EndsAfterTheBox, {}},
+        {"TheRightPasswordLogsIn", accounts, {u"alice", u"secret"}, {}, kSuccess, EndsAfterTheBox, {}},
+        {"AWrongPasswordIsIncorrect", accounts, {u"alice", u"Secret"}, {}, kIncorrect, StaysOpen, {}},
+        {"AnUnreadableFileIsReported", accounts, {u"alice", u"secret"}, {files::FileCall::Read, EIO},
+         {u"…Input/output error…", u"Error", BoxIcon::Error}, StaysOpen, {}},
+    };
 }
 
-TEST_F(LoginDialog, TheRightPasswordSaysSoThenClosesAndLogsIn)
+TEST_P(LoginPress, Outcome)
 {
-    WriteUserFile(Utf8File("alice:secret\n"));
-    Run([](Driver& driver) {
-        driver.Choose(ID_FILE_LOGIN);
-        EXPECT_EQ(driver.FocusedControl(), IDC_USERNAME);
-        LogIn(driver, u"alice", u"secret");
-        const Message message = TakeMessage(driver);
-        EXPECT_EQ(message.shown, kSuccess);
-        EXPECT_TRUE(message.dialogVisible) << "shown while the dialog is still open";
-        EXPECT_TRUE(IsOpen<CQuillmarkDlg>(driver));
-        ExpectLoggedIn(driver);
-        EXPECT_FALSE(driver.Choose(ID_FILE_LOGIN));
-
-        EXPECT_TRUE(driver.Choose(ID_FILE_LOGOUT));
-        ExpectLoggedOut(driver);
-    });
-}
-
-TEST_F(LoginDialog, AnythingButTheWholeLineIsIncorrectAndTheDialogStaysOpen)
-{
-    WriteUserFile(Utf8File("alice:secret\n\nno colon\n"));
-    Run([](Driver& driver) {
-        driver.Choose(ID_FILE_LOGIN);
-        for (const auto& [user, password] : {std::pair{u"alice", u"wrong"}, {u"alice", u"Secret"}, {u"Alice", u"secret"},
-                                            {u"alice", u"secret "}, {u"", u""}, {u"no colon", u""}}) {
-            LogIn(driver, user, password);
-            EXPECT_EQ(TakeMessage(driver).shown, kIncorrect);
-            EXPECT_TRUE(IsOpen<CLoginDlg>(driver));
-            EXPECT_EQ(driver.Text(IDC_PASSWORD), password);
-        }
-        ExpectLoggedOut(driver);
-    });
-}
-
-TEST_F(LoginDialog, AnEmptyUserFileHasNoAccounts)
-{
-    WriteUserFile("");
-    Run([](Driver& driver) {
-        driver.Choose(ID_FILE_LOGIN);
-        LogIn(driver, u"", u"");
-        EXPECT_EQ(TakeMessage(driver).shown, kIncorrect);
-    });
-}
-
-TEST_F(LoginDialog, AcceptsEveryLineAndEverySplitOfTheSameKey)
-{
-    WriteUserFile(Utf8File("alice:one\nalice:two\na:b:c\n:\n"));
-    Run([](Driver& driver) {
-        for (const auto& [user, password] : {std::pair{u"alice", u"one"}, {u"alice", u"two"}, {u"a", u"b:c"},
-                                            {u"a:b", u"c"}, {u"", u""}}) {
-            driver.Choose(ID_FILE_LOGOUT);
-            driver.Choose(ID_FILE_LOGIN);
-            LogIn(driver, user, password);
-            EXPECT_EQ(TakeMessage(driver).shown, kSuccess);
+    PressOk(ID_FILE_LOGIN, {IDC_USERNAME, IDC_PASSWORD}, [loggedIn = GetParam().shown == kSuccess](Driver& driver) {
+        if (loggedIn)
             ExpectLoggedIn(driver);
-        }
+        else
+            ExpectLoggedOut(driver);
     });
 }
+INSTANTIATE_TEST_SUITE_P(Table, LoginPress, ::testing::ValuesIn(Presses()), NameOf);
 
 TEST_F(LoginDialog, ReadsTheFileAfreshOnEachPress)
 {
@@ -149,28 +101,6 @@ TEST_F(LoginDialog, ShowsThePasswordOnlyWhenTheOptionWasCheckedAsItOpened)
         driver.Choose(ID_OPTION_DISPLAYPASSWORD);
         driver.Choose(ID_FILE_LOGIN);
         EXPECT_TRUE(driver.IsMasked(IDC_PASSWORD));
-    });
-}
-
-// ---- The store's failures
-
-TEST_F(LoginDialog, AnUnreadableFileIsReportedAndTheDialogStaysOpen)
-{
-    WriteUserFile(Utf8File("alice:secret\n"));
-    Run([this](Driver& driver) {
-        driver.Choose(ID_FILE_LOGIN);
-        FailEvery(driver, files::FileCall::Read, EIO);
-        LogIn(driver, u"alice", u"secret");
-        const Shown shown = TakeMessage(driver).shown;
-        EXPECT_EQ(shown.caption, u"Error");
-        EXPECT_EQ(shown.icon, BoxIcon::Error);
-        EXPECT_NE(shown.text.find(u"Input/output error"), std::u16string::npos);
-        EXPECT_TRUE(IsOpen<CLoginDlg>(driver));
-        ExpectLoggedOut(driver);
-
-        Heal(driver);
-        driver.Press(Key::Enter);
-        EXPECT_EQ(TakeMessage(driver).shown, kSuccess);
     });
 }
 

@@ -23,7 +23,7 @@ public:
 
     CWnd& Window() const { return m_window; }
     HWND Handle() const { return m_hwnd; }
-    // Centred as it opens, over its owner or its monitor (platform/win32/Placement.h).
+    // Centred as it opens, over its owner or its monitor (platform/gui/win32/Placement.h).
     void SetCentred(bool centred) { m_centred = centred; }
     // A modal dialog appears once its loop first waits; before that it takes no input.
     bool HasAppeared() const { return m_appeared; }
