@@ -56,6 +56,26 @@ Read ReadActive(Driver& driver, int controlId = 0)
     return read;
 }
 
+// The names of the active window's controls, in the order a screen reader lists them.
+std::vector<std::u16string> ReadingOrder(Driver& driver)
+{
+    std::vector<std::u16string> names;
+    driver.Call([&names] {
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(QApplication::activeModalWidget());
+        // The controls sit in the window's client area, its first child.
+        QAccessibleInterface* client = window ? window->child(0) : nullptr;
+        for (int i = 0; client && i < client->childCount(); ++i)
+            names.push_back(ToU16String(client->child(i)->text(QAccessible::Name)));
+    });
+    return names;
+}
+
+// Every banner shows the program's name, and is read by it.
+std::u16string BannerName()
+{
+    return ToU16String(QCoreApplication::applicationName());
+}
+
 struct Field {
     int id;
     std::u16string label;
@@ -123,23 +143,34 @@ TEST_F(Accessibility, DialogsReadTheirCaptionAndButtons)
     });
 }
 
+TEST_F(Accessibility, ControlsAreReadInTheOrderOfTheKeyboardEachFieldAfterItsLabel)
+{
+    Run([](Driver& driver) {
+        for (const DialogLayout& dialog : kAccountDialogs) {
+            SCOPED_TRACE(Utf16ToUtf8(dialog.caption));
+            driver.Choose(dialog.command);
+            std::vector<std::u16string> expected{BannerName()};
+            for (const Field& field : dialog.fields)
+                expected.insert(expected.end(), {field.label, field.label});
+            expected.insert(expected.end(), {dialog.okText, u"Cancel"});
+            EXPECT_EQ(ReadingOrder(driver), expected);
+            for (const int button : {IDOK, IDCANCEL})
+                EXPECT_EQ(ReadActive(driver, button).labelledBy, u"") << "a button bears its own name";
+            driver.Press(Key::Escape);
+        }
+    });
+}
+
 TEST_F(Accessibility, TheAboutBoxReadsItsLines)
 {
     Run([](Driver& driver) {
         driver.Choose(ID_HELP_ABOUT);
         EXPECT_EQ(ReadActive(driver).name, u"About Quillmark");
-        std::vector<std::u16string> texts;
-        driver.Call([&texts] {
-            QAccessibleInterface* window = QAccessible::queryAccessibleInterface(QApplication::activeModalWidget());
-            // The controls sit in the dialog's client area, its first child.
-            QAccessibleInterface* client = window ? window->child(0) : nullptr;
-            for (int i = 0; client && i < client->childCount(); ++i) {
-                if (client->child(i)->role() == QAccessible::StaticText)
-                    texts.push_back(ToU16String(client->child(i)->text(QAccessible::Name)));
-            }
-        });
-        EXPECT_EQ(texts, (std::vector<std::u16string>{u"Quillmark Version 1.0", u"Copyright (C) 2026 Quillmark"}));
-        EXPECT_EQ(ReadActive(driver, IDOK).name, u"OK");
+        EXPECT_EQ(ReadingOrder(driver), (std::vector<std::u16string>{BannerName(), u"Quillmark Version 1.0",
+                                                                     u"Copyright (C) 2026 Quillmark", u"OK"}));
+        const Read ok = ReadActive(driver, IDOK);
+        EXPECT_EQ(ok.name, u"OK");
+        EXPECT_EQ(ok.labelledBy, u"") << "the line above it does not name it";
     });
 }
 

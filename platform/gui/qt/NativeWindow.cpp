@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -22,7 +23,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -101,6 +104,39 @@ void AddMenuItems(QWidget* menu, const MenuTemplate& parent)
             view.EnableMenuItem(item.id, item.flags);
             view.CheckMenuItem(item.id, item.flags);
         }
+    }
+}
+
+// Screen readers list the controls in the order of the client's children,
+// which is the order of the template; a form reads better: what takes no
+// focus and names nothing first, top to bottom (banners, the About box's
+// lines), then each field in tab order after the text naming it, then the
+// buttons. Raising a child moves it to the end of that list, and on top.
+void PutInReadingOrder(QWidget& client)
+{
+    const QList<QWidget*> controls = client.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    std::map<const QWidget*, QLabel*> labelOf;
+    std::vector<QWidget*> others;
+    std::vector<QWidget*> tabStops;
+    for (QWidget* control : controls) {
+        auto* label = qobject_cast<QLabel*>(control);
+        if (label && label->buddy())
+            labelOf[label->buddy()] = label;
+        else if (IsTabStop(control))
+            tabStops.push_back(control);
+        else
+            others.push_back(control);
+    }
+    std::stable_sort(others.begin(), others.end(),
+                     [](const QWidget* a, const QWidget* b) { return a->y() < b->y(); });
+    std::stable_partition(tabStops.begin(), tabStops.end(),
+                          [](const QWidget* control) { return !qobject_cast<const QPushButton*>(control); });
+    for (QWidget* other : others)
+        other->raise();
+    for (QWidget* control : tabStops) {
+        if (const auto found = labelOf.find(control); found != labelOf.end())
+            found->second->raise();
+        control->raise();
     }
 }
 
@@ -184,9 +220,11 @@ void NativeWindow::BuildControls(const DialogTemplate& dialogTemplate)
             connect(button, &QPushButton::clicked, this,
                     [this, id = control.id] { m_window.SendMessage(WM_COMMAND, static_cast<std::uintptr_t>(id)); });
         }
-        // A text's mnemonic moves the focus to the control that follows it.
+        // A text names the edit that follows it, and its mnemonic moves the
+        // focus to whatever control follows; a button bears its own name.
         if (labelWithoutBuddy && widget->focusPolicy() != Qt::NoFocus) {
-            labelWithoutBuddy->setBuddy(widget);
+            if (!qobject_cast<QPushButton*>(widget) || !QKeySequence::mnemonic(labelWithoutBuddy->text()).isEmpty())
+                labelWithoutBuddy->setBuddy(widget);
             labelWithoutBuddy = nullptr;
         }
         auto* label = qobject_cast<QLabel*>(widget);
@@ -198,6 +236,7 @@ void NativeWindow::BuildControls(const DialogTemplate& dialogTemplate)
             previousTabStop = widget;
         }
     }
+    PutInReadingOrder(*m_client);
 }
 
 QWidget* NativeWindow::Control(int id) const
