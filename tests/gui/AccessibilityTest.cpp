@@ -12,6 +12,9 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QTextLayout>
 #include <QTest>
 
 #include <vector>
@@ -190,6 +193,38 @@ TEST_F(Accessibility, MessageBoxesReadAsAlertsWithTheirCaptionAndText)
         EXPECT_EQ(created.role, QAccessible::AlertMessage);
         EXPECT_EQ(created.name, u"Successful");
         EXPECT_EQ(created.value, u"User alice created.");
+    });
+}
+
+TEST_F(Accessibility, AVeryLongNameWrapsOrLosesItsMiddleInABoxThatFitsTheScreen)
+{
+    Run([](Driver& driver) {
+        for (const std::size_t length : {1200, 32000}) {
+            driver.Choose(ID_FILE_CREATEUSER);
+            CreateUser(driver, std::u16string(length, u'n'), u"secret", u"secret");
+            driver.Call([length] {
+                QWidget* box = QApplication::activeModalWidget();
+                ASSERT_TRUE(box);
+                EXPECT_TRUE(box->screen()->availableGeometry().contains(box->frameGeometry())) << length;
+                const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+                ASSERT_TRUE(label);
+                // The text broken anywhere at the label's width fits its height.
+                QTextLayout layout(label->text(), label->font());
+                QTextOption wrapAnywhere;
+                wrapAnywhere.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+                layout.setTextOption(wrapAnywhere);
+                layout.beginLayout();
+                qreal height = 0;
+                for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+                    line.setLineWidth(label->contentsRect().width());
+                    height += line.height();
+                }
+                layout.endLayout();
+                EXPECT_LE(height, label->contentsRect().height() + 1) << length;
+                EXPECT_EQ(label->text().endsWith(QStringLiteral(" created.")), true);
+            });
+            driver.Dismiss();
+        }
     });
 }
 
