@@ -51,7 +51,9 @@ QString FitText(const QString& text, const QFont& font, const QRect& screen)
     if (std::none_of(words.begin(), words.end(),
                      [&](const QString& word) { return metrics.horizontalAdvance(word) > width; }))
         return text;
-    QTextLayout layout(text, font);
+    // The layout breaks lines at this separator, not at a line feed.
+    const QString paragraphs = QString(text).replace(u'\n', QChar::LineSeparator);
+    QTextLayout layout(paragraphs, font);
     QTextOption wrapping;
     wrapping.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(wrapping);
@@ -59,7 +61,7 @@ QString FitText(const QString& text, const QFont& font, const QRect& screen)
     layout.beginLayout();
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
         line.setLineWidth(width);
-        lines.append(text.mid(line.textStart(), line.textLength()).trimmed());
+        lines.append(paragraphs.mid(line.textStart(), line.textLength()).trimmed());
     }
     layout.endLayout();
     const qsizetype kept = std::max(2, screen.height() / 2 / metrics.lineSpacing()) / 2;
