@@ -6,6 +6,7 @@
 #include "platform/gui/Unicode.h"
 #include "platform/gui/qt/NativeWindow.h"
 #include "platform/gui/qt/QtText.h"
+#include "platform/gui/qt/TitleBar.h"
 #include "res/ResourceIds.h"
 #include "ui/CreateUserDlg.h"
 #include "ui/QuillmarkDlg.h"
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QScreen>
 #include <QTextLayout>
+#include <QToolButton>
 #include <QTest>
 
 #include <vector>
@@ -225,6 +227,29 @@ TEST_F(Accessibility, AVeryLongNameWrapsOrLosesItsMiddleInABoxThatFitsTheScreen)
             });
             driver.Dismiss();
         }
+    });
+}
+
+// On Wayland each window draws its own title bar, whose buttons are the ones
+// its style asks for: no window of a fixed size offers a maximise.
+TEST_F(Accessibility, ADrawnTitleBarOffersOnlyTheButtonsItsWindowAsksFor)
+{
+    const std::vector<std::pair<Qt::WindowFlags, std::vector<QString>>> windows{
+        {Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint, {QStringLiteral("Close")}},
+        {Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint, {QStringLiteral("Minimise"), QStringLiteral("Close")}},
+    };
+    Run([&windows](Driver& driver) {
+        driver.Call([&windows] {
+            for (const auto& [flags, expected] : windows) {
+                QWidget window(nullptr, Qt::Window | Qt::CustomizeWindowHint | flags);
+                const auto* bar = new TitleBar(window);
+                std::vector<QString> offered;
+                for (const QToolButton* button : bar->findChildren<QToolButton*>())
+                    offered.push_back(button->accessibleName());
+                EXPECT_EQ(offered, expected);
+                EXPECT_TRUE(window.windowFlags() & Qt::FramelessWindowHint) << "Qt draws no bar of its own";
+            }
+        });
     });
 }
 

@@ -10,6 +10,7 @@
 #include "platform/gui/qt/QtIcon.h"
 #include "platform/gui/qt/QtText.h"
 #include "platform/gui/qt/Placement.h"
+#include "platform/gui/qt/TitleBar.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -177,6 +178,10 @@ NativeWindow::NativeWindow(CWnd& window, const DialogTemplate& dialogTemplate, Q
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    if (TitleBar::Needed() && (windowFlags() & Qt::WindowTitleHint)) {
+        m_titleBar = new TitleBar(*this);
+        layout->addWidget(m_titleBar);
+    }
     if (dialogTemplate.menu)
         BuildMenuBar(dialogTemplate.menu);
     m_client->setFixedSize(m_units.ToPixelsX(dialogTemplate.width), m_units.ToPixelsY(dialogTemplate.height));
@@ -198,7 +203,11 @@ void NativeWindow::BuildMenuBar(int menuId)
     connect(bar, &QMenuBar::triggered, this, [this](QAction* action) {
         m_window.SendMessage(WM_COMMAND, static_cast<std::uintptr_t>(ChosenCommandId(action)));
     });
-    layout()->setMenuBar(bar);
+    // The layout's menu bar would sit above a title bar of the window's own.
+    if (m_titleBar)
+        layout()->addWidget(bar);
+    else
+        layout()->setMenuBar(bar);
     // The bar keeps the keyboard after a menu was used from it, in a window
     // without controls to hand it back to; the window's keys must still work.
     bar->installEventFilter(this);

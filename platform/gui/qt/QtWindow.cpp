@@ -7,6 +7,7 @@
 #include "platform/gui/qt/NativeWindow.h"
 #include "platform/gui/qt/QtText.h"
 #include "platform/gui/qt/Placement.h"
+#include "platform/gui/qt/TitleBar.h"
 
 #include <QDialogButtonBox>
 #include <QGuiApplication>
@@ -78,6 +79,8 @@ public:
         : QMessageBox(icon, caption, text, QMessageBox::Ok, owner)
     {
         setTextFormat(Qt::PlainText);
+        if (TitleBar::Needed() && layout())
+            layout()->setMenuBar(new TitleBar(*this));
         if (const QScreen* shown = screen())
             setText(FitText(text, font(), shown->availableGeometry()));
         RoomForCaption();
