@@ -1,7 +1,7 @@
 # Installs Quillmark where a Linux desktop looks for a program: the stripped
-# executable, its manual page, menu entry, icons and AppStream metainfo, and
-# its copyright and changelog, under GNU's folders. CPack turns the same rules
-# into a .deb.
+# executable as the command quillmark, its manual page, menu entry, icons and
+# AppStream metainfo, and its copyright, changelog, README and user file's
+# rules, under GNU's folders. CPack turns the same rules into a .deb.
 include(GNUInstallDirs)
 
 set(QUILLMARK_ICON_SIZES 16 32 48 64 128 256)
@@ -11,12 +11,14 @@ configure_file(${PROJECT_SOURCE_DIR}/res/desktop/${QUILLMARK_APP_ID}.metainfo.xm
 set(QUILLMARK_MAINTAINER "Quillmark developers <developers@quillmark.invalid>"
     CACHE STRING "The package's maintainer: a name and an address")
 
-install(TARGETS Quillmark RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Debian's commands are lower case; the build tree keeps the program's own name.
+set(QUILLMARK_COMMAND quillmark)
+install(PROGRAMS $<TARGET_FILE:Quillmark> DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME ${QUILLMARK_COMMAND})
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     # Stripped as Debian strips, by cmake --install and CPack alike.
     install(CODE "execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded --remove-section=.comment
-            --remove-section=.note \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:Quillmark>\"
+            --remove-section=.note \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${QUILLMARK_COMMAND}\"
             COMMAND_ERROR_IS_FATAL ANY)")
 
     # The copyright file carries LICENSE's text and holder.
@@ -30,18 +32,29 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     configure_file(${PROJECT_SOURCE_DIR}/res/package/copyright.in ${package}/copyright @ONLY)
 
     # Debian's manual pages and changelogs are compressed, without a time stamp.
+    set(documents ${CMAKE_INSTALL_DATADIR}/doc/quillmark)
+    # The manual page names the documents' installed paths, the package's.
+    set(QUILLMARK_DOCUMENTS /usr/${documents})
     foreach(name Quillmark.1 changelog)
         set(source ${PROJECT_SOURCE_DIR}/res/package/${name})
         if(EXISTS ${source}.in)
             set(source ${source}.in)
         endif()
         configure_file(${source} ${package}/${name} @ONLY)
+    endforeach()
+    # The README and the user file's rules go as they are, compressed as Debian's documents are.
+    foreach(source README.md docs/user-file.md)
+        get_filename_component(name ${source} NAME)
+        configure_file(${PROJECT_SOURCE_DIR}/${source} ${package}/${name} COPYONLY)
+    endforeach()
+    foreach(name Quillmark.1 changelog README.md user-file.md)
         execute_process(COMMAND gzip -9nf ${package}/${name} COMMAND_ERROR_IS_FATAL ANY)
     endforeach()
 
-    set(documents ${CMAKE_INSTALL_DATADIR}/doc/quillmark)
-    install(FILES ${package}/copyright ${package}/changelog.gz DESTINATION ${documents})
-    install(FILES ${package}/Quillmark.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES ${package}/copyright ${package}/changelog.gz ${package}/README.md.gz ${package}/user-file.md.gz
+            DESTINATION ${documents})
+    install(FILES ${package}/Quillmark.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+            RENAME ${QUILLMARK_COMMAND}.1.gz)
     install(FILES ${PROJECT_SOURCE_DIR}/res/package/lintian-overrides
             DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME quillmark)
     install(FILES ${PROJECT_SOURCE_DIR}/res/desktop/${QUILLMARK_APP_ID}.desktop

@@ -6,12 +6,17 @@
 #include "platform/gui/Unicode.h"
 #include "platform/gui/qt/NativeWindow.h"
 #include "platform/gui/qt/QtText.h"
+#include "platform/gui/qt/TitleBar.h"
 #include "res/ResourceIds.h"
 #include "ui/CreateUserDlg.h"
 #include "ui/QuillmarkDlg.h"
 
 #include <QAccessible>
 #include <QApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QTextLayout>
+#include <QToolButton>
 #include <QTest>
 
 #include <vector>
@@ -54,6 +59,26 @@ Read ReadActive(Driver& driver, int controlId = 0)
         read = ReadInterface(widget ? QAccessible::queryAccessibleInterface(widget) : nullptr);
     });
     return read;
+}
+
+// The names of the active window's controls, in the order a screen reader lists them.
+std::vector<std::u16string> ReadingOrder(Driver& driver)
+{
+    std::vector<std::u16string> names;
+    driver.Call([&names] {
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(QApplication::activeModalWidget());
+        // The controls sit in the window's client area, its first child.
+        QAccessibleInterface* client = window ? window->child(0) : nullptr;
+        for (int i = 0; client && i < client->childCount(); ++i)
+            names.push_back(ToU16String(client->child(i)->text(QAccessible::Name)));
+    });
+    return names;
+}
+
+// Every banner shows the program's name, and is read by it.
+std::u16string BannerName()
+{
+    return ToU16String(QCoreApplication::applicationName());
 }
 
 struct Field {
@@ -123,23 +148,34 @@ TEST_F(Accessibility, DialogsReadTheirCaptionAndButtons)
     });
 }
 
+TEST_F(Accessibility, ControlsAreReadInTheOrderOfTheKeyboardEachFieldAfterItsLabel)
+{
+    Run([](Driver& driver) {
+        for (const DialogLayout& dialog : kAccountDialogs) {
+            SCOPED_TRACE(Utf16ToUtf8(dialog.caption));
+            driver.Choose(dialog.command);
+            std::vector<std::u16string> expected{BannerName()};
+            for (const Field& field : dialog.fields)
+                expected.insert(expected.end(), {field.label, field.label});
+            expected.insert(expected.end(), {dialog.okText, u"Cancel"});
+            EXPECT_EQ(ReadingOrder(driver), expected);
+            for (const int button : {IDOK, IDCANCEL})
+                EXPECT_EQ(ReadActive(driver, button).labelledBy, u"") << "a button bears its own name";
+            driver.Press(Key::Escape);
+        }
+    });
+}
+
 TEST_F(Accessibility, TheAboutBoxReadsItsLines)
 {
     Run([](Driver& driver) {
         driver.Choose(ID_HELP_ABOUT);
         EXPECT_EQ(ReadActive(driver).name, u"About Quillmark");
-        std::vector<std::u16string> texts;
-        driver.Call([&texts] {
-            QAccessibleInterface* window = QAccessible::queryAccessibleInterface(QApplication::activeModalWidget());
-            // The controls sit in the dialog's client area, its first child.
-            QAccessibleInterface* client = window ? window->child(0) : nullptr;
-            for (int i = 0; client && i < client->childCount(); ++i) {
-                if (client->child(i)->role() == QAccessible::StaticText)
-                    texts.push_back(ToU16String(client->child(i)->text(QAccessible::Name)));
-            }
-        });
-        EXPECT_EQ(texts, (std::vector<std::u16string>{u"Quillmark Version 1.0", u"Copyright (C) 2026 Quillmark"}));
-        EXPECT_EQ(ReadActive(driver, IDOK).name, u"OK");
+        EXPECT_EQ(ReadingOrder(driver), (std::vector<std::u16string>{BannerName(), u"Quillmark Version 1.0",
+                                                                     u"Copyright (C) 2026 Quillmark", u"OK"}));
+        const Read ok = ReadActive(driver, IDOK);
+        EXPECT_EQ(ok.name, u"OK");
+        EXPECT_EQ(ok.labelledBy, u"") << "the line above it does not name it";
     });
 }
 
@@ -159,6 +195,61 @@ TEST_F(Accessibility, MessageBoxesReadAsAlertsWithTheirCaptionAndText)
         EXPECT_EQ(created.role, QAccessible::AlertMessage);
         EXPECT_EQ(created.name, u"Successful");
         EXPECT_EQ(created.value, u"User alice created.");
+    });
+}
+
+TEST_F(Accessibility, AVeryLongNameWrapsOrLosesItsMiddleInABoxThatFitsTheScreen)
+{
+    Run([](Driver& driver) {
+        for (const std::size_t length : {1200, 32000}) {
+            driver.Choose(ID_FILE_CREATEUSER);
+            CreateUser(driver, std::u16string(length, u'n'), u"secret", u"secret");
+            driver.Call([length] {
+                QWidget* box = QApplication::activeModalWidget();
+                ASSERT_TRUE(box);
+                EXPECT_TRUE(box->screen()->availableGeometry().contains(box->frameGeometry())) << length;
+                const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+                ASSERT_TRUE(label);
+                // The text broken anywhere at the label's width fits its height.
+                QTextLayout layout(label->text().replace(u'\n', QChar::LineSeparator), label->font());
+                QTextOption wrapAnywhere;
+                wrapAnywhere.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+                layout.setTextOption(wrapAnywhere);
+                layout.beginLayout();
+                qreal height = 0;
+                for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+                    line.setLineWidth(label->contentsRect().width());
+                    height += line.height();
+                }
+                layout.endLayout();
+                EXPECT_LE(height, label->contentsRect().height() + 1) << length;
+                EXPECT_TRUE(label->text().endsWith(QStringLiteral(" created."))) << "its end stays in sight";
+            });
+            driver.Dismiss();
+        }
+    });
+}
+
+// On Wayland each window draws its own title bar, whose buttons are the ones
+// its style asks for: no window of a fixed size offers a maximise.
+TEST_F(Accessibility, ADrawnTitleBarOffersOnlyTheButtonsItsWindowAsksFor)
+{
+    const std::vector<std::pair<Qt::WindowFlags, std::vector<QString>>> windows{
+        {Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint, {QStringLiteral("Close")}},
+        {Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint, {QStringLiteral("Minimise"), QStringLiteral("Close")}},
+    };
+    Run([&windows](Driver& driver) {
+        driver.Call([&windows] {
+            for (const auto& [flags, expected] : windows) {
+                QWidget window(nullptr, Qt::Window | Qt::CustomizeWindowHint | flags);
+                const auto* bar = new TitleBar(window);
+                std::vector<QString> offered;
+                for (const QToolButton* button : bar->findChildren<QToolButton*>())
+                    offered.push_back(button->accessibleName());
+                EXPECT_EQ(offered, expected);
+                EXPECT_TRUE(window.windowFlags() & Qt::FramelessWindowHint) << "Qt draws no bar of its own";
+            }
+        });
     });
 }
 

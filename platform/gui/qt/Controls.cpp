@@ -8,6 +8,7 @@
 #include "platform/gui/qt/QtText.h"
 #include "platform/gui/qt/ScaledArt.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -109,7 +110,10 @@ QWidget* CreateStatic(const ControlTemplate& control, QWidget* parent)
         return rectangle;
     }
     if (type == SS_BITMAP) {
-        return new BitmapLabel(ScaledArt(control.textResource, "BMP"), parent);
+        auto* bitmap = new BitmapLabel(ScaledArt(control.textResource, "BMP"), parent);
+        // The program's art shows its name: a screen reader says so rather than "image".
+        bitmap->setAccessibleName(QCoreApplication::applicationName());
+        return bitmap;
     }
     auto* label = new QLabel(parent);
     if (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT && type != SS_LEFTNOWORDWRAP)

@@ -10,11 +10,13 @@
 #include "platform/gui/qt/QtIcon.h"
 #include "platform/gui/qt/QtText.h"
 #include "platform/gui/qt/Placement.h"
+#include "platform/gui/qt/TitleBar.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -22,7 +24,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -104,6 +108,39 @@ void AddMenuItems(QWidget* menu, const MenuTemplate& parent)
     }
 }
 
+// Screen readers list the controls in the order of the client's children,
+// which is the order of the template; a form reads better: what takes no
+// focus and names nothing first, top to bottom (banners, the About box's
+// lines), then each field in tab order after the text naming it, then the
+// buttons. Raising a child moves it to the end of that list, and on top.
+void PutInReadingOrder(QWidget& client)
+{
+    const QList<QWidget*> controls = client.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    std::map<const QWidget*, QLabel*> labelOf;
+    std::vector<QWidget*> others;
+    std::vector<QWidget*> tabStops;
+    for (QWidget* control : controls) {
+        auto* label = qobject_cast<QLabel*>(control);
+        if (label && label->buddy())
+            labelOf[label->buddy()] = label;
+        else if (IsTabStop(control))
+            tabStops.push_back(control);
+        else
+            others.push_back(control);
+    }
+    std::stable_sort(others.begin(), others.end(),
+                     [](const QWidget* a, const QWidget* b) { return a->y() < b->y(); });
+    std::stable_partition(tabStops.begin(), tabStops.end(),
+                          [](const QWidget* control) { return !qobject_cast<const QPushButton*>(control); });
+    for (QWidget* other : others)
+        other->raise();
+    for (QWidget* control : tabStops) {
+        if (const auto found = labelOf.find(control); found != labelOf.end())
+            found->second->raise();
+        control->raise();
+    }
+}
+
 }  // namespace
 
 // The client area: where the dialog's controls live and where WM_PAINT draws.
@@ -141,6 +178,10 @@ NativeWindow::NativeWindow(CWnd& window, const DialogTemplate& dialogTemplate, Q
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    if (TitleBar::Needed() && (windowFlags() & Qt::WindowTitleHint)) {
+        m_titleBar = new TitleBar(*this);
+        layout->addWidget(m_titleBar);
+    }
     if (dialogTemplate.menu)
         BuildMenuBar(dialogTemplate.menu);
     m_client->setFixedSize(m_units.ToPixelsX(dialogTemplate.width), m_units.ToPixelsY(dialogTemplate.height));
@@ -162,7 +203,11 @@ void NativeWindow::BuildMenuBar(int menuId)
     connect(bar, &QMenuBar::triggered, this, [this](QAction* action) {
         m_window.SendMessage(WM_COMMAND, static_cast<std::uintptr_t>(ChosenCommandId(action)));
     });
-    layout()->setMenuBar(bar);
+    // The layout's menu bar would sit above a title bar of the window's own.
+    if (m_titleBar)
+        layout()->addWidget(bar);
+    else
+        layout()->setMenuBar(bar);
     // The bar keeps the keyboard after a menu was used from it, in a window
     // without controls to hand it back to; the window's keys must still work.
     bar->installEventFilter(this);
@@ -184,9 +229,11 @@ void NativeWindow::BuildControls(const DialogTemplate& dialogTemplate)
             connect(button, &QPushButton::clicked, this,
                     [this, id = control.id] { m_window.SendMessage(WM_COMMAND, static_cast<std::uintptr_t>(id)); });
         }
-        // A text's mnemonic moves the focus to the control that follows it.
+        // A text names the edit that follows it, and its mnemonic moves the
+        // focus to whatever control follows; a button bears its own name.
         if (labelWithoutBuddy && widget->focusPolicy() != Qt::NoFocus) {
-            labelWithoutBuddy->setBuddy(widget);
+            if (!qobject_cast<QPushButton*>(widget) || !QKeySequence::mnemonic(labelWithoutBuddy->text()).isEmpty())
+                labelWithoutBuddy->setBuddy(widget);
             labelWithoutBuddy = nullptr;
         }
         auto* label = qobject_cast<QLabel*>(widget);
@@ -198,6 +245,7 @@ void NativeWindow::BuildControls(const DialogTemplate& dialogTemplate)
             previousTabStop = widget;
         }
     }
+    PutInReadingOrder(*m_client);
 }
 
 QWidget* NativeWindow::Control(int id) const

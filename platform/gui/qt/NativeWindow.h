@@ -60,6 +60,7 @@ private:
     QFont m_font;
     DialogUnits m_units;
     QWidget* m_client;
+    QWidget* m_titleBar = nullptr;
     std::unique_ptr<Menu> m_menuBar;
     std::unique_ptr<Menu> m_systemMenu;
     std::map<int, QWidget*> m_controls;

@@ -52,8 +52,11 @@ int RunApplication(int, char** argv)
         const QMessageLogContext context(message.file, message.line, message.function, message.category);
         qt_message_output(message.type, context, message.text);
     }
-    // Wayland desktops find the menu entry, and so the icon, by this app id.
+    // Wayland desktops find the menu entry, and so the icon, by this app id;
+    // X11 desktops by the window class, which Qt takes from this name, not
+    // from the command's lower-case one.
     QGuiApplication::setDesktopFileName(QStringLiteral(QUILLMARK_APP_ID));
+    QCoreApplication::setApplicationName(QStringLiteral(QUILLMARK_NAME));
     // Only the end of InitInstance, or of the loop, ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     return CWinApp::RunInstance();

@@ -7,6 +7,7 @@
 #include "platform/gui/qt/NativeWindow.h"
 #include "platform/gui/qt/QtText.h"
 #include "platform/gui/qt/Placement.h"
+#include "platform/gui/qt/TitleBar.h"
 
 #include <QDialogButtonBox>
 #include <QGuiApplication>
@@ -15,7 +16,12 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTextLayout>
 #include <QWindow>
+
+#include <algorithm>
 
 namespace {
 
@@ -35,13 +41,48 @@ QMessageBox::Icon IconOf(unsigned style)
     }
 }
 
-// A message box as the system's: centred over its owner, and its caption shown whole.
+// Qt breaks a box's text only between words, and cuts off a word wider than
+// the box. Text with such a word is broken anywhere, as a native box breaks
+// it, and loses its middle lines where it would outgrow half the screen.
+QString FitText(const QString& text, const QFont& font, const QRect& screen)
+{
+    const QFontMetrics metrics(font);
+    const int width = std::min(screen.width() / 2, 500);
+    const QStringList words = text.split(QRegularExpression(QStringLiteral("\\s+")));
+    if (std::none_of(words.begin(), words.end(),
+                     [&](const QString& word) { return metrics.horizontalAdvance(word) > width; }))
+        return text;
+    // The layout breaks lines at this separator, not at a line feed.
+    const QString paragraphs = QString(text).replace(u'\n', QChar::LineSeparator);
+    QTextLayout layout(paragraphs, font);
+    QTextOption wrapping;
+    wrapping.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(wrapping);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        lines.append(paragraphs.mid(line.textStart(), line.textLength()).trimmed());
+    }
+    layout.endLayout();
+    const qsizetype kept = std::max(2, screen.height() / 2 / metrics.lineSpacing()) / 2;
+    if (lines.size() > 2 * kept + 1)
+        lines = lines.first(kept) + QStringList{QStringLiteral("\u2026")} + lines.last(kept);
+    return lines.join(u'\n');
+}
+
+// A message box as the system's: centred over its owner, its caption shown
+// whole, and its text within the screen.
 class MessageBox final : public QMessageBox {
 public:
     MessageBox(Icon icon, const QString& caption, const QString& text, QWidget* owner)
         : QMessageBox(icon, caption, text, QMessageBox::Ok, owner)
     {
         setTextFormat(Qt::PlainText);
+        if (TitleBar::Needed() && layout())
+            layout()->setMenuBar(new TitleBar(*this));
+        if (const QScreen* shown = screen())
+            setText(FitText(text, font(), shown->availableGeometry()));
         RoomForCaption();
     }
 

@@ -1,0 +1,100 @@
+#include "platform/gui/qt/TitleBar.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QToolButton>
+#include <QWindow>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kMargin = 4;
+
+}  // namespace
+
+TitleBar::TitleBar(QWidget& window) : QWidget(&window), m_window(window)
+{
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(kMargin, kMargin / 2, kMargin / 2, kMargin / 2);
+    row->setSpacing(kMargin / 2);
+    row->addStretch();
+    // Qt keeps a frame on a window that asks for title bar buttons; the
+    // buttons are asked of this bar instead.
+    const Qt::WindowFlags flags = window.windowFlags();
+    window.setWindowFlags((flags & Qt::WindowType_Mask) | Qt::FramelessWindowHint);
+    if (flags & Qt::WindowMinimizeButtonHint)
+        AddButton(QStyle::SP_TitleBarMinButton, QStringLiteral("Minimise"), [&window] { window.showMinimized(); });
+    if (flags & Qt::WindowMaximizeButtonHint)
+        AddButton(QStyle::SP_TitleBarMaxButton, QStringLiteral("Maximise"), [&window] { window.showMaximized(); });
+    if (flags & Qt::WindowCloseButtonHint)
+        AddButton(QStyle::SP_TitleBarCloseButton, QStringLiteral("Close"), [&window] { window.close(); });
+    setFixedHeight(fontMetrics().height() + 3 * kMargin);
+    // The caption and icon are set after the window is built, and may change.
+    window.installEventFilter(this);
+}
+
+bool TitleBar::Needed()
+{
+    return QGuiApplication::platformName().startsWith(QStringLiteral("wayland"));
+}
+
+void TitleBar::AddButton(QStyle::StandardPixmap picture, const QString& name, const std::function<void()>& action)
+{
+    auto* button = new QToolButton(this);
+    button->setIcon(style()->standardIcon(picture, nullptr, this));
+    button->setAccessibleName(name);
+    button->setToolTip(name);
+    button->setAutoRaise(true);
+    // The keyboard has its own ways to these: Alt+F4, the window's menu.
+    button->setFocusPolicy(Qt::NoFocus);
+    connect(button, &QToolButton::clicked, &m_window, action);
+    layout()->addWidget(button);
+}
+
+void TitleBar::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const bool active = m_window.isActiveWindow();
+    painter.fillRect(rect(), palette().color(active ? QPalette::Active : QPalette::Inactive, QPalette::Window).darker(115));
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawLine(rect().bottomLeft(), rect().bottomRight());
+    const int iconSize = fontMetrics().height();
+    const QRect iconArea(kMargin, (height() - iconSize) / 2, iconSize, iconSize);
+    m_window.windowIcon().paint(&painter, iconArea);
+    // The caption takes what the buttons leave, centred as title bars centre it.
+    int buttonsLeft = width();
+    for (const QToolButton* button : findChildren<QToolButton*>())
+        buttonsLeft = std::min(buttonsLeft, button->x());
+    const QRect textArea(iconArea.right() + kMargin, 0, buttonsLeft - iconArea.right() - 2 * kMargin, height());
+    QFont bold = font();
+    bold.setBold(true);
+    painter.setFont(bold);
+    painter.setPen(palette().color(active ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    const QString caption = QFontMetrics(bold).elidedText(m_window.windowTitle(), Qt::ElideRight, textArea.width());
+    painter.drawText(textArea, Qt::AlignCenter, caption);
+}
+
+void TitleBar::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && m_window.windowHandle())
+        m_window.windowHandle()->startSystemMove();
+}
+
+bool TitleBar::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::WindowTitleChange:
+    case QEvent::WindowIconChange:
+    case QEvent::ActivationChange:
+        update();
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
