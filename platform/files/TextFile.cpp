@@ -22,10 +22,12 @@ OpenMode OpenModeOf(TextFileMode mode)
 FileResult<TextFile> OpenTextFile(const std::string& name, TextFileMode mode, TextEncoding encoding)
 {
     FileSystem& fileSystem = CurrentFileSystem();
+    // Copied first: once the file exists, nothing may fail before it has its owner.
+    std::string ownName = name;
     auto file = fileSystem.Open(name, OpenModeOf(mode));
     if (!file.Ok())
         return file.Error().Named(name);
-    return TextFile(fileSystem, file.Value(), name, encoding);
+    return TextFile(fileSystem, file.Value(), std::move(ownName), encoding);
 }
 
 TextFile::TextFile(FileSystem& fileSystem, FileHandle file, std::string name, TextEncoding encoding)
