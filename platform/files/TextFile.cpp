@@ -91,8 +91,11 @@ FileStatus TextFile::CopyFrom(const TextReader& reader, std::uint64_t offset, st
 {
     if (FileStatus flushed = Flush(); !flushed.Ok())
         return flushed;
-    if (FileStatus copied = m_fileSystem.CopyRange(reader.m_file, offset, m_file, size); !copied.Ok())
-        return Named(copied.Error());
+    if (FileStatus copied = m_fileSystem.CopyRange(reader.m_file, offset, m_file, size); !copied.Ok()) {
+        // A read fails on the reader's file, anything else on this one.
+        const bool reading = copied.Error().Action() == "read";
+        return copied.Error().Named(reading ? reader.m_name : m_name);
+    }
     return {};
 }
 

@@ -134,6 +134,8 @@ class FailureSweep : public UserFileTest {
 protected:
     static void TearDownTestSuite() { ReportFigure("fault-points", g_faultPoints); }
 
+    files::KernelCopy m_kernelCopy = files::KernelCopy::Used;
+
     void Restore(const std::optional<std::string>& contents)
     {
         ::unlink(store::UserFileName.c_str());
@@ -144,6 +146,7 @@ protected:
     void Sweep(const std::optional<std::string>& before, const Operation& operation, const CommitPoint& commitPoint)
     {
         files::FaultInjectingFileSystem counting;
+        counting.SetKernelCopy(m_kernelCopy);
         Restore(before);
         {
             files::FileSystemScope scope(counting);
@@ -200,6 +203,7 @@ protected:
         SCOPED_TRACE("call " + std::to_string(nth) + " fails with errno " + std::to_string(code));
         Restore(before);
         files::FaultInjectingFileSystem faulty;
+        faulty.SetKernelCopy(m_kernelCopy);
         faulty.FailCall(FileCall::Any, nth, code);
         Outcome outcome;
         {
@@ -224,6 +228,8 @@ protected:
             EXPECT_EQ(UserFile(), after);
         }
         EXPECT_FALSE(TemporaryFileLeft());
+        // A failed read names the file that was read.
+        EXPECT_EQ(outcome.message.find(u"Quillmark_new.txt could not be read"), std::u16string::npos);
         Outcome next = operation();
         EXPECT_TRUE(next.message.empty()) << std::string(next.message.begin(), next.message.end());
         EXPECT_EQ(UserFile(), after);
@@ -239,6 +245,12 @@ TEST_F(FailureSweep, RewriteOfASmallFile)
 
 TEST_F(FailureSweep, RewriteOfAFileOfManyBlocks)
 {
+    Sweep(ManyLines(Utf16LeWithMark, 12000), ChangeAnnsPassword, TheRename);
+}
+
+TEST_F(FailureSweep, RewriteOfAFileOfManyBlocksWithTheKernelCopyRefused)
+{
+    m_kernelCopy = files::KernelCopy::Refused;
     Sweep(ManyLines(Utf16LeWithMark, 12000), ChangeAnnsPassword, TheRename);
 }
 
