@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <optional>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +19,7 @@ struct State {
     bool faulty = false;
     std::size_t shortWrites = 0;
     int syncError = 0;
+    std::optional<int> copyRefusal;
     std::set<int> watched;
     std::vector<Call> calls;
 };
@@ -93,6 +95,10 @@ ssize_t Copied(int from, off_t* fromOffset, int to, off_t* toOffset, std::size_t
 {
     if (!Watched(to) || !fromOffset)
         return copy(from, fromOffset, to, toOffset, size, flags);
+    if (Current().faulty && Current().copyRefusal) {
+        errno = *Current().copyRefusal;
+        return errno == 0 ? 0 : -1;
+    }
     if (Current().faulty && Current().shortWrites > 0 && size > Current().shortWrites)
         size = Current().shortWrites;
     const off_t readAt = *fromOffset;
@@ -198,11 +204,18 @@ void FailSyncs(int code)
     Current().syncError = code;
 }
 
+void RefuseCopies(int code)
+{
+    Current().faulty = true;
+    Current().copyRefusal = code;
+}
+
 void ClearFaults()
 {
     Current().faulty = false;
     Current().shortWrites = 0;
     Current().syncError = 0;
+    Current().copyRefusal.reset();
     if (!Current().recording)
         Current().watched.clear();
 }

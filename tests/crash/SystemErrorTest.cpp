@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace testing_support;
@@ -53,6 +54,32 @@ TEST_F(SystemError, ShortWritesAreContinued)
     EXPECT_EQ(store::AppendRecord(u"bob:22").GetOutcome(), store::AppendOutcome::Written);
     EXPECT_EQ(store::RewriteUserFile(u"ann:1", u"ann:4").GetOutcome(), store::RewriteOutcome::Done);
     EXPECT_EQ(ReadFile(store::UserFileName), "\xEF\xBB\xBF" "ann:4\nbob:22\n");
+}
+
+// Each refusal the code knows, and a copy of nothing: the rest goes through
+// memory a bounded block at a time, and the rewrite ends with the right bytes.
+TEST_F(SystemError, AKernelCopyThatIsRefusedGoesThroughMemoryInBoundedSteps)
+{
+    std::string lines;
+    for (int i = 0; lines.size() < (40 << 20); ++i)
+        lines += "user" + std::to_string(i) + ":password\n";
+    const std::string before = "\xEF\xBB\xBF" "ann:1\n" + lines;
+    const std::string after = "\xEF\xBB\xBF" "ann:2\n" + lines;
+    for (const int code : {0, ENOSYS, EXDEV, EINVAL, EOPNOTSUPP, ETXTBSY, EPERM}) {
+        SCOPED_TRACE("copy_file_range refused with errno " + std::to_string(code));
+        WriteFile(store::UserFileName, before);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::alarm(30);  // a copy that never ends
+            LimitAddressSpace(16 << 20);
+            crash::RefuseCopies(code);
+            ::_exit(store::RewriteUserFile(u"ann:1", u"ann:2").GetOutcome() == store::RewriteOutcome::Done ? 0 : 1);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+        EXPECT_TRUE(ReadFile(store::UserFileName) == after);
+    }
 }
 
 TEST_F(SystemError, AFailingFsyncIsReportedAndUndone)

@@ -26,6 +26,10 @@ std::optional<std::string> ReadFile(const std::string& name);
 bool Exists(const std::string& name);  // as any kind of file, a dangling link included
 unsigned ModeOf(const std::string& name);
 
+// For a forked child: its address space may grow by `headroom` bytes and no
+// more, so that a file larger than that cannot be held in memory.
+void LimitAddressSpace(std::size_t headroom);
+
 // The line end of a new user file: the system's own.
 extern const std::string NewFileLineEnd;
 
