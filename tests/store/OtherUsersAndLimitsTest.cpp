@@ -120,7 +120,9 @@ TEST_F(Permissions, AReplacementKeepsTheAccessListAndTakesNoneFromTheFolder)
     const std::string shut = accessList();
     EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
     EXPECT_EQ(accessList(), shut);
-    // A folder's default list would let user 1005 read a copy of a file that it could not read.
+    // A folder's default list would let user 1005 read a copy of a file that it
+    // could not read: a file made anew, that has no list of its own.
+    ::unlink(store::UserFileName.c_str());
     GivenUserFile(Utf8WithMark.File({u"ann:2"}), 0640);
     const std::string plain = accessList();
     ASSERT_EQ(std::system("setfacl -d -m u:1005:rw ."), 0);
