@@ -37,6 +37,28 @@ TEST_F(SystemError, ARenameOfAMissingFileFails)
     }
 }
 
+TEST_F(SystemError, ANoReplaceRenameThatCannotDropTheOldNameLeavesTheFileOneName)
+{
+    WriteFile("from.txt", "ann:1\n");
+    crash::FailByName(crash::CallKind::Rename, "from.txt", EINVAL);  // no no-replace rename: a link instead
+    crash::FailByName(crash::CallKind::Unlink, "from.txt", EIO);
+    const files::FileStatus renamed = m_system.Rename("from.txt", "to.txt", files::RenameMode::KeepExisting);
+    crash::ClearFaults();
+    ASSERT_FALSE(renamed.Ok());
+    EXPECT_EQ(renamed.Error().Code(), EIO);
+    EXPECT_TRUE(Exists("from.txt"));
+    EXPECT_FALSE(Exists("to.txt"));
+}
+
+TEST_F(SystemError, AnExistingFileThatCannotBeOpenedForWritingIsNotToldAsNotCreated)
+{
+    ASSERT_EQ(::mkdir("folder", 0700), 0);
+    const auto opened = m_system.Open("folder", files::OpenMode::CreateOrKeep);
+    ASSERT_FALSE(opened.Ok());
+    EXPECT_EQ(opened.Error().Action(), "opened");
+    EXPECT_EQ(m_system.Open("folder", files::OpenMode::CreateNew).Error().Action(), "created");
+}
+
 TEST_F(SystemError, ShortWritesAreContinued)
 {
     const std::string text = "ann:1\nbob:22\ncid:333\n";
@@ -80,6 +102,22 @@ TEST_F(SystemError, AKernelCopyThatIsRefusedGoesThroughMemoryInBoundedSteps)
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
         EXPECT_TRUE(ReadFile(store::UserFileName) == after);
     }
+}
+
+TEST_F(SystemError, AWriteThatTakesNothingFailsInsteadOfRetryingForEver)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::alarm(10);
+        crash::ShortenWritesTo(0);
+        auto file = m_system.Open("stuck.txt", files::OpenMode::CreateNew);
+        const files::FileStatus written = m_system.Write(file.Value(), "ann:1\n", 6);
+        const files::FileStatus writtenAt = m_system.WriteAt(file.Value(), 0, "ann:1\n", 6);
+        ::_exit(!written.Ok() && !writtenAt.Ok() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
 TEST_F(SystemError, AFailingFsyncIsReportedAndUndone)

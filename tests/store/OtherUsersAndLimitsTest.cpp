@@ -3,6 +3,7 @@
 #include "UserFileFixture.h"
 
 #include "FileFaultInjection.h"
+#include "platform/files/FileOperations.h"
 
 #include <grp.h>
 #include <sys/resource.h>
@@ -165,6 +166,25 @@ TEST_F(Permissions, ACopySwappedForALinkIsNeverPutInPlaceNorItsTargetTouched)
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
     EXPECT_EQ(ReadFile("private"), "secret");
     EXPECT_EQ(ModeOf("private"), 0600u);
+}
+
+TEST_F(Permissions, WhetherAFileMayBeWrittenIsAskedForTheEffectiveUser)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
+    ::chmod(".", 0755);
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0644);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // Still root by the real user id, as a program started through setuid is.
+        if (::seteuid(1001) != 0)
+            ::_exit(99);
+        const auto info = files::ExamineFile(store::UserFileName);
+        ::_exit(info.Ok() && !info.Value().writable ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
 TEST_F(Permissions, AnotherUsersFileThatAllMayReadTakesNoPassword)
