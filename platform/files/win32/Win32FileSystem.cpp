@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <new>
 #include <vector>
 
 #include <windows.h>
@@ -399,10 +400,9 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
         const bool named = GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
         return ErrorOf(error, creates && (!named || mode == OpenMode::CreateNew) ? "created" : "opened", name);
     }
-    // Wine follows a Unix link even so, and creates what a dangling one
-    // leads to: that file goes again, and the link is refused.
-    if (flags & FILE_FLAG_OPEN_REPARSE_POINT && LeadsElsewhere(handle, wide)) {
-        if (!existed) {
+    // Closes the handle, and removes the file first where `remove`.
+    const auto letGo = [&](bool remove) {
+        if (remove) {
             HANDLE made = ReOpenFile(handle, DELETE, share, 0);
             if (made != INVALID_HANDLE_VALUE) {
                 RemoveThrough(made);
@@ -410,23 +410,36 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
             }
         }
         CloseHandle(handle);
-        return LinkRefused(existed ? "opened" : "created", name);
-    }
-    // A folder opened as a file, or a device: neither holds accounts.
-    if (mode != OpenMode::Folder) {
-        BY_HANDLE_FILE_INFORMATION information{};
-        if (GetFileInformationByHandle(handle, &information)
-            && (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            CloseHandle(handle);
-            return ErrorOf(ERROR_DIRECTORY, "opened", name);
+        handle = INVALID_HANDLE_VALUE;
+    };
+    try {
+        // Wine follows a Unix link even so, and creates what a dangling one
+        // leads to: that file goes again, and the link is refused.
+        if (flags & FILE_FLAG_OPEN_REPARSE_POINT && LeadsElsewhere(handle, wide)) {
+            letGo(!existed);
+            return LinkRefused(existed ? "opened" : "created", name);
         }
+        // A folder opened as a file, or a device: neither holds accounts.
+        if (mode != OpenMode::Folder) {
+            BY_HANDLE_FILE_INFORMATION information{};
+            if (GetFileInformationByHandle(handle, &information)
+                && (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                letGo(false);
+                return ErrorOf(ERROR_DIRECTORY, "opened", name);
+            }
+        }
+        if (mode == OpenMode::CreateOrTruncate && !SetEndOfFile(handle)) {
+            const DWORD error = GetLastError();
+            letGo(false);
+            return ErrorOf(error, "created", name);
+        }
+        return Add(Entry{handle, mode == OpenMode::Folder});
+    } catch (const std::bad_alloc&) {
+        // Out of memory: what this call made goes again, and no handle stays open.
+        if (handle != INVALID_HANDLE_VALUE)
+            letGo(!existed);
+        throw;
     }
-    if (mode == OpenMode::CreateOrTruncate && !SetEndOfFile(handle)) {
-        const DWORD error = GetLastError();
-        CloseHandle(handle);
-        return ErrorOf(error, "created", name);
-    }
-    return Add(Entry{handle, mode == OpenMode::Folder});
 }
 
 FileResult<std::size_t> Win32FileSystem::Read(FileHandle file, char* buffer, std::size_t size)
