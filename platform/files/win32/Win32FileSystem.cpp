@@ -609,12 +609,13 @@ FileStatus Win32FileSystem::Rename(const std::string& from, const std::string& t
         IsSharingViolation);
     if (handle == INVALID_HANDLE_VALUE)
         return ErrorOf(error, "renamed to " + to, from);
+    ClosedOnExit closed(handle);
     if (LeadsElsewhere(handle, source)) {
-        CloseHandle(handle);
+        closed.Close();
         return LinkRefused("renamed to " + to, from);
     }
     if (replace && (error = TakeOnPlaceOf(handle, target)) != ERROR_SUCCESS) {
-        CloseHandle(handle);
+        closed.Close();
         return ErrorOf(error, "given the security of " + to, from);
     }
     // Windows says "access denied" for both. A holder may let go before it is
@@ -630,7 +631,7 @@ FileStatus Win32FileSystem::Rename(const std::string& from, const std::string& t
         return seenHeld || std::chrono::steady_clock::now() - start < kRightsVerdict;
     };
     error = WhileBusy([&] { return RenameThrough(handle, target, replace); }, held);
-    CloseHandle(handle);
+    closed.Close();
     if (error == ERROR_SUCCESS)
         return {};
     if (seenHeld)
@@ -658,8 +659,9 @@ FileStatus Win32FileSystem::Remove(const std::string& name)
             error = RemoveLinkItself(wide);
         return error == ERROR_SUCCESS ? FileStatus{} : ErrorOf(error, "removed", name);
     }
+    ClosedOnExit closed(handle);
     if (LeadsElsewhere(handle, wide)) {
-        CloseHandle(handle);
+        closed.Close();
         error = RemoveLinkItself(wide);
         return error == ERROR_SUCCESS ? FileStatus{} : ErrorOf(error, "removed", name);
     }
@@ -689,7 +691,7 @@ FileStatus Win32FileSystem::Remove(const std::string& name)
     }
     BY_HANDLE_FILE_INFORMATION removed{};
     const bool known = GetFileInformationByHandle(handle, &removed);
-    CloseHandle(handle);
+    closed.Close();
     if (error != ERROR_SUCCESS)
         return ErrorOf(error, "removed", name);
     // Wine removes the file as the last handle closes and says nothing if the
@@ -720,12 +722,13 @@ FileResult<FileInfo> Win32FileSystem::Examine(const std::string& name)
             return FileInfo{};
         return ErrorOf(error, "examined", name);
     }
+    ClosedOnExit closed(handle);
     BY_HANDLE_FILE_INFORMATION information{};
     const BOOL examined = GetFileInformationByHandle(handle, &information);
     const DWORD error = examined ? ERROR_SUCCESS : GetLastError();
     const bool followed = examined && LeadsElsewhere(handle, wide);
     const Ownership ownership = examined ? OwnershipOf(handle) : Ownership{};
-    CloseHandle(handle);
+    closed.Close();
     if (!examined)
         return ErrorOf(error, "examined", name);
     if (followed)
