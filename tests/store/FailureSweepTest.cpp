@@ -117,10 +117,11 @@ int OpenDescriptors()
 {
 #ifdef _WIN32
     return 0;
-#endif
+#else
     std::error_code unlisted;
     const std::filesystem::directory_iterator open("/proc/self/fd", unlisted);
     return unlisted ? 0 : static_cast<int>(std::distance(begin(open), end(open)));
+#endif
 }
 
 std::string ManyLines(const FileFormat& format, int count)
