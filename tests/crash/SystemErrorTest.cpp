@@ -10,7 +10,6 @@
 
 #include <cerrno>
 #include <sys/mount.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace testing_support;
@@ -90,34 +89,24 @@ TEST_F(SystemError, AKernelCopyThatIsRefusedGoesThroughMemoryInBoundedSteps)
     for (const int code : {0, ENOSYS, EXDEV, EINVAL, EOPNOTSUPP, ETXTBSY, EPERM}) {
         SCOPED_TRACE("copy_file_range refused with errno " + std::to_string(code));
         WriteFile(store::UserFileName, before);
-        const pid_t child = ::fork();
-        if (child == 0) {
+        EXPECT_TRUE(SucceedsInChild([code] {
             ::alarm(30);  // a copy that never ends
             LimitAddressSpace(16 << 20);
             crash::RefuseCopies(code);
-            ::_exit(store::RewriteUserFile(u"ann:1", u"ann:2").GetOutcome() == store::RewriteOutcome::Done ? 0 : 1);
-        }
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+            return store::RewriteUserFile(u"ann:1", u"ann:2").GetOutcome() == store::RewriteOutcome::Done;
+        }));
         EXPECT_TRUE(ReadFile(store::UserFileName) == after);
     }
 }
 
 TEST_F(SystemError, AWriteThatTakesNothingFailsInsteadOfRetryingForEver)
 {
-    const pid_t child = ::fork();
-    if (child == 0) {
+    EXPECT_TRUE(SucceedsInChild([this] {
         ::alarm(10);
         crash::ShortenWritesTo(0);
         auto file = m_system.Open("stuck.txt", files::OpenMode::CreateNew);
-        const files::FileStatus written = m_system.Write(file.Value(), "ann:1\n", 6);
-        const files::FileStatus writtenAt = m_system.WriteAt(file.Value(), 0, "ann:1\n", 6);
-        ::_exit(!written.Ok() && !writtenAt.Ok() ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+        return !m_system.Write(file.Value(), "ann:1\n", 6).Ok() && !m_system.WriteAt(file.Value(), 0, "ann:1\n", 6).Ok();
+    }));
 }
 
 TEST_F(SystemError, AFailingFsyncIsReportedAndUndone)

@@ -174,17 +174,11 @@ TEST_F(Permissions, WhetherAFileMayBeWrittenIsAskedForTheEffectiveUser)
         GTEST_SKIP() << "needs root to act as another user";
     ::chmod(".", 0755);
     GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0644);
-    const pid_t child = ::fork();
-    if (child == 0) {
+    EXPECT_TRUE(SucceedsInChild([] {
         // Still root by the real user id, as a program started through setuid is.
-        if (::seteuid(1001) != 0)
-            ::_exit(99);
-        const auto info = files::ExamineFile(store::UserFileName);
-        ::_exit(info.Ok() && !info.Value().writable ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+        const auto info = ::seteuid(1001) == 0 ? files::ExamineFile(store::UserFileName) : files::FileError(EPERM, "");
+        return info.Ok() && !info.Value().writable;
+    }));
 }
 
 TEST_F(Permissions, AnotherUsersFileThatAllMayReadTakesNoPassword)
@@ -250,17 +244,12 @@ TEST_F(OtherUsersAndLimits, OneHugeLineTakesNoMoreMemoryThanAShortOne)
 {
     // With room for far less memory than the line's size, each operation is done.
     GivenUserFile(Utf8WithMark.mark + std::string(64 << 20, 'x'));
-    const pid_t child = ::fork();
-    if (child == 0) {
+    EXPECT_TRUE(SucceedsInChild([] {
         LimitAddressSpace(16 << 20);
-        const bool done = store::ScanUserFile(u"a:b").GetOutcome() == ScanOutcome::NotFound
-                          && store::AppendRecord(u"a:b").GetOutcome() == AppendOutcome::Written
-                          && store::RewriteUserFile(u"a:b", u"a:c").GetOutcome() == RewriteOutcome::Done;
-        ::_exit(done ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        return store::ScanUserFile(u"a:b").GetOutcome() == ScanOutcome::NotFound
+               && store::AppendRecord(u"a:b").GetOutcome() == AppendOutcome::Written
+               && store::RewriteUserFile(u"a:b", u"a:c").GetOutcome() == RewriteOutcome::Done;
+    }));
     EXPECT_EQ(Scan(u"a:c"), ScanOutcome::Found);
 }
 
@@ -269,17 +258,12 @@ TEST_F(OtherUsersAndLimits, AWriteBeyondTheFileSizeLimitFailsAndIsCutBack)
     const std::string accounts = Utf8WithMark.File({u"ann:1"});
     GivenUserFile(accounts);
     const std::u16string key = u"victim:" + std::u16string(8000, u'p');
-    const pid_t child = ::fork();
-    if (child == 0) {
+    EXPECT_TRUE(SucceedsInChild([&] {
         const rlimit limit{accounts.size() + 4096, accounts.size() + 4096};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         const auto appended = store::AppendRecord(key);
-        const bool told = appended.Message().find(u"File too large") != std::u16string::npos;
-        ::_exit(appended.GetOutcome() == AppendOutcome::Failed && told ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "not killed by SIGXFSZ, and told why";
+        return appended.GetOutcome() == AppendOutcome::Failed && Mentions(appended.Message(), u"File too large");
+    })) << "not killed by SIGXFSZ, and told why";
     EXPECT_EQ(UserFile(), accounts);
 }
 

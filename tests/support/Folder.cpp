@@ -7,11 +7,22 @@
 #include <stdexcept>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace testing_support {
 
 const std::string NewFileLineEnd = "\n";
+
+bool SucceedsInChild(const std::function<bool()>& work)
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(work() ? 0 : 1);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 void LimitAddressSpace(std::size_t headroom)
 {
