@@ -89,8 +89,8 @@ Result WriteInPlace(const NewLine& line, Creation creation)
     // A close that fails after the save loses nothing.
     fileSystem.Close(file);
     if (creation == Creation::CreatedNow) {
-        if (auto synced = files::SyncFolder(); !synced.Ok())
-            return {AppendOutcome::Failed, ChangedButNotSaved(synced.Error()), true};
+        if (auto saved = SaveFolderEntry(); saved.GetOutcome() != ReplaceOutcome::Done)
+            return saved.As(AppendOutcome::Failed);
     }
     return {AppendOutcome::Written};
 }
@@ -119,7 +119,7 @@ Result AppendByCopy(const Record& key)
     auto result = ReplaceSafely(changes);
     if (result.GetOutcome() == ReplaceOutcome::Done)
         return {AppendOutcome::Written};
-    return {AppendOutcome::Failed, result.Message(), result.UserFileChanged()};
+    return result.As(AppendOutcome::Failed);
 }
 
 // `checked`: the file holds no equal line, or there was no file to hold one.
@@ -204,10 +204,34 @@ Result Append(const std::u16string& key, Duplicates duplicates, bool& checked)
             RemoveIfEmpty();
         return Failed(lock.Error());
     }
-    Result result = AppendLocked(*record, duplicates, creation, checked);
+    Result result{AppendOutcome::Failed};
+    try {
+        result = AppendLocked(*record, duplicates, creation, checked);
+    } catch (const std::bad_alloc&) {
+        if (creation == Creation::CreatedNow)
+            RemoveIfEmpty();
+        throw;
+    }
     // A first account that was not added leaves no file behind, empty or read-only.
     if (result.GetOutcome() != AppendOutcome::Written && !result.UserFileChanged() && creation == Creation::CreatedNow)
         RemoveIfEmpty();
+    return result;
+}
+
+// An append that failed before its check answered answers as the check
+// alone would have: a duplicate or an unreadable file is told first.
+Result AppendAnswering(const std::u16string& key, Duplicates duplicates)
+{
+    bool checked = false;
+    Result result = Append(key, duplicates, checked);
+    if (duplicates == Duplicates::Refuse && !checked && result.GetOutcome() == AppendOutcome::Failed
+        && !result.UserFileChanged()) {
+        const auto scan = ScanUserFile(key);
+        if (scan.GetOutcome() == ScanOutcome::Found)
+            return {AppendOutcome::AlreadyPresent};
+        if (scan.GetOutcome() == ScanOutcome::Failed)
+            return scan.As(AppendOutcome::NotChecked);
+    }
     return result;
 }
 
@@ -215,24 +239,11 @@ Result Append(const std::u16string& key, Duplicates duplicates, bool& checked)
 
 StoreResult<AppendOutcome> AppendRecord(const std::u16string& key, Duplicates duplicates)
 {
-    bool checked = false;
-    Result result{AppendOutcome::Failed};
     try {
-        result = Append(key, duplicates, checked);
+        return AppendAnswering(key, duplicates);
     } catch (const std::bad_alloc&) {
-        result = {AppendOutcome::Failed, NothingChanged(OutOfMemory())};
+        return Result::Lasting(AppendOutcome::Failed, OutOfMemoryNothingChanged());
     }
-    // An append that failed before its check answered answers as the check
-    // alone would have: a duplicate or an unreadable file is told first.
-    if (duplicates == Duplicates::Refuse && !checked && result.GetOutcome() == AppendOutcome::Failed
-        && !result.UserFileChanged()) {
-        const auto scan = ScanUserFile(key);
-        if (scan.GetOutcome() == ScanOutcome::Found)
-            return {AppendOutcome::AlreadyPresent};
-        if (scan.GetOutcome() == ScanOutcome::Failed)
-            return {AppendOutcome::NotChecked, scan.Message()};
-    }
-    return result;
 }
 
 } // namespace store

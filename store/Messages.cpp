@@ -25,6 +25,12 @@ std::u16string AbsolutePath(const std::filesystem::path& path)
     return Widen(std::string(bytes.begin(), bytes.end()));
 }
 
+const std::u16string outOfMemory = u"There is not enough memory for the user file.";
+const std::u16string outOfMemoryNothingChanged = outOfMemory + u" Nothing was changed.";
+const std::u16string outOfMemoryAfterTheChange =
+    u"The change was made, but there was not enough memory to save it to disk. It may be lost if the computer"
+    u" stops before the disk catches up.";
+
 } // namespace
 
 std::u16string Widen(const std::string& text)
@@ -73,9 +79,19 @@ std::u16string LockedByAnotherCopy()
            + u" is being changed by another copy of the program. Nothing was changed; please try again.";
 }
 
-std::u16string OutOfMemory()
+const std::u16string& OutOfMemory()
 {
-    return u"There is not enough memory for the user file.";
+    return outOfMemory;
+}
+
+const std::u16string& OutOfMemoryNothingChanged()
+{
+    return outOfMemoryNothingChanged;
+}
+
+const std::u16string& OutOfMemoryAfterTheChange()
+{
+    return outOfMemoryAfterTheChange;
 }
 
 std::u16string UserFileMissing()

@@ -19,7 +19,10 @@ std::u16string NothingChanged(const std::u16string& why);
 // A failure after the new contents were put in place.
 std::u16string ChangedButNotSaved(const files::FileError& error);
 std::u16string LockedByAnotherCopy();
-std::u16string OutOfMemory();
+// Made before they are needed: where memory has run out, no text can be made.
+const std::u16string& OutOfMemory();                  // for a scan
+const std::u16string& OutOfMemoryNothingChanged();    // for a change that did not happen
+const std::u16string& OutOfMemoryAfterTheChange();    // for a change made but not yet saved
 std::u16string UserFileMissing();
 std::u16string UserFileNotRegular();
 

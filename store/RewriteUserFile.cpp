@@ -55,7 +55,7 @@ Result RewriteLocked(const Record& key, const Record& replacement)
     auto result = ReplaceSafely(changes);
     if (result.GetOutcome() == ReplaceOutcome::Done)
         return {RewriteOutcome::Done};
-    return {RewriteOutcome::Failed, result.Message(), result.UserFileChanged()};
+    return result.As(RewriteOutcome::Failed);
 }
 
 Result Rewrite(const std::u16string& key, const std::u16string& replacement)
@@ -92,7 +92,7 @@ StoreResult<RewriteOutcome> RewriteUserFile(const std::u16string& key, const std
     try {
         return Rewrite(key, replacement);
     } catch (const std::bad_alloc&) {
-        return {RewriteOutcome::Failed, NothingChanged(OutOfMemory())};
+        return Result::Lasting(RewriteOutcome::Failed, OutOfMemoryNothingChanged());
     }
 }
 

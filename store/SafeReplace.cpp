@@ -30,6 +30,7 @@ public:
     Result Run();
 
 private:
+    Step PutInPlace();
     Step OpenUserFile();
     Step CreateCopy();
     Step Copy();
@@ -45,27 +46,34 @@ private:
 
 Result Replacement::Run()
 {
+    // Out of memory at any step before the rename: the copy goes, and the
+    // message was made in advance.
+    try {
+        if (Step stop = PutInPlace())
+            return Abandon(*stop);
+    } catch (const std::bad_alloc&) {
+        return Abandon(Result::Lasting(ReplaceOutcome::Failed, OutOfMemoryNothingChanged()));
+    }
+    // Past the rename the new contents are the user file, whatever follows.
+    return SaveFolderEntry();
+}
+
+Step Replacement::PutInPlace()
+{
     for (Step (Replacement::*step)() : {&Replacement::OpenUserFile, &Replacement::CreateCopy, &Replacement::Copy,
                                         &Replacement::SaveCopy}) {
-        try {
-            if (Step stop = (this->*step)())
-                return Abandon(*stop);
-        } catch (const std::bad_alloc&) {
-            return Abandon(Failed(OutOfMemory()));
-        }
+        if (Step stop = (this->*step)())
+            return stop;
     }
     // Only the copy written here goes in, not whatever someone put at its name.
     auto standing = files::ExamineFile(TemporaryFileName);
     if (!standing.Ok())
-        return Abandon(Failed(standing.Error()));
+        return Failed(standing.Error());
     if (!standing.Value().SameFileAs(m_copyInfo) || standing.Value().symlink)
-        return Abandon(Failed(u"Quillmark_new.txt was replaced by someone else while the change was made."));
+        return Failed(u"Quillmark_new.txt was replaced by someone else while the change was made.");
     if (auto renamed = files::RenameFile(TemporaryFileName, UserFileName); !renamed.Ok())
-        return Abandon(Failed(renamed.Error()));
-    // Past the rename the new contents are the user file, whatever follows.
-    if (auto synced = files::SyncFolder(); !synced.Ok())
-        return {ReplaceOutcome::Failed, ChangedButNotSaved(synced.Error()), true};
-    return {ReplaceOutcome::Done};
+        return Failed(renamed.Error());
+    return std::nullopt;
 }
 
 Step Replacement::OpenUserFile()
@@ -159,14 +167,29 @@ Result Replacement::Abandon(Result result)
     m_copy.reset();
     if (m_createdCopy) {
         if (auto removed = files::RemoveFile(TemporaryFileName); !removed.Ok()) {
-            return {result.GetOutcome(), result.Message() + u" " + Describe(removed.Error())
-                                             + u"; it will be replaced by the next change."};
+            // Short of memory, the failure is told without the leftover.
+            try {
+                return {result.GetOutcome(), result.Message() + u" " + Describe(removed.Error())
+                                                 + u"; it will be replaced by the next change."};
+            } catch (const std::bad_alloc&) {
+            }
         }
     }
     return result;
 }
 
 } // namespace
+
+StoreResult<ReplaceOutcome> SaveFolderEntry()
+{
+    try {
+        if (auto synced = files::SyncFolder(); !synced.Ok())
+            return {ReplaceOutcome::Failed, ChangedButNotSaved(synced.Error()), true};
+    } catch (const std::bad_alloc&) {
+        return Result::Lasting(ReplaceOutcome::Failed, OutOfMemoryAfterTheChange(), true);
+    }
+    return {ReplaceOutcome::Done};
+}
 
 StoreResult<ReplaceOutcome> ReplaceSafely(const LineChanges& changes)
 {

@@ -15,4 +15,8 @@ enum class ReplaceOutcome { Done, Failed };
 // process may set it; where it may not, only the owner's bits.
 StoreResult<ReplaceOutcome> ReplaceSafely(const LineChanges& changes);
 
+// Makes a new name in the folder durable once the new contents are in place:
+// whatever fails then, even memory, the result says that the change was made.
+StoreResult<ReplaceOutcome> SaveFolderEntry();
+
 } // namespace store

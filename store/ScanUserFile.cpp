@@ -55,7 +55,7 @@ StoreResult<ScanOutcome> ScanUserFile(const std::u16string& key)
     try {
         return Scan(key);
     } catch (const std::bad_alloc&) {
-        return {ScanOutcome::Failed, OutOfMemory()};
+        return Result::Lasting(ScanOutcome::Failed, OutOfMemory());
     }
 }
 

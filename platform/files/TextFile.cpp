@@ -22,10 +22,12 @@ OpenMode OpenModeOf(TextFileMode mode)
 FileResult<TextFile> OpenTextFile(const std::string& name, TextFileMode mode, TextEncoding encoding)
 {
     FileSystem& fileSystem = CurrentFileSystem();
+    // Copied first: once the file exists, nothing may fail before it has its owner.
+    std::string ownName = name;
     auto file = fileSystem.Open(name, OpenModeOf(mode));
     if (!file.Ok())
         return file.Error().Named(name);
-    return TextFile(fileSystem, file.Value(), name, encoding);
+    return TextFile(fileSystem, file.Value(), std::move(ownName), encoding);
 }
 
 TextFile::TextFile(FileSystem& fileSystem, FileHandle file, std::string name, TextEncoding encoding)
@@ -89,8 +91,11 @@ FileStatus TextFile::CopyFrom(const TextReader& reader, std::uint64_t offset, st
 {
     if (FileStatus flushed = Flush(); !flushed.Ok())
         return flushed;
-    if (FileStatus copied = m_fileSystem.CopyRange(reader.m_file, offset, m_file, size); !copied.Ok())
-        return Named(copied.Error());
+    if (FileStatus copied = m_fileSystem.CopyRange(reader.m_file, offset, m_file, size); !copied.Ok()) {
+        // A read fails on the reader's file, anything else on this one.
+        const bool reading = copied.Error().Action() == "read";
+        return copied.Error().Named(reading ? reader.m_name : m_name);
+    }
     return {};
 }
 

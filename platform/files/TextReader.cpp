@@ -14,6 +14,8 @@ FileResult<TextReader> TextReader::Open(const std::string& name)
 {
     FileSystem& fileSystem = CurrentFileSystem();
     const FileError notRegular(EINVAL, "opened", name, "it is not a regular file");
+    // Copied first: once the file is open, nothing may fail before it has its owner.
+    std::string ownName = name;
     auto file = fileSystem.Open(name, OpenMode::Read);
     if (!file.Ok()) {
         // Windows will not open a folder as a file: it is told as where it opens.
@@ -29,7 +31,7 @@ FileResult<TextReader> TextReader::Open(const std::string& name)
             return info.Error().Named(name);
         return notRegular;
     }
-    TextReader reader(fileSystem, file.Value(), name, info.Value());
+    TextReader reader(fileSystem, file.Value(), std::move(ownName), info.Value());
     // Three bytes tell the encoding; the mark belongs to no line.
     while (reader.m_buffer.size() < 3 && !reader.m_atEnd) {
         FileStatus filled = reader.Fill();

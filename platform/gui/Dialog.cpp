@@ -14,11 +14,10 @@ CDialog::CDialog(int templateId, CWnd* parent) : m_templateId(templateId), m_par
 
 CDialog::~CDialog() = default;
 
-bool CDialog::SaveFields()
+void CDialog::SaveFields()
 {
     DataExchange exchange(*this, DataExchange::Direction::SaveFields);
     DoDataExchange(exchange);
-    return true;
 }
 
 void CDialog::ShowFields()
@@ -45,8 +44,7 @@ void CDialog::FocusControl(int controlId)
 
 void CDialog::OnOK()
 {
-    if (!SaveFields())
-        return;
+    SaveFields();
     EndModal(IDOK);
 }
 

@@ -15,8 +15,8 @@ public:
     int RunModal();
     // Ends the run once the current handler returns; the window hides now.
     void EndModal(int result);
-    // Copies the bound controls into their members.
-    bool SaveFields();
+    // Copies the bound controls into their members; no exchange can refuse.
+    void SaveFields();
 
 protected:
     // Runs when the controls exist; returns nonzero to let the platform place the focus.

@@ -6,6 +6,8 @@
 #include <cstdarg>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <map>
+#include <optional>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,8 +18,10 @@ namespace {
 struct State {
     bool recording = false;
     bool faulty = false;
-    std::size_t shortWrites = 0;
+    std::optional<std::size_t> shortWrites;
     int syncError = 0;
+    std::optional<int> copyRefusal;
+    std::map<std::pair<CallKind, std::string>, int> namedFaults;
     std::set<int> watched;
     std::vector<Call> calls;
 };
@@ -76,8 +80,8 @@ ssize_t Written(int file, const void* data, std::size_t size, off_t offset, Writ
         return writeAt ? writeAt(file, data, size, offset) : write(file, data, size);
     if (!writeAt)
         offset = ::lseek(file, 0, SEEK_CUR);
-    if (Current().faulty && Current().shortWrites > 0 && size > Current().shortWrites)
-        size = Current().shortWrites;
+    if (Current().faulty && Current().shortWrites && size > *Current().shortWrites)
+        size = *Current().shortWrites;
     const ssize_t result = writeAt ? writeAt(file, data, size, offset) : write(file, data, size);
     Call call{CallKind::Write, file};
     call.offset = static_cast<std::uint64_t>(offset);
@@ -93,8 +97,12 @@ ssize_t Copied(int from, off_t* fromOffset, int to, off_t* toOffset, std::size_t
 {
     if (!Watched(to) || !fromOffset)
         return copy(from, fromOffset, to, toOffset, size, flags);
-    if (Current().faulty && Current().shortWrites > 0 && size > Current().shortWrites)
-        size = Current().shortWrites;
+    if (Current().faulty && Current().copyRefusal) {
+        errno = *Current().copyRefusal;
+        return errno == 0 ? 0 : -1;
+    }
+    if (Current().faulty && Current().shortWrites && size > *Current().shortWrites)
+        size = *Current().shortWrites;
     const off_t readAt = *fromOffset;
     Call call{CallKind::Write, to};
     call.offset = static_cast<std::uint64_t>(toOffset ? *toOffset : ::lseek(to, 0, SEEK_CUR));
@@ -126,6 +134,25 @@ int Truncated(int file, off_t size, TruncateFunction truncate)
     Call call{CallKind::Truncate, file};
     call.offset = static_cast<std::uint64_t>(size);
     return static_cast<int>(Recorded(std::move(call), result));
+}
+
+// The errno that a call of `kind` on `name` is to fail with; 0: none.
+int NamedFault(CallKind kind, const char* name)
+{
+    if (!Current().faulty)
+        return 0;
+    const auto found = Current().namedFaults.find({kind, name});
+    return found == Current().namedFaults.end() ? 0 : found->second;
+}
+
+template <class Call>
+int MadeByName(CallKind kind, const char* name, Call call)
+{
+    if (const int code = NamedFault(kind, name)) {
+        errno = code;
+        return -1;
+    }
+    return call();
 }
 
 int Named(CallKind kind, const char* name, const char* target, int result)
@@ -192,17 +219,31 @@ void ShortenWritesTo(std::size_t bytes)
     Current().shortWrites = bytes;
 }
 
+void FailByName(CallKind kind, const std::string& name, int code)
+{
+    Current().faulty = true;
+    Current().namedFaults[{kind, name}] = code;
+}
+
 void FailSyncs(int code)
 {
     Current().faulty = true;
     Current().syncError = code;
 }
 
+void RefuseCopies(int code)
+{
+    Current().faulty = true;
+    Current().copyRefusal = code;
+}
+
 void ClearFaults()
 {
     Current().faulty = false;
-    Current().shortWrites = 0;
+    Current().shortWrites.reset();
     Current().syncError = 0;
+    Current().copyRefusal.reset();
+    Current().namedFaults.clear();
     if (!Current().recording)
         Current().watched.clear();
 }
@@ -301,13 +342,16 @@ int close(int file)
 
 int rename(const char* from, const char* to)
 {
-    return crash::Named(CallKind::Rename, from, to, crash::Real<int (*)(const char*, const char*)>("rename")(from, to));
+    const auto real = crash::Real<int (*)(const char*, const char*)>("rename");
+    return crash::Named(CallKind::Rename, from, to, crash::MadeByName(CallKind::Rename, from, [&] { return real(from, to); }));
 }
 
 int renameat2(int fromFolder, const char* from, int toFolder, const char* to, unsigned flags)
 {
     using Function = int (*)(int, const char*, int, const char*, unsigned);
-    const int result = crash::Real<Function>("renameat2")(fromFolder, from, toFolder, to, flags);
+    const int result = crash::MadeByName(CallKind::Rename, from, [&] {
+        return crash::Real<Function>("renameat2")(fromFolder, from, toFolder, to, flags);
+    });
     return fromFolder == AT_FDCWD && toFolder == AT_FDCWD ? crash::Named(CallKind::Rename, from, to, result) : result;
 }
 
@@ -318,7 +362,8 @@ int link(const char* from, const char* to)
 
 int unlink(const char* name)
 {
-    return crash::Named(CallKind::Unlink, name, nullptr, crash::Real<int (*)(const char*)>("unlink")(name));
+    const auto real = crash::Real<int (*)(const char*)>("unlink");
+    return crash::Named(CallKind::Unlink, name, nullptr, crash::MadeByName(CallKind::Unlink, name, [&] { return real(name); }));
 }
 
 int mkdir(const char* name, mode_t mode)

@@ -30,8 +30,10 @@ std::vector<Call> StopRecording();
 std::string Describe(const Call& call);
 
 // Faults of the system itself, on files opened from now on until ClearFaults.
-void ShortenWritesTo(std::size_t bytes);  // each write, pwrite or copy takes at most this many
+void ShortenWritesTo(std::size_t bytes);  // each write, pwrite or copy takes at most this many, maybe none
 void FailSyncs(int code);                 // fsync and fdatasync fail with this errno
+void RefuseCopies(int code);              // copy_file_range fails with this errno, or copies nothing for 0
+void FailByName(CallKind kind, const std::string& name, int code);  // a Rename or Unlink of that name
 void ClearFaults();
 
 } // namespace crash

@@ -36,6 +36,28 @@ TEST_F(SystemError, ARenameOfAMissingFileFails)
     }
 }
 
+TEST_F(SystemError, ANoReplaceRenameThatCannotDropTheOldNameLeavesTheFileOneName)
+{
+    WriteFile("from.txt", "ann:1\n");
+    crash::FailByName(crash::CallKind::Rename, "from.txt", EINVAL);  // no no-replace rename: a link instead
+    crash::FailByName(crash::CallKind::Unlink, "from.txt", EIO);
+    const files::FileStatus renamed = m_system.Rename("from.txt", "to.txt", files::RenameMode::KeepExisting);
+    crash::ClearFaults();
+    ASSERT_FALSE(renamed.Ok());
+    EXPECT_EQ(renamed.Error().Code(), EIO);
+    EXPECT_TRUE(Exists("from.txt"));
+    EXPECT_FALSE(Exists("to.txt"));
+}
+
+TEST_F(SystemError, AnExistingFileThatCannotBeOpenedForWritingIsNotToldAsNotCreated)
+{
+    ASSERT_EQ(::mkdir("folder", 0700), 0);
+    const auto opened = m_system.Open("folder", files::OpenMode::CreateOrKeep);
+    ASSERT_FALSE(opened.Ok());
+    EXPECT_EQ(opened.Error().Action(), "opened");
+    EXPECT_EQ(m_system.Open("folder", files::OpenMode::CreateNew).Error().Action(), "created");
+}
+
 TEST_F(SystemError, ShortWritesAreContinued)
 {
     const std::string text = "ann:1\nbob:22\ncid:333\n";
@@ -53,6 +75,38 @@ TEST_F(SystemError, ShortWritesAreContinued)
     EXPECT_EQ(store::AppendRecord(u"bob:22").GetOutcome(), store::AppendOutcome::Written);
     EXPECT_EQ(store::RewriteUserFile(u"ann:1", u"ann:4").GetOutcome(), store::RewriteOutcome::Done);
     EXPECT_EQ(ReadFile(store::UserFileName), "\xEF\xBB\xBF" "ann:4\nbob:22\n");
+}
+
+// Each refusal the code knows, and a copy of nothing: the rest goes through
+// memory a bounded block at a time, and the rewrite ends with the right bytes.
+TEST_F(SystemError, AKernelCopyThatIsRefusedGoesThroughMemoryInBoundedSteps)
+{
+    std::string lines;
+    for (int i = 0; lines.size() < (40 << 20); ++i)
+        lines += "user" + std::to_string(i) + ":password\n";
+    const std::string before = "\xEF\xBB\xBF" "ann:1\n" + lines;
+    const std::string after = "\xEF\xBB\xBF" "ann:2\n" + lines;
+    for (const int code : {0, ENOSYS, EXDEV, EINVAL, EOPNOTSUPP, ETXTBSY, EPERM}) {
+        SCOPED_TRACE("copy_file_range refused with errno " + std::to_string(code));
+        WriteFile(store::UserFileName, before);
+        EXPECT_TRUE(SucceedsInChild([code] {
+            ::alarm(30);  // a copy that never ends
+            LimitAddressSpace(16 << 20);
+            crash::RefuseCopies(code);
+            return store::RewriteUserFile(u"ann:1", u"ann:2").GetOutcome() == store::RewriteOutcome::Done;
+        }));
+        EXPECT_TRUE(ReadFile(store::UserFileName) == after);
+    }
+}
+
+TEST_F(SystemError, AWriteThatTakesNothingFailsInsteadOfRetryingForEver)
+{
+    EXPECT_TRUE(SucceedsInChild([this] {
+        ::alarm(10);
+        crash::ShortenWritesTo(0);
+        auto file = m_system.Open("stuck.txt", files::OpenMode::CreateNew);
+        return !m_system.Write(file.Value(), "ann:1\n", 6).Ok() && !m_system.WriteAt(file.Value(), 0, "ann:1\n", 6).Ok();
+    }));
 }
 
 TEST_F(SystemError, AFailingFsyncIsReportedAndUndone)

@@ -1,5 +1,6 @@
 // Every call the file layer makes during an append or a rewrite is made to
-// fail in turn, with EIO and with ENOSPC: the user file must come through.
+// fail in turn, with EIO and with ENOSPC, and every allocation of a scan, an
+// append and a rewrite runs out of memory in turn: the user file must come through.
 #include "Figures.h"
 #include "UserFileFixture.h"
 
@@ -7,11 +8,60 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
+#include <new>
 #include <unistd.h>
 
 using namespace testing_support;
 using files::FileCall;
+
+namespace {
+
+// The nth allocation from the start fails, alone or with every one after it
+// (memory that stays short).
+enum class Shortage { Once, FromThenOn };
+
+struct AllocationFaults {
+    bool counting = false;
+    long count = 0;
+    long failing = 0;  // 0: none
+    Shortage shortage = Shortage::Once;
+    long injected = 0;
+};
+
+AllocationFaults g_allocations;
+
+// Runs a store call with its allocations counted, and failing as set.
+template <class Call>
+auto Counted(Call call)
+{
+    g_allocations.counting = true;
+    auto result = call();
+    g_allocations.counting = false;
+    return result;
+}
+
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    AllocationFaults& faults = g_allocations;
+    if (faults.counting) {
+        ++faults.count;
+        const bool fails = faults.failing > 0
+                            && (faults.count == faults.failing
+                                || (faults.shortage == Shortage::FromThenOn && faults.count > faults.failing));
+        if (fails) {
+            ++faults.injected;
+            throw std::bad_alloc();
+        }
+    }
+    if (void* memory = std::malloc(size == 0 ? 1 : size))
+        return memory;
+    throw std::bad_alloc();
+}
 
 namespace {
 
@@ -45,15 +95,33 @@ int TheSaveBeforeTheFolders(const std::vector<FileCall>& calls) { return NthFrom
 
 Outcome ChangeAnnsPassword()
 {
-    auto result = store::RewriteUserFile(u"ann:old", u"ann:new");
+    auto result = Counted([] { return store::RewriteUserFile(u"ann:old", u"ann:new"); });
     return {result.GetOutcome() == store::RewriteOutcome::Done, result.UserFileChanged(), result.Message()};
 }
 
 Outcome AddBob()
 {
-    auto result = store::AppendRecord(u"bob:\u00e9");
+    auto result = Counted([] { return store::AppendRecord(u"bob:\u00e9"); });
     return {result.GetOutcome() == store::AppendOutcome::Written, result.UserFileChanged(), result.Message(),
             result.GetOutcome() == store::AppendOutcome::NotChecked};
+}
+
+Outcome FindAnn()
+{
+    auto result = Counted([] { return store::ScanUserFile(u"ann:old"); });
+    return {result.GetOutcome() == store::ScanOutcome::Found, false, result.Message()};
+}
+
+// 0 where the system does not list them (Wine lists its own).
+int OpenDescriptors()
+{
+#ifdef _WIN32
+    return 0;
+#else
+    std::error_code unlisted;
+    const std::filesystem::directory_iterator open("/proc/self/fd", unlisted);
+    return unlisted ? 0 : static_cast<int>(std::distance(begin(open), end(open)));
+#endif
 }
 
 std::string ManyLines(const FileFormat& format, int count)
@@ -72,6 +140,8 @@ class FailureSweep : public UserFileTest {
 protected:
     static void TearDownTestSuite() { ReportFigure("fault-points", g_faultPoints); }
 
+    files::KernelCopy m_kernelCopy = files::KernelCopy::Used;
+
     void Restore(const std::optional<std::string>& contents)
     {
         ::unlink(store::UserFileName.c_str());
@@ -82,6 +152,7 @@ protected:
     void Sweep(const std::optional<std::string>& before, const Operation& operation, const CommitPoint& commitPoint)
     {
         files::FaultInjectingFileSystem counting;
+        counting.SetKernelCopy(m_kernelCopy);
         Restore(before);
         {
             files::FileSystemScope scope(counting);
@@ -100,12 +171,47 @@ protected:
         }
     }
 
+    // Every allocation of the operation fails in turn: a failure with a
+    // message, the file as it was, no copy and no descriptor left.
+    void SweepAllocations(const std::optional<std::string>& before, const Operation& operation)
+    {
+        Restore(before);
+        operation();  // what is made once per process is made before the count
+        Restore(before);
+        g_allocations = {};
+        ASSERT_TRUE(operation().succeeded);
+        const long allocations = g_allocations.count;
+        const auto after = UserFile();
+        ASSERT_GT(allocations, 0);
+        for (const Shortage shortage : {Shortage::Once, Shortage::FromThenOn}) {
+            for (long nth = 1; nth <= allocations; ++nth) {
+                SCOPED_TRACE("allocation " + std::to_string(nth) + (shortage == Shortage::Once ? " fails" : " on fail"));
+                Restore(before);
+                const int descriptors = OpenDescriptors();
+                g_allocations = {false, 0, nth, shortage};
+                const Outcome outcome = operation();
+                ASSERT_GT(g_allocations.injected, 0);
+                g_allocations = {};
+                ++g_faultPoints;
+                EXPECT_FALSE(outcome.succeeded);
+                EXPECT_FALSE(outcome.notChecked);
+                EXPECT_NE(outcome.message.find(u"not enough memory"), std::u16string::npos)
+                    << std::string(outcome.message.begin(), outcome.message.end());
+                // Past the commit, the message says that the change was made.
+                EXPECT_EQ(UserFile(), outcome.userFileChanged ? after : before);
+                EXPECT_FALSE(TemporaryFileLeft());
+                EXPECT_EQ(OpenDescriptors(), descriptors);
+            }
+        }
+    }
+
     void FailOnce(const std::optional<std::string>& before, const std::optional<std::string>& after,
                   const Operation& operation, int code, int nth, bool beforeTheCommit)
     {
         SCOPED_TRACE("call " + std::to_string(nth) + " fails with errno " + std::to_string(code));
         Restore(before);
         files::FaultInjectingFileSystem faulty;
+        faulty.SetKernelCopy(m_kernelCopy);
         faulty.FailCall(FileCall::Any, nth, code);
         Outcome outcome;
         {
@@ -130,6 +236,8 @@ protected:
             EXPECT_EQ(UserFile(), after);
         }
         EXPECT_FALSE(TemporaryFileLeft());
+        // A failed read names the file that was read.
+        EXPECT_EQ(outcome.message.find(u"Quillmark_new.txt could not be read"), std::u16string::npos);
         Outcome next = operation();
         EXPECT_TRUE(next.message.empty()) << std::string(next.message.begin(), next.message.end());
         EXPECT_EQ(UserFile(), after);
@@ -148,6 +256,12 @@ TEST_F(FailureSweep, RewriteOfAFileOfManyBlocks)
     Sweep(ManyLines(Utf16LeWithMark, 12000), ChangeAnnsPassword, TheRename);
 }
 
+TEST_F(FailureSweep, RewriteOfAFileOfManyBlocksWithTheKernelCopyRefused)
+{
+    m_kernelCopy = files::KernelCopy::Refused;
+    Sweep(ManyLines(Utf16LeWithMark, 12000), ChangeAnnsPassword, TheRename);
+}
+
 TEST_F(FailureSweep, AppendToASmallFile)
 {
     Sweep(Utf16LeWithoutMark.File({u"zed:1"}), AddBob, TheSave);
@@ -161,6 +275,17 @@ TEST_F(FailureSweep, AppendThatCreatesTheFile)
 TEST_F(FailureSweep, AppendToAFileOfManyBlocks)
 {
     Sweep(ManyLines(Utf8WithMark, 12000), AddBob, TheSave);
+}
+
+TEST_F(FailureSweep, RunningOutOfMemoryAnywhereFailsWithAMessageAndLeavesNothing)
+{
+    const std::string accounts = Utf8WithMark.File({u"zed:1", u"ann:old"});
+    SweepAllocations(accounts, FindAnn);
+    SweepAllocations(accounts, ChangeAnnsPassword);
+    SweepAllocations(accounts, AddBob);
+    SweepAllocations(std::nullopt, AddBob);
+    // A last line without its end: the append goes by a copy.
+    SweepAllocations(Utf8WithMark.mark + "zed:1\nann:old", AddBob);
 }
 
 TEST_F(FailureSweep, RecoveryOfALeftCopyNeverLosesIt)

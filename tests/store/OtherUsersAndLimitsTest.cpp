@@ -3,6 +3,7 @@
 #include "UserFileFixture.h"
 
 #include "FileFaultInjection.h"
+#include "platform/files/FileOperations.h"
 
 #include <grp.h>
 #include <sys/resource.h>
@@ -120,7 +121,9 @@ TEST_F(Permissions, AReplacementKeepsTheAccessListAndTakesNoneFromTheFolder)
     const std::string shut = accessList();
     EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
     EXPECT_EQ(accessList(), shut);
-    // A folder's default list would let user 1005 read a copy of a file that it could not read.
+    // A folder's default list would let user 1005 read a copy of a file that it
+    // could not read: a file made anew, that has no list of its own.
+    ::unlink(store::UserFileName.c_str());
     GivenUserFile(Utf8WithMark.File({u"ann:2"}), 0640);
     const std::string plain = accessList();
     ASSERT_EQ(std::system("setfacl -d -m u:1005:rw ."), 0);
@@ -163,6 +166,19 @@ TEST_F(Permissions, ACopySwappedForALinkIsNeverPutInPlaceNorItsTargetTouched)
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
     EXPECT_EQ(ReadFile("private"), "secret");
     EXPECT_EQ(ModeOf("private"), 0600u);
+}
+
+TEST_F(Permissions, WhetherAFileMayBeWrittenIsAskedForTheEffectiveUser)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
+    ::chmod(".", 0755);
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0644);
+    EXPECT_TRUE(SucceedsInChild([] {
+        // Still root by the real user id, as a program started through setuid is.
+        const auto info = ::seteuid(1001) == 0 ? files::ExamineFile(store::UserFileName) : files::FileError(EPERM, "");
+        return info.Ok() && !info.Value().writable;
+    }));
 }
 
 TEST_F(Permissions, AnotherUsersFileThatAllMayReadTakesNoPassword)
@@ -226,21 +242,14 @@ TEST_F(OtherUsersAndLimits, AFileWithAnotherNameIsReadButNeverChanged)
 
 TEST_F(OtherUsersAndLimits, OneHugeLineTakesNoMoreMemoryThanAShortOne)
 {
-    // Under a memory limit far below the line's size, each operation is done or
-    // fails with a message: never an abort.
-    GivenUserFile(Utf8WithMark.mark + std::string(96 << 20, 'x'));
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const rlimit limit{256 << 20, 256 << 20};
-        ::setrlimit(RLIMIT_AS, &limit);
-        const bool done = store::ScanUserFile(u"a:b").GetOutcome() == ScanOutcome::NotFound
-                          && store::AppendRecord(u"a:b").GetOutcome() == AppendOutcome::Written
-                          && store::RewriteUserFile(u"a:b", u"a:c").GetOutcome() == RewriteOutcome::Done;
-        ::_exit(done ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    // With room for far less memory than the line's size, each operation is done.
+    GivenUserFile(Utf8WithMark.mark + std::string(64 << 20, 'x'));
+    EXPECT_TRUE(SucceedsInChild([] {
+        LimitAddressSpace(16 << 20);
+        return store::ScanUserFile(u"a:b").GetOutcome() == ScanOutcome::NotFound
+               && store::AppendRecord(u"a:b").GetOutcome() == AppendOutcome::Written
+               && store::RewriteUserFile(u"a:b", u"a:c").GetOutcome() == RewriteOutcome::Done;
+    }));
     EXPECT_EQ(Scan(u"a:c"), ScanOutcome::Found);
 }
 
@@ -249,17 +258,12 @@ TEST_F(OtherUsersAndLimits, AWriteBeyondTheFileSizeLimitFailsAndIsCutBack)
     const std::string accounts = Utf8WithMark.File({u"ann:1"});
     GivenUserFile(accounts);
     const std::u16string key = u"victim:" + std::u16string(8000, u'p');
-    const pid_t child = ::fork();
-    if (child == 0) {
+    EXPECT_TRUE(SucceedsInChild([&] {
         const rlimit limit{accounts.size() + 4096, accounts.size() + 4096};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         const auto appended = store::AppendRecord(key);
-        const bool told = appended.Message().find(u"File too large") != std::u16string::npos;
-        ::_exit(appended.GetOutcome() == AppendOutcome::Failed && told ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "not killed by SIGXFSZ, and told why";
+        return appended.GetOutcome() == AppendOutcome::Failed && Mentions(appended.Message(), u"File too large");
+    })) << "not killed by SIGXFSZ, and told why";
     EXPECT_EQ(UserFile(), accounts);
 }
 

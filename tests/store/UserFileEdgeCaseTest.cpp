@@ -106,9 +106,12 @@ TEST_P(EachFormat, AppendRefusesALineThatIsAlreadyThere)
 TEST_P(EachFormat, ALoneSurrogateIsRefusedForItHasNoBytesOfItsOwnInUtf8)
 {
     GivenUserFile(Format().File({u"a:1"}));
-    EXPECT_EQ(Replace(u"a:1", u"a:\xD83D"), RewriteOutcome::Failed);
-    EXPECT_EQ(Append(u"a:\xD83D"), AppendOutcome::NotChecked);
-    EXPECT_EQ(Scan(u"a:\xD83D"), ScanOutcome::Failed);
+    // A lone high half, a lone low half, and a pair in the wrong order.
+    for (const std::u16string unpaired : {u"a:\xD83D", u"a:\xDC00", u"a:\xDE00\xD83D"}) {
+        EXPECT_EQ(Replace(u"a:1", unpaired), RewriteOutcome::Failed);
+        EXPECT_EQ(Append(unpaired), AppendOutcome::NotChecked);
+        EXPECT_EQ(Scan(unpaired), ScanOutcome::Failed);
+    }
     EXPECT_EQ(UserFile(), Format().File({u"a:1"}));
 }
 

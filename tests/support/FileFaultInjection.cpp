@@ -90,6 +90,8 @@ FileStatus FaultInjectingFileSystem::CopyRange(FileHandle from, std::uint64_t of
 {
     if (auto error = Fault(FileCall::Write, "written"))
         return *error;
+    if (m_kernelCopy == KernelCopy::Refused)
+        return CopyThroughMemory(*this, from, offset, to, size);
     return m_inner.CopyRange(from, offset, to, size);
 }
 

@@ -9,10 +9,15 @@
 
 namespace files {
 
+// Refused: copies go through memory, as on file systems without the kernel's
+// copy, in reads and writes that fail like any other.
+enum class KernelCopy { Used, Refused };
+
 class FaultInjectingFileSystem final : public FileSystem {
 public:
     explicit FaultInjectingFileSystem(FileSystem& inner = SystemFileSystem());
 
+    void SetKernelCopy(KernelCopy kernelCopy) { m_kernelCopy = kernelCopy; }
     // The nth call of `kind` (1 is the next one; FileCall::Any counts every call) fails once.
     void FailCall(FileCall kind, int nth, int code);
     // Every call of `kind` fails from now on, as on a full disk.
@@ -64,6 +69,7 @@ private:
     std::function<void(FileCall)> m_observer;
     std::function<bool(unsigned, unsigned)> m_members;
     std::vector<FileCall> m_calls;
+    KernelCopy m_kernelCopy = KernelCopy::Used;
     FileCall m_kind = FileCall::Any;
     int m_remaining = 0;  // calls of m_kind until the one that fails; 0: none
     bool m_every = false;

@@ -5,12 +5,35 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace testing_support {
 
 const std::string NewFileLineEnd = "\n";
+
+bool SucceedsInChild(const std::function<bool()>& work)
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(work() ? 0 : 1);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+void LimitAddressSpace(std::size_t headroom)
+{
+    std::size_t pages = 0;
+    if (std::ifstream statm("/proc/self/statm"); !(statm >> pages))
+        throw std::runtime_error("cannot read /proc/self/statm");
+    const rlim_t limit = pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)) + headroom;
+    const rlimit capped{limit, limit};
+    if (::setrlimit(RLIMIT_AS, &capped) != 0)
+        throw std::runtime_error("setrlimit failed");
+}
 
 TemporaryFolder::TemporaryFolder() : m_previous(std::filesystem::current_path())
 {

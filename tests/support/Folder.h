@@ -2,6 +2,7 @@
 // Test helpers: a fresh temporary folder as the current directory, and files
 // written and read byte for byte.
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,12 @@ void WriteFile(const std::string& name, std::string_view bytes, unsigned mode = 
 std::optional<std::string> ReadFile(const std::string& name);
 bool Exists(const std::string& name);  // as any kind of file, a dangling link included
 unsigned ModeOf(const std::string& name);
+
+// Runs `work` in a forked child process: true if it returned true there.
+bool SucceedsInChild(const std::function<bool()>& work);
+// For a forked child: its address space may grow by `headroom` bytes and no
+// more, so that a file larger than that cannot be held in memory.
+void LimitAddressSpace(std::size_t headroom);
 
 // The line end of a new user file: the system's own.
 extern const std::string NewFileLineEnd;

@@ -60,6 +60,9 @@ FileStatus WriteAll(const char* data, std::size_t size, WritePart writePart)
             continue;
         if (count < 0)
             return FileError(errno, "written");
+        // Nothing taken and no error: asking again would only loop.
+        if (count == 0)
+            return FileError(EIO, "written", {}, "the system took none of the bytes");
         data += count;
         size -= static_cast<std::size_t>(count);
         done += static_cast<std::uint64_t>(count);
@@ -89,8 +92,14 @@ PosixFileSystem::PosixFileSystem()
 FileResult<FileHandle> PosixFileSystem::Open(const std::string& name, OpenMode mode)
 {
     int file = RetryOnInterrupt([&] { return ::open(name.c_str(), FlagsOf(mode) | O_CLOEXEC, NewFileMode); });
-    if (file < 0)
-        return FileError(errno, mode == OpenMode::CreateOrKeep || mode == OpenMode::CreateOrTruncate || mode == OpenMode::CreateNew ? "created" : "opened", name);
+    if (file < 0) {
+        const int code = errno;
+        // A file that stands there was not to be created, only opened, unless it had to be new.
+        struct stat status {};
+        const bool stands = mode != OpenMode::CreateNew && ::lstat(name.c_str(), &status) == 0;
+        const bool creates = mode == OpenMode::CreateOrKeep || mode == OpenMode::CreateOrTruncate || mode == OpenMode::CreateNew;
+        return FileError(code, creates && !stands ? "created" : "opened", name);
+    }
     if (mode == OpenMode::Read || mode == OpenMode::Lock || mode == OpenMode::CreateOrKeep) {
         // Non-blocking only so that a FIFO cannot hang the open; reads block as usual.
         int flags = ::fcntl(file, F_GETFL);
@@ -208,8 +217,13 @@ FileStatus PosixFileSystem::Rename(const std::string& from, const std::string& t
     if (renamed < 0 && mode == RenameMode::KeepExisting && (errno == EINVAL || errno == ENOSYS)) {
         // A file system without the no-replace rename: a link cannot replace either.
         renamed = ::link(from.c_str(), to.c_str());
-        if (renamed == 0)
-            ::unlink(from.c_str());
+        // Two names would refuse every later change: the new one goes again.
+        if (renamed == 0 && ::unlink(from.c_str()) < 0) {
+            const int code = errno;
+            ::unlink(to.c_str());
+            errno = code;
+            renamed = -1;
+        }
     }
     if (renamed < 0)
         return FileError(errno, "renamed to " + to, from);
@@ -231,7 +245,8 @@ FileResult<FileInfo> PosixFileSystem::Examine(const std::string& name)
             return FileInfo{};
         return FileError(errno, "examined", name);
     }
-    bool writable = !S_ISLNK(status.st_mode) && ::access(name.c_str(), W_OK) == 0;
+    // As the process's effective user, whom the owner check names too.
+    bool writable = !S_ISLNK(status.st_mode) && ::faccessat(AT_FDCWD, name.c_str(), W_OK, AT_EACCESS) == 0;
     return InfoOf(status, writable);
 }
 
@@ -273,8 +288,12 @@ bool PosixFileSystem::IsMember(unsigned user, unsigned group) const
         return true;
     int count = 256;
     std::vector<gid_t> groups(static_cast<std::size_t>(count));
-    if (::getgrouplist(entry.pw_name, entry.pw_gid, groups.data(), &count) < 0)
-        return false;
+    // Too small a list fails and says how many there are.
+    while (::getgrouplist(entry.pw_name, entry.pw_gid, groups.data(), &count) < 0) {
+        if (static_cast<std::size_t>(count) <= groups.size())
+            return false;
+        groups.resize(static_cast<std::size_t>(count));
+    }
     groups.resize(static_cast<std::size_t>(count));
     return std::find(groups.begin(), groups.end(), static_cast<gid_t>(group)) != groups.end();
 }

@@ -19,8 +19,9 @@ bool LeadsElsewhere(HANDLE handle, const std::wstring& name)
                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (folder == INVALID_HANDLE_VALUE)
         return false;
+    ClosedOnExit folderClosed(folder);
     std::wstring entry = FinalPathOf(folder);
-    CloseHandle(folder);
+    folderClosed.Close();
     WIN32_FIND_DATAW listed{};
     HANDLE search = FindFirstFileW(full.c_str(), &listed);
     if (entry.empty() || search == INVALID_HANDLE_VALUE)

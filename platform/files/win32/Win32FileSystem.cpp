@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <new>
 #include <vector>
 
 #include <windows.h>
@@ -399,10 +400,9 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
         const bool named = GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
         return ErrorOf(error, creates && (!named || mode == OpenMode::CreateNew) ? "created" : "opened", name);
     }
-    // Wine follows a Unix link even so, and creates what a dangling one
-    // leads to: that file goes again, and the link is refused.
-    if (flags & FILE_FLAG_OPEN_REPARSE_POINT && LeadsElsewhere(handle, wide)) {
-        if (!existed) {
+    // Closes the handle, and removes the file first where `remove`.
+    const auto letGo = [&](bool remove) {
+        if (remove) {
             HANDLE made = ReOpenFile(handle, DELETE, share, 0);
             if (made != INVALID_HANDLE_VALUE) {
                 RemoveThrough(made);
@@ -410,23 +410,36 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
             }
         }
         CloseHandle(handle);
-        return LinkRefused(existed ? "opened" : "created", name);
-    }
-    // A folder opened as a file, or a device: neither holds accounts.
-    if (mode != OpenMode::Folder) {
-        BY_HANDLE_FILE_INFORMATION information{};
-        if (GetFileInformationByHandle(handle, &information)
-            && (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            CloseHandle(handle);
-            return ErrorOf(ERROR_DIRECTORY, "opened", name);
+        handle = INVALID_HANDLE_VALUE;
+    };
+    try {
+        // Wine follows a Unix link even so, and creates what a dangling one
+        // leads to: that file goes again, and the link is refused.
+        if (flags & FILE_FLAG_OPEN_REPARSE_POINT && LeadsElsewhere(handle, wide)) {
+            letGo(!existed);
+            return LinkRefused(existed ? "opened" : "created", name);
         }
+        // A folder opened as a file, or a device: neither holds accounts.
+        if (mode != OpenMode::Folder) {
+            BY_HANDLE_FILE_INFORMATION information{};
+            if (GetFileInformationByHandle(handle, &information)
+                && (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                letGo(false);
+                return ErrorOf(ERROR_DIRECTORY, "opened", name);
+            }
+        }
+        if (mode == OpenMode::CreateOrTruncate && !SetEndOfFile(handle)) {
+            const DWORD error = GetLastError();
+            letGo(false);
+            return ErrorOf(error, "created", name);
+        }
+        return Add(Entry{handle, mode == OpenMode::Folder});
+    } catch (const std::bad_alloc&) {
+        // Out of memory: what this call made goes again, and no handle stays open.
+        if (handle != INVALID_HANDLE_VALUE)
+            letGo(!existed);
+        throw;
     }
-    if (mode == OpenMode::CreateOrTruncate && !SetEndOfFile(handle)) {
-        const DWORD error = GetLastError();
-        CloseHandle(handle);
-        return ErrorOf(error, "created", name);
-    }
-    return Add(Entry{handle, mode == OpenMode::Folder});
 }
 
 FileResult<std::size_t> Win32FileSystem::Read(FileHandle file, char* buffer, std::size_t size)
@@ -596,12 +609,13 @@ FileStatus Win32FileSystem::Rename(const std::string& from, const std::string& t
         IsSharingViolation);
     if (handle == INVALID_HANDLE_VALUE)
         return ErrorOf(error, "renamed to " + to, from);
+    ClosedOnExit closed(handle);
     if (LeadsElsewhere(handle, source)) {
-        CloseHandle(handle);
+        closed.Close();
         return LinkRefused("renamed to " + to, from);
     }
     if (replace && (error = TakeOnPlaceOf(handle, target)) != ERROR_SUCCESS) {
-        CloseHandle(handle);
+        closed.Close();
         return ErrorOf(error, "given the security of " + to, from);
     }
     // Windows says "access denied" for both. A holder may let go before it is
@@ -617,7 +631,7 @@ FileStatus Win32FileSystem::Rename(const std::string& from, const std::string& t
         return seenHeld || std::chrono::steady_clock::now() - start < kRightsVerdict;
     };
     error = WhileBusy([&] { return RenameThrough(handle, target, replace); }, held);
-    CloseHandle(handle);
+    closed.Close();
     if (error == ERROR_SUCCESS)
         return {};
     if (seenHeld)
@@ -645,8 +659,9 @@ FileStatus Win32FileSystem::Remove(const std::string& name)
             error = RemoveLinkItself(wide);
         return error == ERROR_SUCCESS ? FileStatus{} : ErrorOf(error, "removed", name);
     }
+    ClosedOnExit closed(handle);
     if (LeadsElsewhere(handle, wide)) {
-        CloseHandle(handle);
+        closed.Close();
         error = RemoveLinkItself(wide);
         return error == ERROR_SUCCESS ? FileStatus{} : ErrorOf(error, "removed", name);
     }
@@ -676,7 +691,7 @@ FileStatus Win32FileSystem::Remove(const std::string& name)
     }
     BY_HANDLE_FILE_INFORMATION removed{};
     const bool known = GetFileInformationByHandle(handle, &removed);
-    CloseHandle(handle);
+    closed.Close();
     if (error != ERROR_SUCCESS)
         return ErrorOf(error, "removed", name);
     // Wine removes the file as the last handle closes and says nothing if the
@@ -707,12 +722,13 @@ FileResult<FileInfo> Win32FileSystem::Examine(const std::string& name)
             return FileInfo{};
         return ErrorOf(error, "examined", name);
     }
+    ClosedOnExit closed(handle);
     BY_HANDLE_FILE_INFORMATION information{};
     const BOOL examined = GetFileInformationByHandle(handle, &information);
     const DWORD error = examined ? ERROR_SUCCESS : GetLastError();
     const bool followed = examined && LeadsElsewhere(handle, wide);
     const Ownership ownership = examined ? OwnershipOf(handle) : Ownership{};
-    CloseHandle(handle);
+    closed.Close();
     if (!examined)
         return ErrorOf(error, "examined", name);
     if (followed)
