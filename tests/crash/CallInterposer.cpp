@@ -18,6 +18,7 @@ struct State {
     bool faulty = false;
     std::size_t shortWrites = 0;
     int syncError = 0;
+    int lockError = 0;
     std::set<int> watched;
     std::vector<Call> calls;
 };
@@ -198,11 +199,18 @@ void FailSyncs(int code)
     Current().syncError = code;
 }
 
+void FailLocks(int code)
+{
+    Current().faulty = true;
+    Current().lockError = code;
+}
+
 void ClearFaults()
 {
     Current().faulty = false;
     Current().shortWrites = 0;
     Current().syncError = 0;
+    Current().lockError = 0;
     if (!Current().recording)
         Current().watched.clear();
 }
@@ -275,6 +283,21 @@ int ftruncate64(int file, off_t size)
 {
     static const auto real = crash::Real<crash::TruncateFunction>("ftruncate64");
     return crash::Truncated(file, size, real);
+}
+
+// Every argument of fcntl fits a pointer's register on this ABI.
+int fcntl(int file, int command, ...)
+{
+    static const auto real = crash::Real<int (*)(int, int, ...)>("fcntl");
+    va_list arguments;
+    va_start(arguments, command);
+    void* argument = va_arg(arguments, void*);
+    va_end(arguments);
+    if (command == F_OFD_SETLK && crash::Watched(file) && crash::Current().lockError) {
+        errno = crash::Current().lockError;
+        return -1;
+    }
+    return real(file, command, argument);
 }
 
 int fsync(int file)

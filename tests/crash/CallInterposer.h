@@ -32,6 +32,7 @@ std::string Describe(const Call& call);
 // Faults of the system itself, on files opened from now on until ClearFaults.
 void ShortenWritesTo(std::size_t bytes);  // each write, pwrite or copy takes at most this many
 void FailSyncs(int code);                 // fsync and fdatasync fail with this errno
+void FailLocks(int code);                 // fcntl(F_OFD_SETLK) fails with this errno
 void ClearFaults();
 
 } // namespace crash

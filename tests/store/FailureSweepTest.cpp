@@ -3,6 +3,7 @@
 #include "Figures.h"
 #include "UserFileFixture.h"
 
+#include "platform/files/FileLock.h"
 #include "tests/support/FileFaultInjection.h"
 
 #include <algorithm>
@@ -75,6 +76,7 @@ protected:
     void Restore(const std::optional<std::string>& contents)
     {
         ::unlink(store::UserFileName.c_str());
+        ::unlink(files::LockNameFor(store::UserFileName).c_str());
         if (contents)
             GivenUserFile(*contents);
     }
@@ -121,10 +123,7 @@ protected:
             EXPECT_NE(outcome.message.find(outcome.notChecked ? u"Quillmark.txt could not be " : u"Nothing was changed."),
                       std::u16string::npos)
                 << std::string(outcome.message.begin(), outcome.message.end());
-            // A first account that fails before its lock is held may leave the empty file it locks.
-            if (before || UserFile() != "") {
-                EXPECT_EQ(UserFile(), before);
-            }
+            EXPECT_EQ(UserFile(), before);
         } else {
             EXPECT_TRUE(outcome.succeeded || outcome.userFileChanged);
             EXPECT_EQ(UserFile(), after);

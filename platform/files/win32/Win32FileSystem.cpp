@@ -773,14 +773,6 @@ bool Win32FileSystem::IsMember(unsigned, unsigned) const
     return true;
 }
 
-// A locked range of a file keeps readers out of it on Windows, so the lock is
-// a file of its own beside the user file, never renamed and never removed.
-std::string Win32FileSystem::LockNameFor(const std::string& name) const
-{
-    const std::size_t dot = name.find_last_of('.');
-    return (dot == std::string::npos ? name : name.substr(0, dot)) + ".lock";
-}
-
 // A byte-range lock, which the file system enforces between processes,
 // sessions and the machines that share a folder; it dies with its holder.
 FileResult<bool> Win32FileSystem::TryLock(FileHandle file)
