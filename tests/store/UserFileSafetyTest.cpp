@@ -8,6 +8,9 @@
 #include "tests/support/FileFaultInjection.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
 #include <future>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -313,4 +316,34 @@ TEST_F(AnotherCopy, AChangeWaitingWhileTheFileIsRemovedMakesNoFile)
     held.reset();
     EXPECT_EQ(change.get(), RewriteOutcome::Missing);
     EXPECT_FALSE(Exists(store::UserFileName));
+}
+
+// Run by tests/store/samba in a folder that smbd shares: a client of the
+// share holds the lock, or this copy holds it against the client.
+std::string SharedFolderRole()
+{
+    const char* role = std::getenv("QUILLMARK_SHARED_FOLDER");
+    return role ? role : "";
+}
+
+TEST(SharedFolder, AChangeWaitsForAClientOfTheShareThenSaysSo)
+{
+    if (SharedFolderRole() != "held")
+        GTEST_SKIP() << "runs under tests/store/samba";
+    const auto appended = store::AppendRecord(u"bob:1");
+    EXPECT_EQ(appended.GetOutcome(), AppendOutcome::Failed);
+    EXPECT_TRUE(Mentions(appended.Message(), u"is being changed by another copy of the program"));
+    EXPECT_EQ(store::RewriteUserFile(u"ann:1", u"ann:2").GetOutcome(), RewriteOutcome::Failed);
+    EXPECT_EQ(store::ScanUserFile(u"ann:1").GetOutcome(), ScanOutcome::Found);
+}
+
+TEST(SharedFolder, HoldsTheLockUntilReleased)
+{
+    if (SharedFolderRole() != "hold")
+        GTEST_SKIP() << "runs under tests/store/samba";
+    auto held = files::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(0));
+    ASSERT_TRUE(held.Ok());
+    std::ofstream("held").close();
+    for (int tries = 0; tries < 200 && !Exists("release"); ++tries)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
 }
