@@ -12,13 +12,10 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <optional>
-#include <sstream>
 
 namespace {
 
@@ -149,32 +146,6 @@ TEST(WindowsChild, OpensTheUserFileAgainAndAgain)
     std::exit(0);
 }
 
-// One of the copies that tests/wine/two-sessions starts in both sessions:
-// creates accounts and changes every other one's password as soon as all are
-// ready, and reports what it was told in report-<role>.txt.
-TEST(WindowsChild, RacesInTheSharedFolder)
-{
-    const std::string role = Role();
-    if (role.empty())
-        GTEST_SKIP() << "runs under tests/wine/two-sessions";
-    WriteFile("ready-" + role, "");
-    WaitFor("go");
-    std::ostringstream report;
-    for (int account = 0; account < 25; ++account) {
-        const std::string name = role + "-" + std::to_string(account);
-        const std::u16string key = Widen(name);
-        const auto created = store::AppendRecord(key + u":1");
-        report << name << (created.GetOutcome() == store::AppendOutcome::Written ? " created" : " not-created")
-               << "\n";
-        if (account % 2 == 0 || created.GetOutcome() != store::AppendOutcome::Written)
-            continue;
-        const auto changed = store::RewriteUserFile(key + u":1", key + u":2");
-        report << name << (changed.GetOutcome() == store::RewriteOutcome::Done ? " changed" : " not-changed") << "\n";
-    }
-    WriteFile("report-" + role + ".txt", report.str());
-    std::exit(0);
-}
-
 // Run as root by tests/wine/two-sessions once the user file, world-readable,
 // belongs to another Unix user: Wine shows it as another owner's.
 TEST(WindowsChild, LeavesAnotherUsersFilesAlone)
@@ -190,61 +161,6 @@ TEST(WindowsChild, LeavesAnotherUsersFilesAlone)
     std::filesystem::rename(store::UserFileName, store::TemporaryFileName);
     EXPECT_EQ(store::ScanUserFile(u"a1-1:2").GetOutcome(), store::ScanOutcome::Missing);
     EXPECT_FALSE(ReadFile(store::UserFileName));
-}
-
-// Every account that a copy was told it created is there once, with the
-// password it was told it has; the file is one whole UTF-8 text with CR LF
-// line ends.
-TEST(WindowsChild, FindsEveryReportedAccount)
-{
-    if (Role() != "check")
-        GTEST_SKIP() << "runs under tests/wine/two-sessions";
-    const std::string mark = "\xEF\xBB\xBF";
-    const std::string text = ReadFile(store::UserFileName).value_or("");
-    ASSERT_EQ(text.substr(0, 3), mark);
-    EXPECT_EQ(text.find(mark, 3), std::string::npos) << "a second byte-order mark";
-    std::map<std::string, std::string> passwords;
-    std::istringstream lines(text.substr(3));
-    int torn = 0;
-    for (std::string line; std::getline(lines, line);) {
-        // A new file ends its lines as Windows does, and every line added keeps to it.
-        const bool crLf = line.ends_with('\r');
-        if (crLf)
-            line.pop_back();
-        const auto colon = line.find(':');
-        if (!crLf || colon == std::string::npos || line.size() != colon + 2) {
-            ++torn;
-            continue;
-        }
-        EXPECT_TRUE(passwords.emplace(line.substr(0, colon), line.substr(colon + 1)).second) << "twice: " << line;
-    }
-    EXPECT_EQ(torn, 0) << "empty or torn lines";
-    int reported = 0, created = 0, changed = 0, refused = 0, lost = 0, wrong = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(".")) {
-        if (entry.path().filename().string().rfind("report-", 0) != 0)
-            continue;
-        std::ifstream report(entry.path());
-        for (std::string name, outcome; report >> name >> outcome;) {
-            const auto found = passwords.find(name);
-            reported += outcome == "created" || outcome == "not-created";
-            if (outcome == "created") {
-                ++created;
-                lost += found == passwords.end();
-            } else if (outcome == "not-created") {
-                ++refused;
-                wrong += found != passwords.end();
-            } else if (found != passwords.end()) {
-                changed += outcome == "changed";
-                refused += outcome == "not-changed";
-                wrong += found->second != (outcome == "changed" ? "2" : "1");
-            }
-        }
-    }
-    std::printf("created %d, changed %d, refused %d; lost %d, told wrongly %d\n", created, changed, refused, lost,
-                wrong);
-    EXPECT_EQ(lost, 0);
-    EXPECT_EQ(wrong, 0);
-    EXPECT_EQ(reported, 200) << "every copy reported every account";
 }
 
 } // namespace
