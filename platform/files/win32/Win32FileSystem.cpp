@@ -1,5 +1,7 @@
 #include "platform/files/win32/Win32FileSystem.h"
 
+#include "platform/files/FileLock.h"
+
 #include "platform/files/win32/HandleCalls.h"
 #include "platform/files/win32/UnixLinks.h"
 
@@ -7,6 +9,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include <windows.h>
@@ -119,6 +123,65 @@ DWORD WhileBusy(Attempt attempt, Busy busy)
         Sleep(pause);
     }
 }
+
+// Takes one byte of a file, shared or alone, waiting up to kBusyPatience.
+bool TakeByte(HANDLE file, DWORD offset, DWORD lockFlags)
+{
+    const DWORD error = WhileBusy(
+        [&] {
+            OVERLAPPED range{};
+            range.Offset = offset;
+            return LockFileEx(file, lockFlags | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range) ? ERROR_SUCCESS
+                                                                                         : GetLastError();
+        },
+        [](DWORD error) { return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING; });
+    return error == ERROR_SUCCESS;
+}
+
+// Readers and a replacement meet on the lock file, so that logging in only
+// delays a change: a reader shares its second byte while it holds the user
+// file open, and a replacement, which Windows refuses while anyone holds the
+// file open, takes that byte alone for its rename. The third byte is a
+// turnstile: a replacement waiting in it keeps new readers back, so that
+// readers one after another never starve it. Where there is no lock file or
+// a byte stays taken, each goes on as without it.
+class ReadersByte {
+public:
+    static constexpr DWORD kReaders = 1;
+    static constexpr DWORD kTurnstile = 2;
+
+    ReadersByte(const std::string& name, DWORD lockFlags)
+    {
+        const DWORD access = GENERIC_READ | (lockFlags & LOCKFILE_EXCLUSIVE_LOCK ? GENERIC_WRITE : 0);
+        m_handle = CreateFileW(WideOf(LockNameFor(name)).c_str(), access,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (m_handle == INVALID_HANDLE_VALUE)
+            return;
+        if (!TakeByte(m_handle, kTurnstile, lockFlags) || !TakeByte(m_handle, kReaders, lockFlags)) {
+            CloseHandle(Release());
+            return;
+        }
+        // A reader passes the turnstile; a replacement holds it until done.
+        if (!(lockFlags & LOCKFILE_EXCLUSIVE_LOCK)) {
+            OVERLAPPED range{};
+            range.Offset = kTurnstile;
+            UnlockFileEx(m_handle, 0, 1, 0, &range);
+        }
+    }
+    ~ReadersByte()
+    {
+        if (m_handle != INVALID_HANDLE_VALUE)
+            CloseHandle(m_handle);
+    }
+    ReadersByte(const ReadersByte&) = delete;
+    ReadersByte& operator=(const ReadersByte&) = delete;
+    // Closing the handle lets its bytes go.
+    HANDLE Release() { return std::exchange(m_handle, INVALID_HANDLE_VALUE); }
+
+private:
+    HANDLE m_handle = INVALID_HANDLE_VALUE;
+};
 
 // Whether another program's handle keeps `name` from being replaced, as
 // opposed to a lack of rights.
@@ -369,6 +432,9 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
         break;
     }
     const std::wstring wide = WideOf(name);
+    std::optional<ReadersByte> reading;
+    if (mode == OpenMode::Read)
+        reading.emplace(name, 0);
     // The lock file holds nothing, and must open for whoever shares the folder.
     const bool creates = mode == OpenMode::CreateOrKeep || mode == OpenMode::CreateOrTruncate
                          || mode == OpenMode::CreateNew;
@@ -426,7 +492,8 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
         CloseHandle(handle);
         return ErrorOf(error, "created", name);
     }
-    return Add(Entry{handle, mode == OpenMode::Folder});
+    HANDLE readers = reading ? reading->Release() : INVALID_HANDLE_VALUE;
+    return Add(Entry{handle, mode == OpenMode::Folder, readers == INVALID_HANDLE_VALUE ? nullptr : readers});
 }
 
 FileResult<std::size_t> Win32FileSystem::Read(FileHandle file, char* buffer, std::size_t size)
@@ -567,6 +634,8 @@ FileStatus Win32FileSystem::Close(FileHandle file)
         entry = found->second;
         m_entries.erase(found);
     }
+    if (entry.readers)
+        CloseHandle(entry.readers);
     if (!CloseHandle(entry.handle))
         return LastError("closed");
     return {};
@@ -604,6 +673,9 @@ FileStatus Win32FileSystem::Rename(const std::string& from, const std::string& t
         CloseHandle(handle);
         return ErrorOf(error, "given the security of " + to, from);
     }
+    std::optional<ReadersByte> alone;
+    if (replace)
+        alone.emplace(to, LOCKFILE_EXCLUSIVE_LOCK);
     // Windows says "access denied" for both. A holder may let go before it is
     // seen, so a lack of rights is only concluded after a short while.
     const auto start = std::chrono::steady_clock::now();

@@ -42,6 +42,7 @@ private:
     struct Entry {
         void* handle = nullptr;  // HANDLE
         bool folder = false;
+        void* readers = nullptr;  // HANDLE of the lock file while reading: ReadersByte
     };
     FileHandle Add(Entry entry);
     Entry* Find(FileHandle file);
