@@ -423,7 +423,8 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
         disposition = CREATE_NEW;
         break;
     case OpenMode::Folder:
-        access = FILE_READ_ATTRIBUTES;
+        // Flushing a folder wants a handle that may write it.
+        access = GENERIC_READ | GENERIC_WRITE;
         flags = FILE_FLAG_BACKUP_SEMANTICS;
         break;
     case OpenMode::Lock:
@@ -459,6 +460,9 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
             return handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
         },
         IsSharingViolation);
+    // A folder one may not write is opened all the same: there is nothing to flush then.
+    if (handle == INVALID_HANDLE_VALUE && mode == OpenMode::Folder && error == ERROR_ACCESS_DENIED)
+        handle = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING, flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         if (error == ERROR_FILE_NOT_FOUND && flags & FILE_FLAG_OPEN_REPARSE_POINT && LeadsNowhere(wide))
             return LinkRefused("opened", name);
@@ -612,15 +616,21 @@ FileStatus Win32FileSystem::SeekToEnd(FileHandle file)
     return {};
 }
 
-// A folder has nothing to flush here: renames are written through by Rename.
+// A folder is flushed too: the write-through of a rename does not reach the
+// folder everywhere (under Wine it stops short of the folder's entry). File
+// systems that cannot flush a folder write its entries through themselves.
 FileStatus Win32FileSystem::Sync(FileHandle file)
 {
     Entry* entry = Find(file);
     if (!entry)
         return ErrorOf(ERROR_INVALID_HANDLE, "saved to disk");
-    if (!entry->folder && !FlushFileBuffers(entry->handle))
-        return LastError("saved to disk");
-    return {};
+    if (FlushFileBuffers(entry->handle))
+        return {};
+    const DWORD error = GetLastError();
+    if (entry->folder && (error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED || error == ERROR_ACCESS_DENIED
+                          || error == ERROR_INVALID_PARAMETER))
+        return {};
+    return ErrorOf(error, "saved to disk");
 }
 
 FileStatus Win32FileSystem::Close(FileHandle file)
