@@ -106,6 +106,8 @@ struct BusyFile {
     int rounds;
 };
 
+void PrintTo(const BusyFile& busy, std::ostream* out) { *out << busy.role; }
+
 class ABusyUserFile : public UserFileTest, public ::testing::WithParamInterface<BusyFile> {};
 
 TEST_P(ABusyUserFile, NeitherFailsAnAppendNorAChange)
