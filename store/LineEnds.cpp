@@ -19,6 +19,9 @@ files::FileResult<std::string> ConventionOf(files::TextReader& reader)
         if (!bytes.Ok())
             return bytes.Error();
         const std::string& block = bytes.Value();
+        // Nothing past the mark (a first account cut back by a crash): a new file.
+        if (block.empty() && at == reader.Mark().size())
+            return EndForNewFile(reader.Encoding());
         const std::size_t whole = block.size() / unit * unit;
         for (std::size_t offset = 0; offset < whole; offset += unit) {
             if (IsUnit(block, offset, '\n', unit))

@@ -42,6 +42,10 @@ files::FileResult<UserFileTail> ReadTail(files::TextReader& reader)
     tail.oddByte = content % unit != 0;
     tail.contentEnd = reader.Info().size - content % unit;
     tail.lastLineStart = tail.contentEnd;
+    auto convention = ConventionOf(reader);
+    if (!convention.Ok())
+        return convention.Error();
+    tail.convention = convention.Value();
     if (tail.contentEnd == contentStart)
         return tail;
     auto last = reader.ReadBytesAt(tail.contentEnd - unit, unit);
@@ -60,10 +64,6 @@ files::FileResult<UserFileTail> ReadTail(files::TextReader& reader)
             return first.Error();
         tail.unfinished = first.Value() == std::string(unit, '\0');
     }
-    auto convention = ConventionOf(reader);
-    if (!convention.Ok())
-        return convention.Error();
-    tail.convention = convention.Value();
     return tail;
 }
 

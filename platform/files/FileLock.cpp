@@ -7,9 +7,10 @@
 namespace files {
 namespace {
 
+// What each backend's TryLock reports for a file system without record locks.
 bool OffersNoLock(int code)
 {
-    return code == ENOLCK || code == EOPNOTSUPP || code == ENOSYS || code == EBADF || code == EINVAL;
+    return code == ENOLCK || code == EOPNOTSUPP || code == ENOSYS;
 }
 
 FileError LockError(const FileError& error, const std::string& name)
@@ -19,43 +20,71 @@ FileError LockError(const FileError& error, const std::string& name)
     return error.Named(name);
 }
 
+// Whoever may write the user file may take its lock, and nobody else: the
+// lock file's owner gives it the user file's group and its group's and
+// others' read and write bits, keeping its own.
+FileStatus ShareLockLike(FileSystem& fileSystem, FileHandle lock, const FileInfo& lockInfo, const FileInfo& userFile)
+{
+    if (lockInfo.owner != fileSystem.ProcessOwner() || lockInfo.links != 1)
+        return {};
+    const bool shared = userFile.exists && userFile.regular;
+    if (shared && lockInfo.group != userFile.group && fileSystem.IsMember(lockInfo.owner, userFile.group)) {
+        FileStatus grouped = fileSystem.SetOwner(lock, lockInfo.owner, userFile.group);
+        if (!grouped.Ok())
+            return grouped;
+    }
+    // Its owner keeps reading and writing it whatever the umask it was made under.
+    const unsigned mode = 0600 | (shared ? userFile.mode & 0066 : 0);
+    return lockInfo.mode == mode ? FileStatus{} : fileSystem.SetMode(lock, mode);
+}
+
 } // namespace
+
+std::string LockNameFor(const std::string& name)
+{
+    const std::size_t dot = name.find_last_of('.');
+    return (dot == std::string::npos ? name : name.substr(0, dot)) + ".lock";
+}
 
 FileResult<FileLock> FileLock::Acquire(const std::string& name, std::chrono::milliseconds patience,
                                        LockCreation creation)
 {
     FileSystem& fileSystem = CurrentFileSystem();
-    const std::string lockName = fileSystem.LockNameFor(name);
+    const std::string lockName = LockNameFor(name);
     // Random pauses keep waiting copies from waking in step.
     std::minstd_rand random(std::random_device{}());
     std::uniform_int_distribution<int> pause(2, 20);
     const auto deadline = std::chrono::steady_clock::now() + patience;
     for (;;) {
-        if (creation == LockCreation::RequireExisting) {
-            auto there = fileSystem.Examine(name);
-            if (!there.Ok())
-                return there.Error();
-            if (!there.Value().exists)
-                return FileError(ENOENT, "opened", name);
-        }
         auto opened = fileSystem.Open(lockName, OpenMode::Lock);
         if (!opened.Ok())
             return opened.Error().Named(lockName);
         FileLock lock(fileSystem, opened.Value());
+        auto held = fileSystem.Examine(opened.Value());
+        if (!held.Ok())
+            return held.Error().Named(lockName);
+        if (!held.Value().regular)
+            return FileError(EINVAL, "opened", lockName, "it is not a regular file");
         auto locked = fileSystem.TryLock(opened.Value());
         if (!locked.Ok())
             return LockError(locked.Error(), lockName);
         if (locked.Value()) {
-            auto held = fileSystem.Examine(opened.Value());
-            if (!held.Ok())
-                return held.Error().Named(lockName);
             auto named = fileSystem.Examine(lockName);
             if (!named.Ok())
                 return named.Error();
-            // Replaced or removed while this copy waited: lock what is there now.
-            if (held.Value().SameFileAs(named.Value()))
+            // Removed by hand while this copy waited: the lock that counts is
+            // the file named so now.
+            if (held.Value().SameFileAs(named.Value())) {
+                auto userFile = fileSystem.Examine(name);
+                if (!userFile.Ok())
+                    return userFile.Error();
+                if (creation == LockCreation::RequireExisting && !userFile.Value().exists)
+                    return FileError(ENOENT, "opened", name);
+                FileStatus shared = ShareLockLike(fileSystem, opened.Value(), held.Value(), userFile.Value());
+                if (!shared.Ok())
+                    return shared.Error().Named(lockName);
                 return lock;
-            continue;
+            }
         }
         if (std::chrono::steady_clock::now() >= deadline)
             return FileError(EWOULDBLOCK, "locked", lockName, "another copy of the program is using it");

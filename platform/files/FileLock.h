@@ -1,8 +1,7 @@
 #pragma once
 // An exclusive lock that guards one file name for every copy of the program
-// that reaches the file: other processes, sessions and machines on a share.
-// It guards the name, not one version of the file: whoever waited while the
-// file was replaced locks the new one.
+// that reaches the file, Linux or Windows: other processes, sessions and
+// machines on a share. Both take the first byte of one lock file beside it.
 #include "platform/files/FileError.h"
 #include "platform/files/FileSystem.h"
 
@@ -13,11 +12,14 @@ namespace files {
 
 enum class LockCreation { CreateIfMissing, RequireExisting };
 
+// `Quillmark.txt` is guarded by `Quillmark.lock`: never renamed, never removed.
+std::string LockNameFor(const std::string& name);
+
 class FileLock {
 public:
     // Waits up to `patience`; an error that IsBusy() when another holder kept
-    // it. May create the file (or the lock file beside it) if missing; with
-    // RequireExisting, a file removed meanwhile gives an error that IsMissing().
+    // it. Creates the lock file if missing, never `name`; with RequireExisting,
+    // `name` missing once the lock is held gives an error that IsMissing().
     static FileResult<FileLock> Acquire(const std::string& name, std::chrono::milliseconds patience,
                                         LockCreation creation = LockCreation::CreateIfMissing);
     FileLock(FileLock&& other) noexcept;

@@ -71,11 +71,10 @@ public:
     virtual FileResult<bool> TakeAccessList(const std::string& original, FileHandle copy) = 0;
     virtual unsigned ProcessOwner() const = 0;  // as FileInfo::owner names it
     virtual bool IsMember(unsigned user, unsigned group) const = 0;  // true where the system has no groups
-    // The file whose lock guards `name` across the renames that replace it:
-    // `name` itself where locks leave readers alone, a file beside it elsewhere.
-    virtual std::string LockNameFor(const std::string& name) const = 0;
-    // Exclusive, between processes, sessions and machines that share the file;
-    // false while held elsewhere. Released when the handle is closed.
+    // Exclusive, of the file's first byte, between processes, sessions and
+    // machines that share the file, whichever build holds it; false while held
+    // elsewhere; ENOLCK, EOPNOTSUPP or ENOSYS where the file system has no
+    // locks. Released when the handle is closed.
     virtual FileResult<bool> TryLock(FileHandle file) = 0;
 };
 

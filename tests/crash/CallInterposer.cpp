@@ -22,6 +22,7 @@ struct State {
     int syncError = 0;
     std::optional<int> copyRefusal;
     std::map<std::pair<CallKind, std::string>, int> namedFaults;
+    int lockError = 0;
     std::set<int> watched;
     std::vector<Call> calls;
 };
@@ -237,6 +238,12 @@ void RefuseCopies(int code)
     Current().copyRefusal = code;
 }
 
+void FailLocks(int code)
+{
+    Current().faulty = true;
+    Current().lockError = code;
+}
+
 void ClearFaults()
 {
     Current().faulty = false;
@@ -244,6 +251,7 @@ void ClearFaults()
     Current().syncError = 0;
     Current().copyRefusal.reset();
     Current().namedFaults.clear();
+    Current().lockError = 0;
     if (!Current().recording)
         Current().watched.clear();
 }
@@ -316,6 +324,21 @@ int ftruncate64(int file, off_t size)
 {
     static const auto real = crash::Real<crash::TruncateFunction>("ftruncate64");
     return crash::Truncated(file, size, real);
+}
+
+// Every argument of fcntl fits a pointer's register on this ABI.
+int fcntl(int file, int command, ...)
+{
+    static const auto real = crash::Real<int (*)(int, int, ...)>("fcntl");
+    va_list arguments;
+    va_start(arguments, command);
+    void* argument = va_arg(arguments, void*);
+    va_end(arguments);
+    if (command == F_OFD_SETLK && crash::Watched(file) && crash::Current().lockError) {
+        errno = crash::Current().lockError;
+        return -1;
+    }
+    return real(file, command, argument);
 }
 
 int fsync(int file)

@@ -34,6 +34,7 @@ void ShortenWritesTo(std::size_t bytes);  // each write, pwrite or copy takes at
 void FailSyncs(int code);                 // fsync and fdatasync fail with this errno
 void RefuseCopies(int code);              // copy_file_range fails with this errno, or copies nothing for 0
 void FailByName(CallKind kind, const std::string& name, int code);  // a Rename or Unlink of that name
+void FailLocks(int code);                 // fcntl(F_OFD_SETLK) fails with this errno
 void ClearFaults();
 
 } // namespace crash

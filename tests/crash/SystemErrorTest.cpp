@@ -141,6 +141,27 @@ TEST_F(SystemError, AChangeWhileAnotherCopyHoldsTheLockSaysSoInFull)
     EXPECT_EQ(ReadFile(store::UserFileName), "\xEF\xBB\xBF" "ann:1\n");
 }
 
+// Only a file system's own want of locks is told as such; any other refusal
+// is told by its cause. Either way nothing goes on unlocked.
+TEST_F(SystemError, ALockTheSystemRefusesIsToldByItsCause)
+{
+    const std::string before = "\xEF\xBB\xBF" "ann:1\n";
+    WriteFile(store::UserFileName, before);
+    const std::u16string noLock = u"could not be locked: its file system offers no lock";
+    for (const auto& [code, toldAsNoLock] : {std::pair{ENOLCK, true}, {EOPNOTSUPP, true}, {EINVAL, false}, {EBADF, false}}) {
+        SCOPED_TRACE("fcntl fails with errno " + std::to_string(code));
+        crash::FailLocks(code);
+        const auto appended = store::AppendRecord(u"bob:22");
+        const auto changed = store::RewriteUserFile(u"ann:1", u"ann:4");
+        crash::ClearFaults();
+        EXPECT_EQ(appended.GetOutcome(), store::AppendOutcome::Failed);
+        EXPECT_EQ(changed.GetOutcome(), store::RewriteOutcome::Failed);
+        EXPECT_EQ(appended.Message().find(noLock) != std::u16string::npos, toldAsNoLock);
+        EXPECT_NE(changed.Message().find(u"Nothing was changed."), std::u16string::npos);
+    }
+    EXPECT_EQ(ReadFile(store::UserFileName), before);
+}
+
 // A small tmpfs filled to the last byte; mounting one needs root, as CI has.
 TEST_F(SystemError, AFullDiskFailsTheWriteWithNoSpace)
 {

@@ -3,6 +3,7 @@
 #include "UserFileFixture.h"
 
 #include "FileFaultInjection.h"
+#include "platform/files/FileLock.h"
 #include "platform/files/FileOperations.h"
 
 #include <grp.h>
@@ -196,13 +197,14 @@ TEST_F(Permissions, AnotherUsersFileThatAllMayReadTakesNoPassword)
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"eve:1"}));
 }
 
-TEST_F(Permissions, AFirstAccountThatFailsLeavesNoFile)
+// The lock file made under a umask that denies writing stays the owner's to lock.
+TEST_F(Permissions, AFirstAccountUnderAUmaskThatDeniesWritingLeavesAUsableLock)
 {
     const mode_t previous = ::umask(0222);
     const auto appended = store::AppendRecord(u"ann:1");
     ::umask(previous);
-    EXPECT_NE(appended.GetOutcome(), AppendOutcome::Written);
-    EXPECT_FALSE(Exists(store::UserFileName));
+    EXPECT_EQ(appended.GetOutcome(), AppendOutcome::Written);
+    EXPECT_EQ(StatusOf(files::LockNameFor(store::UserFileName)).st_mode & 0777, 0600u);
 }
 
 TEST_F(Permissions, AChangeThatMatchesNoLineLeavesTheFileAsItWas)

@@ -145,6 +145,15 @@ TEST_F(NoUserFile, AnEmptyFileIsWrittenLikeANewOneButRewrittenAsEmpty)
     EXPECT_EQ(UserFile(), "\xEF\xBB\xBF" "a:b" + NewFileLineEnd);
 }
 
+// What a crash during the first account leaves once cut back.
+TEST_F(NoUserFile, AFileWithOnlyItsMarkIsWrittenLikeANewOne)
+{
+    GivenUserFile("\xEF\xBB\xBF");
+    EXPECT_EQ(Append(u"a:b"), AppendOutcome::Written);
+    EXPECT_EQ(Append(u"c:d"), AppendOutcome::Written);
+    EXPECT_EQ(UserFile(), "\xEF\xBB\xBF" "a:b" + NewFileLineEnd + "c:d" + NewFileLineEnd);
+}
+
 TEST_F(NoUserFile, ANewFileTakesTheSystemsLineEndAndAnOldOneKeepsItsOwn)
 {
     EXPECT_EQ(Append(u"a:b"), AppendOutcome::Written);

@@ -8,9 +8,13 @@
 #include "tests/support/FileFaultInjection.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
 #include <future>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 using namespace testing_support;
 using files::FileCall;
@@ -228,13 +232,14 @@ TEST_F(UnusualUserFile, ALinkIsReadButNotReplaced)
 TEST_F(UnusualUserFile, AFileSystemWithoutLocksRefusesChangesWithAMessage)
 {
     GivenUserFile(Utf8WithMark.File({u"ann:1"}));
-    for (int code : {EBADF, ENOLCK, EOPNOTSUPP, EINVAL}) {
+    // A descriptor or an argument refused is a fault of ours, not the file system's.
+    for (const auto& [code, toldAsNoLock] : {std::pair{ENOLCK, true}, {EOPNOTSUPP, true}, {EBADF, false}, {EINVAL, false}}) {
         files::FaultInjectingFileSystem lockless;
         lockless.FailEveryCall(FileCall::Lock, code);
         files::FileSystemScope scope(lockless);
         auto appended = store::AppendRecord(u"bob:1");
         EXPECT_EQ(appended.GetOutcome(), AppendOutcome::Failed);
-        EXPECT_TRUE(Mentions(appended.Message(), u"offers no lock"));
+        EXPECT_EQ(Mentions(appended.Message(), u"offers no lock"), toldAsNoLock);
         auto rewritten = store::RewriteUserFile(u"ann:1", u"ann:2");
         EXPECT_EQ(rewritten.GetOutcome(), RewriteOutcome::Failed);
         EXPECT_TRUE(Mentions(rewritten.Message(), u"Nothing was changed."));
@@ -269,6 +274,37 @@ TEST_F(AnotherCopy, HoldingTheLockMakesChangesFailButReadsGoOn)
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
 }
 
+TEST_F(AnotherCopy, AChangeRacingARemovalMakesNoFile)
+{
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+    files::FaultInjectingFileSystem racing;
+    bool removed = false;
+    racing.BeforeEachCall([&](FileCall call) {
+        if (call == FileCall::Open && !std::exchange(removed, true))
+            ::unlink(store::UserFileName.c_str());
+    });
+    files::FileSystemScope scope(racing);
+    EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Missing);
+    EXPECT_FALSE(Exists(store::UserFileName));
+}
+
+// A lock file that someone keeps removing is waited for no longer than any other.
+TEST_F(AnotherCopy, ALockFileRemovedOverAndOverIsWaitedForOnlyUntilTheDeadline)
+{
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+    files::FaultInjectingFileSystem removing;
+    int removals = 0;
+    removing.BeforeEachCall([&](FileCall call) {
+        if (call == FileCall::Lock && removals++ < 50)
+            ::unlink(files::LockNameFor(store::UserFileName).c_str());
+    });
+    files::FileSystemScope scope(removing);
+    auto lock = files::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(0));
+    ASSERT_FALSE(lock.Ok());
+    EXPECT_TRUE(lock.Error().IsBusy());
+    EXPECT_EQ(removals, 1);
+}
+
 TEST_F(AnotherCopy, AChangeWaitingWhileTheFileIsRemovedMakesNoFile)
 {
     GivenUserFile(Utf8WithMark.File({u"ann:1"}));
@@ -280,4 +316,34 @@ TEST_F(AnotherCopy, AChangeWaitingWhileTheFileIsRemovedMakesNoFile)
     held.reset();
     EXPECT_EQ(change.get(), RewriteOutcome::Missing);
     EXPECT_FALSE(Exists(store::UserFileName));
+}
+
+// Run by tests/store/samba in a folder that smbd shares: a client of the
+// share holds the lock, or this copy holds it against the client.
+std::string SharedFolderRole()
+{
+    const char* role = std::getenv("QUILLMARK_SHARED_FOLDER");
+    return role ? role : "";
+}
+
+TEST(SharedFolder, AChangeWaitsForAClientOfTheShareThenSaysSo)
+{
+    if (SharedFolderRole() != "held")
+        GTEST_SKIP() << "runs under tests/store/samba";
+    const auto appended = store::AppendRecord(u"bob:1");
+    EXPECT_EQ(appended.GetOutcome(), AppendOutcome::Failed);
+    EXPECT_TRUE(Mentions(appended.Message(), u"is being changed by another copy of the program"));
+    EXPECT_EQ(store::RewriteUserFile(u"ann:1", u"ann:2").GetOutcome(), RewriteOutcome::Failed);
+    EXPECT_EQ(store::ScanUserFile(u"ann:1").GetOutcome(), ScanOutcome::Found);
+}
+
+TEST(SharedFolder, HoldsTheLockUntilReleased)
+{
+    if (SharedFolderRole() != "hold")
+        GTEST_SKIP() << "runs under tests/store/samba";
+    auto held = files::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(0));
+    ASSERT_TRUE(held.Ok());
+    std::ofstream("held").close();
+    for (int tries = 0; tries < 200 && !Exists("release"); ++tries)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
 }

@@ -58,7 +58,6 @@ public:
     }
     // Stands for the system's user and group database, for users it lacks.
     void SetMembers(std::function<bool(unsigned user, unsigned group)> members) { m_members = std::move(members); }
-    std::string LockNameFor(const std::string& name) const override { return m_inner.LockNameFor(name); }
     FileResult<bool> TryLock(FileHandle file) override;
 
 private:

@@ -317,21 +317,18 @@ FileResult<bool> PosixFileSystem::TakeAccessList(const std::string& original, Fi
     return false;
 }
 
-// Record locks leave readers alone, so the file itself is locked.
-std::string PosixFileSystem::LockNameFor(const std::string& name) const
-{
-    return name;
-}
-
 FileResult<bool> PosixFileSystem::TryLock(FileHandle file)
 {
-    // Record locks, not flock: NFS and SMB carry them between machines. Locks
-    // of the open file, never the process's, which vanish when any other
-    // descriptor of the file closes: where the kernel lacks them (EINVAL), the
-    // file system counts as offering no lock.
+    // Record locks, not flock: NFS carries them between machines, Samba maps
+    // a Windows client's byte-range lock onto them and Wine its LockFileEx, so
+    // the Windows build's byte excludes us both ways. Locks of the open file,
+    // never the process's, which vanish when any other descriptor of the file
+    // closes.
     struct flock range {};
     range.l_type = F_WRLCK;
     range.l_whence = SEEK_SET;
+    range.l_start = 0;
+    range.l_len = 1;
     const int locked = RetryOnInterrupt([&] { return ::fcntl(file, F_OFD_SETLK, &range); });
     if (locked == 0)
         return true;

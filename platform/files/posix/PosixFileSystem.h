@@ -26,7 +26,6 @@ public:
     FileResult<bool> TakeAccessList(const std::string& original, FileHandle copy) override;
     unsigned ProcessOwner() const override;
     bool IsMember(unsigned user, unsigned group) const override;
-    std::string LockNameFor(const std::string& name) const override;
     FileResult<bool> TryLock(FileHandle file) override;
 };
 

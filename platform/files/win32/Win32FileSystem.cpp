@@ -1,5 +1,7 @@
 #include "platform/files/win32/Win32FileSystem.h"
 
+#include "platform/files/FileLock.h"
+
 #include "platform/files/win32/HandleCalls.h"
 #include "platform/files/win32/UnixLinks.h"
 
@@ -8,6 +10,8 @@
 #include <chrono>
 #include <cstdio>
 #include <new>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include <windows.h>
@@ -120,6 +124,66 @@ DWORD WhileBusy(Attempt attempt, Busy busy)
         Sleep(pause);
     }
 }
+
+// Takes one byte of a file, shared or alone, waiting up to kBusyPatience.
+bool TakeByte(HANDLE file, DWORD offset, DWORD lockFlags)
+{
+    const DWORD error = WhileBusy(
+        [&] {
+            OVERLAPPED range{};
+            range.Offset = offset;
+            return LockFileEx(file, lockFlags | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range) ? ERROR_SUCCESS
+                                                                                         : GetLastError();
+        },
+        [](DWORD error) { return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING; });
+    return error == ERROR_SUCCESS;
+}
+
+// Readers and a replacement meet on the lock file, so that logging in only
+// delays a change: a reader shares its second byte while it holds the user
+// file open, and a replacement, which Windows refuses while anyone holds the
+// file open, takes that byte alone for its rename. The third byte is a
+// turnstile: a replacement waiting in it keeps new readers back, so that
+// readers one after another never starve it. Where there is no lock file or
+// a byte stays taken, each goes on as without it.
+class ReadersByte {
+public:
+    static constexpr DWORD kReaders = 1;
+    static constexpr DWORD kTurnstile = 2;
+
+    ReadersByte(const std::string& name, DWORD lockFlags)
+    {
+        const DWORD access = GENERIC_READ | (lockFlags & LOCKFILE_EXCLUSIVE_LOCK ? GENERIC_WRITE : 0);
+        m_handle = CreateFileW(WideOf(LockNameFor(name)).c_str(), access,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (m_handle == INVALID_HANDLE_VALUE)
+            return;
+        if (!TakeByte(m_handle, kTurnstile, lockFlags) || !TakeByte(m_handle, kReaders, lockFlags)) {
+            CloseHandle(Release());
+            return;
+        }
+        // A reader passes the turnstile; a replacement holds it until done.
+        if (!(lockFlags & LOCKFILE_EXCLUSIVE_LOCK)) {
+            OVERLAPPED range{};
+            range.Offset = kTurnstile;
+            UnlockFileEx(m_handle, 0, 1, 0, &range);
+        }
+    }
+    ~ReadersByte()
+    {
+        if (m_handle != INVALID_HANDLE_VALUE)
+            CloseHandle(m_handle);
+    }
+    ReadersByte(const ReadersByte&) = delete;
+    ReadersByte& operator=(const ReadersByte&) = delete;
+    // Closing the handle lets its bytes go.
+    HANDLE Release() { return std::exchange(m_handle, INVALID_HANDLE_VALUE); }
+    HANDLE Handle() const { return m_handle; }
+
+private:
+    HANDLE m_handle = INVALID_HANDLE_VALUE;
+};
 
 // Whether another program's handle keeps `name` from being replaced, as
 // opposed to a lack of rights.
@@ -361,7 +425,8 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
         disposition = CREATE_NEW;
         break;
     case OpenMode::Folder:
-        access = FILE_READ_ATTRIBUTES;
+        // Flushing a folder wants a handle that may write it.
+        access = GENERIC_READ | GENERIC_WRITE;
         flags = FILE_FLAG_BACKUP_SEMANTICS;
         break;
     case OpenMode::Lock:
@@ -370,6 +435,9 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
         break;
     }
     const std::wstring wide = WideOf(name);
+    std::optional<ReadersByte> reading;
+    if (mode == OpenMode::Read)
+        reading.emplace(name, 0);
     // The lock file holds nothing, and must open for whoever shares the folder.
     const bool creates = mode == OpenMode::CreateOrKeep || mode == OpenMode::CreateOrTruncate
                          || mode == OpenMode::CreateNew;
@@ -394,6 +462,9 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
             return handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
         },
         IsSharingViolation);
+    // A folder one may not write is opened all the same: there is nothing to flush then.
+    if (handle == INVALID_HANDLE_VALUE && mode == OpenMode::Folder && error == ERROR_ACCESS_DENIED)
+        handle = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING, flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         if (error == ERROR_FILE_NOT_FOUND && flags & FILE_FLAG_OPEN_REPARSE_POINT && LeadsNowhere(wide))
             return LinkRefused("opened", name);
@@ -433,7 +504,12 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
             letGo(false);
             return ErrorOf(error, "created", name);
         }
-        return Add(Entry{handle, mode == OpenMode::Folder});
+        const HANDLE readers = reading ? reading->Handle() : INVALID_HANDLE_VALUE;
+        const FileHandle file = Add(Entry{handle, mode == OpenMode::Folder, readers == INVALID_HANDLE_VALUE ? nullptr : readers});
+        // The entry holds the readers' byte now; until then a failure lets it go.
+        if (reading)
+            reading->Release();
+        return file;
     } catch (const std::bad_alloc&) {
         // Out of memory: what this call made goes again, and no handle stays open.
         if (handle != INVALID_HANDLE_VALUE)
@@ -558,15 +634,21 @@ FileStatus Win32FileSystem::SeekToEnd(FileHandle file)
     return {};
 }
 
-// A folder has nothing to flush here: renames are written through by Rename.
+// A folder is flushed too: the write-through of a rename does not reach the
+// folder everywhere (under Wine it stops short of the folder's entry). File
+// systems that cannot flush a folder write its entries through themselves.
 FileStatus Win32FileSystem::Sync(FileHandle file)
 {
     Entry* entry = Find(file);
     if (!entry)
         return ErrorOf(ERROR_INVALID_HANDLE, "saved to disk");
-    if (!entry->folder && !FlushFileBuffers(entry->handle))
-        return LastError("saved to disk");
-    return {};
+    if (FlushFileBuffers(entry->handle))
+        return {};
+    const DWORD error = GetLastError();
+    if (entry->folder && (error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED || error == ERROR_ACCESS_DENIED
+                          || error == ERROR_INVALID_PARAMETER))
+        return {};
+    return ErrorOf(error, "saved to disk");
 }
 
 FileStatus Win32FileSystem::Close(FileHandle file)
@@ -580,6 +662,8 @@ FileStatus Win32FileSystem::Close(FileHandle file)
         entry = found->second;
         m_entries.erase(found);
     }
+    if (entry.readers)
+        CloseHandle(entry.readers);
     if (!CloseHandle(entry.handle))
         return LastError("closed");
     return {};
@@ -618,6 +702,9 @@ FileStatus Win32FileSystem::Rename(const std::string& from, const std::string& t
         closed.Close();
         return ErrorOf(error, "given the security of " + to, from);
     }
+    std::optional<ReadersByte> alone;
+    if (replace)
+        alone.emplace(to, LOCKFILE_EXCLUSIVE_LOCK);
     // Windows says "access denied" for both. A holder may let go before it is
     // seen, so a lack of rights is only concluded after a short while.
     const auto start = std::chrono::steady_clock::now();
@@ -787,14 +874,6 @@ unsigned Win32FileSystem::ProcessOwner() const
 bool Win32FileSystem::IsMember(unsigned, unsigned) const
 {
     return true;
-}
-
-// A locked range of a file keeps readers out of it on Windows, so the lock is
-// a file of its own beside the user file, never renamed and never removed.
-std::string Win32FileSystem::LockNameFor(const std::string& name) const
-{
-    const std::size_t dot = name.find_last_of('.');
-    return (dot == std::string::npos ? name : name.substr(0, dot)) + ".lock";
 }
 
 // A byte-range lock, which the file system enforces between processes,

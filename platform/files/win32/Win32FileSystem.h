@@ -36,13 +36,13 @@ public:
     FileResult<bool> TakeAccessList(const std::string& original, FileHandle copy) override;
     unsigned ProcessOwner() const override;
     bool IsMember(unsigned user, unsigned group) const override;
-    std::string LockNameFor(const std::string& name) const override;
     FileResult<bool> TryLock(FileHandle file) override;
 
 private:
     struct Entry {
         void* handle = nullptr;  // HANDLE
         bool folder = false;
+        void* readers = nullptr;  // HANDLE of the lock file while reading: ReadersByte
     };
     FileHandle Add(Entry entry);
     Entry* Find(FileHandle file);
