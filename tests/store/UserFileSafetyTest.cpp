@@ -274,18 +274,31 @@ TEST_F(AnotherCopy, HoldingTheLockMakesChangesFailButReadsGoOn)
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
 }
 
+// Removed before the change looks, or once it holds the lock: before the
+// lock's own check of the user file, or before the change's.
 TEST_F(AnotherCopy, AChangeRacingARemovalMakesNoFile)
 {
-    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
-    files::FaultInjectingFileSystem racing;
-    bool removed = false;
-    racing.BeforeEachCall([&](FileCall call) {
-        if (call == FileCall::Open && !std::exchange(removed, true))
-            ::unlink(store::UserFileName.c_str());
-    });
-    files::FileSystemScope scope(racing);
-    EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Missing);
-    EXPECT_FALSE(Exists(store::UserFileName));
+    for (const int examinedAfterTheLock : {-1, 1, 2}) {
+        SCOPED_TRACE(examinedAfterTheLock);
+        GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+        files::FaultInjectingFileSystem racing;
+        int examined = -1;
+        bool removed = false;
+        racing.BeforeEachCall([&](FileCall call) {
+            if (call == FileCall::Lock)
+                examined = 0;
+            const bool due = examinedAfterTheLock < 0 ? call == FileCall::Open
+                                                      : call == FileCall::Examine && examined >= 0
+                                                            && examined++ == examinedAfterTheLock;
+            if (due && !std::exchange(removed, true))
+                ::unlink(store::UserFileName.c_str());
+        });
+        files::FileSystemScope scope(racing);
+        auto rewritten = store::RewriteUserFile(u"ann:1", u"ann:2");
+        EXPECT_TRUE(removed);
+        EXPECT_EQ(rewritten.GetOutcome(), RewriteOutcome::Missing);
+        EXPECT_FALSE(Exists(store::UserFileName));
+    }
 }
 
 // A lock file that someone keeps removing is waited for no longer than any other.
