@@ -58,8 +58,9 @@ Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error)
 
 // Whatever kills the process or stops the machine, no moment leaves a line
 // that a key can match other than the whole record: until its last write the
-// line starts with NUL, which no key holds.
-Result WriteInPlace(const NewLine& line, Creation creation)
+// line starts with NUL, which no key holds. `made` is given the file's
+// identity where this call creates it.
+Result WriteInPlace(const NewLine& line, Creation creation, files::FileInfo* made = nullptr)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
     auto opened = fileSystem.Open(UserFileName, files::OpenMode::CreateOrKeep);
@@ -67,6 +68,12 @@ Result WriteInPlace(const NewLine& line, Creation creation)
         return Failed(opened.Error().Named(UserFileName));
     const files::FileHandle file = opened.Value();
     auto info = fileSystem.Examine(file);
+    if (made) {
+        // Made under the lock, so the name still holds it if the handle cannot tell.
+        auto identity = info.Ok() ? info : files::ExamineFile(UserFileName);
+        if (identity.Ok())
+            *made = identity.Value();
+    }
     if (!info.Ok() || !info.Value().regular) {
         fileSystem.Close(file);
         if (!info.Ok())
@@ -123,7 +130,8 @@ Result AppendByCopy(const Record& key)
 }
 
 // `checked`: the file holds no equal line, or there was no file to hold one.
-Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation, bool& checked)
+// `made`: the file this copy created under the lock, if it did.
+Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation, bool& checked, files::FileInfo& made)
 {
     // Examined again under the lock: the file may have changed while this copy waited.
     auto info = files::ExamineFile(UserFileName);
@@ -137,7 +145,7 @@ Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation,
         checked = true;
         const TextEncoding encoding = TextEncoding::Utf8WithMark;
         return WriteInPlace(NewLineFor(key, encoding, std::string(files::MarkOf(encoding)), EndForNewFile(encoding)),
-                            creation);
+                            creation, info.Value().exists ? nullptr : &made);
     }
     // A check that cannot read the file says so in the words of a scan.
     const auto checkFailed = [duplicates](const FileError& error) {
@@ -164,7 +172,7 @@ Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation,
     if (tail.Value().unfinished) {
         if (auto cut = CutUnfinishedLine(tail.Value().lastLineStart); !cut.Ok())
             return Failed(cut.Error());
-        return AppendLocked(key, Duplicates::Allow, Creation::Existed, checked);
+        return AppendLocked(key, Duplicates::Allow, Creation::Existed, checked, made);
     }
     const TextEncoding encoding = reader.Encoding();
     const bool lastLineEnds = EndForLastLine(tail.Value().lastUnit, false, tail.Value().convention, encoding).empty();
@@ -173,10 +181,14 @@ Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation,
     return WriteInPlace(NewLineFor(key, encoding, {}, EndForNewLine(tail.Value().convention, encoding)), creation);
 }
 
-void RemoveIfEmpty()
+// Only under the lock, and only the very file this copy made: another
+// user's new file is never removed by name.
+void RemoveIfMadeAndEmpty(const files::FileInfo& made)
 {
+    if (!made.exists)
+        return;
     auto info = files::ExamineFile(UserFileName);
-    if (info.Ok() && info.Value().exists && info.Value().regular && info.Value().size == 0)
+    if (info.Ok() && info.Value().SameFileAs(made) && info.Value().regular && info.Value().size == 0)
         files::RemoveFile(UserFileName);
 }
 
@@ -198,23 +210,19 @@ Result Append(const std::u16string& key, Duplicates duplicates, bool& checked)
     }
     const Creation creation = before.Value().exists ? Creation::Existed : Creation::CreatedNow;
     auto lock = files::FileLock::Acquire(UserFileName, LockPatience);
-    if (!lock.Ok()) {
-        // Where no copy can hold a lock, none waits on the file that locking made.
-        if (!lock.Error().IsBusy() && creation == Creation::CreatedNow)
-            RemoveIfEmpty();
+    if (!lock.Ok())
         return Failed(lock.Error());
-    }
     Result result{AppendOutcome::Failed};
+    files::FileInfo made;
     try {
-        result = AppendLocked(*record, duplicates, creation, checked);
+        result = AppendLocked(*record, duplicates, creation, checked, made);
     } catch (const std::bad_alloc&) {
-        if (creation == Creation::CreatedNow)
-            RemoveIfEmpty();
+        RemoveIfMadeAndEmpty(made);
         throw;
     }
     // A first account that was not added leaves no file behind, empty or read-only.
-    if (result.GetOutcome() != AppendOutcome::Written && !result.UserFileChanged() && creation == Creation::CreatedNow)
-        RemoveIfEmpty();
+    if (result.GetOutcome() != AppendOutcome::Written && !result.UserFileChanged())
+        RemoveIfMadeAndEmpty(made);
     return result;
 }
 

@@ -319,3 +319,19 @@ TEST_F(FailureSweep, AFullDiskIsReportedAndChangesNothing)
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:old"}));
     EXPECT_FALSE(TemporaryFileLeft());
 }
+
+TEST_F(FailureSweep, AFirstAccountThatCannotTakeTheLockLeavesAnotherUsersNewFile)
+{
+    files::FaultInjectingFileSystem faulty;
+    // Another user's copy makes the file, under the lock this one cannot open.
+    faulty.BeforeEachCall([this, made = false](FileCall call) mutable {
+        if (call == FileCall::Open && !made)
+            GivenUserFile("", 0600), made = true;
+    });
+    faulty.FailCall(FileCall::Open, 1, EACCES);
+    {
+        files::FileSystemScope scope(faulty);
+        EXPECT_FALSE(AddBob().succeeded);
+    }
+    EXPECT_EQ(UserFile(), std::optional<std::string>(""));
+}
