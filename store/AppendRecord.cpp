@@ -43,17 +43,29 @@ NewLine NewLineFor(const Record& key, TextEncoding encoding, std::string leading
     return NewLine{std::move(leading), key.Bytes(encoding), key.FirstCharacterSize(encoding), std::move(end)};
 }
 
+// How far a failed append had come: its line still led by NUL, or whole.
+enum class LineState { Unfinished, Whole };
+
 // Undoes a failed append: the file goes back to its old size.
-Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error)
+Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error, LineState line)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
-    std::u16string message = NothingChanged(error.Named(UserFileName));
-    if (auto cut = fileSystem.Truncate(file, size); !cut.Ok())
-        message = Describe(error.Named(UserFileName)) + u"; " + Describe(cut.Error().Named(UserFileName))
-                  + u". The end of the file may hold an unfinished line, which matches no account"
-                    u" and is removed by the next account created.";
+    const FileError named = error.Named(UserFileName);
+    auto cut = fileSystem.Truncate(file, size);
     fileSystem.Close(file);
-    return {AppendOutcome::Failed, message};
+    if (cut.Ok())
+        return {AppendOutcome::Failed, NothingChanged(named)};
+    // The whole line stays: the account is there, though perhaps not yet on disk.
+    if (line == LineState::Whole) {
+        try {
+            return {AppendOutcome::Failed, ChangedButNotSaved(named), true};
+        } catch (const std::bad_alloc&) {
+            return Result::Lasting(AppendOutcome::Failed, OutOfMemoryAfterTheChange(), true);
+        }
+    }
+    return {AppendOutcome::Failed, Describe(named) + u"; " + Describe(cut.Error().Named(UserFileName))
+                                       + u". The end of the file may hold an unfinished line, which matches no account"
+                                         u" and is removed by the next account created."};
 }
 
 // Whatever kills the process or stops the machine, no moment leaves a line
@@ -89,10 +101,10 @@ Result WriteInPlace(const NewLine& line, Creation creation, files::FileInfo* mad
         status = fileSystem.Sync(file);
     if (status.Ok())
         status = fileSystem.WriteAt(file, size + line.leading.size(), line.record.data(), line.firstCharacterSize);
-    if (status.Ok())
-        status = fileSystem.Sync(file);
     if (!status.Ok())
-        return Undo(file, size, status.Error());
+        return Undo(file, size, status.Error(), LineState::Unfinished);
+    if (status = fileSystem.Sync(file); !status.Ok())
+        return Undo(file, size, status.Error(), LineState::Whole);
     // A close that fails after the save loses nothing.
     fileSystem.Close(file);
     if (creation == Creation::CreatedNow) {

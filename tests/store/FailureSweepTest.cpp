@@ -335,3 +335,24 @@ TEST_F(FailureSweep, AFirstAccountThatCannotTakeTheLockLeavesAnotherUsersNewFile
     }
     EXPECT_EQ(UserFile(), std::optional<std::string>(""));
 }
+
+TEST_F(FailureSweep, AWholeLineThatCanNeitherBeSavedNorCutBackIsToldAsMade)
+{
+    GivenUserFile(Utf8WithMark.File({u"ann:old"}));
+    files::FaultInjectingFileSystem faulty;
+    int syncs = 0;
+    // From the save after the record's first character on, everything fails.
+    faulty.BeforeEachCall([&](FileCall call) {
+        if (call == FileCall::Sync && ++syncs == 2)
+            faulty.FailEveryCall(FileCall::Any, EIO);
+    });
+    Outcome outcome;
+    {
+        files::FileSystemScope scope(faulty);
+        outcome = AddBob();
+    }
+    EXPECT_FALSE(outcome.succeeded);
+    EXPECT_TRUE(outcome.userFileChanged);
+    EXPECT_EQ(outcome.message.find(u"The change was made, but "), 0u);
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:old", u"bob:\u00e9"}));
+}
