@@ -210,8 +210,11 @@ Result Append(const std::u16string& key, Duplicates duplicates, bool& checked)
     const std::optional<Record> record = Record::Admit(key, why);
     if (!record)
         return {AppendOutcome::Failed, NothingChanged(why)};
-    if (auto recovered = RecoverUserFile(); !recovered.Ok())
-        return Failed(recovered.Error());
+    const auto recovered = RecoverUserFile();
+    if (recovered.GetOutcome() == RecoveryOutcome::Failed)
+        return {AppendOutcome::Failed, NothingChanged(recovered.Message())};
+    if (recovered.GetOutcome() == RecoveryOutcome::Unsaved)
+        return recovered.As(AppendOutcome::Failed);
     auto before = files::ExamineFile(UserFileName);
     if (!before.Ok())
         return Failed(before.Error());

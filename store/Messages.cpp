@@ -55,6 +55,11 @@ std::u16string Describe(const files::FileError& error)
     return PathForUser(error.Name()) + u" could not be " + Widen(error.Action()) + u": " + Widen(error.Reason());
 }
 
+std::u16string FailureSentence(const files::FileError& error)
+{
+    return Sentence(Describe(error) + u".");
+}
+
 std::u16string NothingChanged(const std::u16string& why)
 {
     return Sentence(why) + u" Nothing was changed.";
@@ -65,6 +70,13 @@ std::u16string NothingChanged(const files::FileError& error)
     if (error.IsBusy())
         return LockedByAnotherCopy();
     return NothingChanged(Describe(error) + u".");
+}
+
+std::u16string PutBackButNotSaved(const files::FileError& error)
+{
+    return PathForUser(TemporaryFileName) + u", left by a change that never finished, is " + PathForUser(UserFileName)
+           + u" again and holds the accounts, but " + Describe(error)
+           + u". It may be lost if the computer stops before the disk catches up. No account was changed.";
 }
 
 std::u16string ChangedButNotSaved(const files::FileError& error)

@@ -306,6 +306,28 @@ TEST_F(FailureSweep, RecoveryOfALeftCopyNeverLosesIt)
     }
 }
 
+TEST_F(FailureSweep, ALeftCopyPutBackWhoseFolderCannotBeSavedSaysSo)
+{
+    const std::string accounts = Utf8WithMark.File({u"ann:old"});
+    for (const Operation& operation : {Operation(AddBob), Operation(FindAnn), Operation(ChangeAnnsPassword)}) {
+        ::unlink(store::UserFileName.c_str());
+        WriteFile(store::TemporaryFileName, accounts);
+        files::FaultInjectingFileSystem faulty;
+        faulty.FailCall(FileCall::Sync, 1, EIO);  // the folder's
+        Outcome outcome;
+        {
+            files::FileSystemScope scope(faulty);
+            outcome = operation();
+        }
+        EXPECT_FALSE(outcome.succeeded);
+        EXPECT_EQ(outcome.message.find(u"Nothing was changed."), std::u16string::npos);
+        EXPECT_NE(outcome.message.find(u"Quillmark.txt again and holds the accounts, but the folder "),
+                  std::u16string::npos)
+            << std::string(outcome.message.begin(), outcome.message.end());
+        EXPECT_EQ(UserFile(), accounts);
+    }
+}
+
 TEST_F(FailureSweep, AFullDiskIsReportedAndChangesNothing)
 {
     GivenUserFile(Utf8WithMark.File({u"ann:old"}));
