@@ -12,6 +12,7 @@
 #include "store/UserFileTail.h"
 
 #include <new>
+#include <optional>
 
 namespace store {
 namespace {
@@ -114,19 +115,21 @@ Result WriteInPlace(const NewLine& line, Creation creation, files::FileInfo* mad
     return {AppendOutcome::Written};
 }
 
-files::FileStatus CutUnfinishedLine(std::uint64_t lineStart)
+// Nothing where the line is gone, else the failure to tell.
+std::optional<Result> CutUnfinishedLine(std::uint64_t lineStart)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
     auto opened = fileSystem.Open(UserFileName, files::OpenMode::CreateOrKeep);
     if (!opened.Ok())
-        return opened.Error().Named(UserFileName);
-    files::FileStatus status = fileSystem.Truncate(opened.Value(), lineStart);
-    if (status.Ok())
-        status = fileSystem.Sync(opened.Value());
+        return Failed(opened.Error().Named(UserFileName));
+    const files::FileStatus cut = fileSystem.Truncate(opened.Value(), lineStart);
+    const files::FileStatus saved = cut.Ok() ? fileSystem.Sync(opened.Value()) : cut;
     fileSystem.Close(opened.Value());
-    if (!status.Ok())
-        return status.Error().Named(UserFileName);
-    return {};
+    if (!cut.Ok())
+        return Failed(cut.Error().Named(UserFileName));
+    if (!saved.Ok())
+        return Result{AppendOutcome::Failed, OnlyUnfinishedLineRemoved(NothingChanged(saved.Error().Named(UserFileName)))};
+    return std::nullopt;
 }
 
 // A last line without its end, an odd last byte of a UTF-16 file: only a
@@ -182,9 +185,12 @@ Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation,
     if (auto closed = reader.Close(); !closed.Ok())
         return Failed(closed.Error());
     if (tail.Value().unfinished) {
-        if (auto cut = CutUnfinishedLine(tail.Value().lastLineStart); !cut.Ok())
-            return Failed(cut.Error());
-        return AppendLocked(key, Duplicates::Allow, Creation::Existed, checked, made);
+        if (auto failed = CutUnfinishedLine(tail.Value().lastLineStart))
+            return *failed;
+        Result result = AppendLocked(key, Duplicates::Allow, Creation::Existed, checked, made);
+        if (result.GetOutcome() == AppendOutcome::Failed && !result.UserFileChanged())
+            return {AppendOutcome::Failed, OnlyUnfinishedLineRemoved(result.Message())};
+        return result;
     }
     const TextEncoding encoding = reader.Encoding();
     const bool lastLineEnds = EndForLastLine(tail.Value().lastUnit, false, tail.Value().convention, encoding).empty();

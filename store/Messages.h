@@ -18,6 +18,9 @@ std::u16string FailureSentence(const files::FileError& error);
 // "<what failed>: <why>. Nothing was changed."
 std::u16string NothingChanged(const files::FileError& error);
 std::u16string NothingChanged(const std::u16string& why);
+// Such a message after an unfinished last line, which matched no account, was
+// cut off: that line is all that changed.
+std::u16string OnlyUnfinishedLineRemoved(const std::u16string& nothingChanged);
 // A failure after the new contents were put in place.
 std::u16string ChangedButNotSaved(const files::FileError& error);
 // A left copy became the user file again, but the folder could not be saved.

@@ -328,6 +328,31 @@ TEST_F(FailureSweep, ALeftCopyPutBackWhoseFolderCannotBeSavedSaysSo)
     }
 }
 
+TEST_F(FailureSweep, AFailureAfterAnUnfinishedLineWasCutOffSaysSo)
+{
+    const std::string accounts = Utf8WithMark.File({u"ann:old"});
+    for (const FileCall call : {FileCall::Write, FileCall::Sync}) {
+        for (int nth = 1; nth <= 3; ++nth) {
+            SCOPED_TRACE("call " + std::to_string(nth) + " fails");
+            GivenUserFile(accounts + std::string(1, '\0') + "ob:1");
+            files::FaultInjectingFileSystem faulty;
+            faulty.FailCall(call, nth, EIO);
+            Outcome outcome;
+            {
+                files::FileSystemScope scope(faulty);
+                outcome = AddBob();
+            }
+            if (faulty.FaultsInjected() == 0)
+                continue;
+            EXPECT_FALSE(outcome.succeeded);
+            EXPECT_NE(outcome.message.find(u"No account was changed; only an unfinished line at the end"),
+                      std::u16string::npos)
+                << std::string(outcome.message.begin(), outcome.message.end());
+            EXPECT_EQ(UserFile(), accounts);
+        }
+    }
+}
+
 TEST_F(FailureSweep, AFullDiskIsReportedAndChangesNothing)
 {
     GivenUserFile(Utf8WithMark.File({u"ann:old"}));
