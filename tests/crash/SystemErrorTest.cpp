@@ -49,6 +49,16 @@ TEST_F(SystemError, ANoReplaceRenameThatCannotDropTheOldNameLeavesTheFileOneName
     EXPECT_FALSE(Exists("to.txt"));
 }
 
+TEST_F(SystemError, AnAccessListThatCannotBeReadIsToldOfTheUserFile)
+{
+    WriteFile(store::UserFileName, "\xEF\xBB\xBF" "ann:1\n");
+    crash::FailByName(crash::CallKind::ReadAccessList, store::UserFileName, EIO);
+    const auto rewrite = store::RewriteUserFile(u"ann:1", u"ann:2");
+    crash::ClearFaults();
+    EXPECT_NE(rewrite.Message().find(u"Quillmark.txt could not be examined: Input/output error"), std::u16string::npos)
+        << std::string(rewrite.Message().begin(), rewrite.Message().end());
+}
+
 TEST_F(SystemError, AnExistingFileThatCannotBeOpenedForWritingIsNotToldAsNotCreated)
 {
     ASSERT_EQ(::mkdir("folder", 0700), 0);
