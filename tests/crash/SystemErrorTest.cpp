@@ -87,7 +87,8 @@ TEST_F(SystemError, ShortWritesAreContinued)
     EXPECT_EQ(ReadFile(store::UserFileName), "\xEF\xBB\xBF" "ann:4\nbob:22\n");
 }
 
-// Each refusal the code knows, and a copy of nothing: the rest goes through
+// Each refusal the code knows, a copy of nothing, and a fault that may lie in
+// either file (then told by the side that fails): the rest goes through
 // memory a bounded block at a time, and the rewrite ends with the right bytes.
 TEST_F(SystemError, AKernelCopyThatIsRefusedGoesThroughMemoryInBoundedSteps)
 {
@@ -96,7 +97,7 @@ TEST_F(SystemError, AKernelCopyThatIsRefusedGoesThroughMemoryInBoundedSteps)
         lines += "user" + std::to_string(i) + ":password\n";
     const std::string before = "\xEF\xBB\xBF" "ann:1\n" + lines;
     const std::string after = "\xEF\xBB\xBF" "ann:2\n" + lines;
-    for (const int code : {0, ENOSYS, EXDEV, EINVAL, EOPNOTSUPP, ETXTBSY, EPERM}) {
+    for (const int code : {0, ENOSYS, EXDEV, EINVAL, EOPNOTSUPP, ETXTBSY, EPERM, EIO}) {
         SCOPED_TRACE("copy_file_range refused with errno " + std::to_string(code));
         WriteFile(store::UserFileName, before);
         EXPECT_TRUE(SucceedsInChild([code] {

@@ -174,14 +174,12 @@ FileStatus PosixFileSystem::CopyRange(FileHandle from, std::uint64_t offset, Fil
         if (count < 0 && errno == EINTR)
             continue;
         // Refused by the kernel or the file system (0: some copy nothing and
-        // say so only this way): the rest goes through memory.
-        if (count == 0 || (count < 0 && (errno == ENOSYS || errno == EXDEV || errno == EINVAL
-                                         || errno == EOPNOTSUPP || errno == ETXTBSY || errno == EPERM))) {
+        // say so only this way), or failed in one of the two files without
+        // saying which: the rest goes through memory, where a fault names its side.
+        if (count <= 0) {
             tail += rest;
             break;
         }
-        if (count < 0)
-            return FileError(errno, "written");
         rest -= static_cast<std::uint64_t>(count);
     }
     if (tail > 0) {
