@@ -93,6 +93,14 @@ Result WriteInPlace(const NewLine& line, Creation creation, files::FileInfo* mad
             return Failed(info.Error().Named(UserFileName));
         return {AppendOutcome::Failed, NothingChanged(UserFileNotRegular())};
     }
+    // Its owner keeps reading and writing it whatever the umask: a first
+    // account must not leave a file that refuses the second.
+    if (const unsigned mode = info.Value().mode; made && (mode & 0600) != 0600) {
+        if (auto set = fileSystem.SetMode(file, mode | 0600); !set.Ok()) {
+            fileSystem.Close(file);
+            return Failed(set.Error().Named(UserFileName));
+        }
+    }
     const std::uint64_t size = info.Value().size;
     const std::string placeholder = line.Placeholder();
     files::FileStatus status = fileSystem.SeekToEnd(file);

@@ -197,14 +197,15 @@ TEST_F(Permissions, AnotherUsersFileThatAllMayReadTakesNoPassword)
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"eve:1"}));
 }
 
-// The lock file made under a umask that denies writing stays the owner's to lock.
-TEST_F(Permissions, AFirstAccountUnderAUmaskThatDeniesWritingLeavesAUsableLock)
+// The lock and user files made under a umask that denies writing stay the owner's to change.
+TEST_F(Permissions, AFirstAccountUnderAUmaskThatDeniesWritingLeavesUsableFiles)
 {
-    const mode_t previous = ::umask(0222);
+    const mode_t previous = ::umask(0277);
     const auto appended = store::AppendRecord(u"ann:1");
     ::umask(previous);
     EXPECT_EQ(appended.GetOutcome(), AppendOutcome::Written);
     EXPECT_EQ(StatusOf(files::LockNameFor(store::UserFileName)).st_mode & 0777, 0600u);
+    EXPECT_EQ(StatusOf(store::UserFileName).st_mode & 0777, 0600u);
 }
 
 TEST_F(Permissions, AChangeThatMatchesNoLineLeavesTheFileAsItWas)
