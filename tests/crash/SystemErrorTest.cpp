@@ -36,17 +36,24 @@ TEST_F(SystemError, ARenameOfAMissingFileFails)
     }
 }
 
-TEST_F(SystemError, ANoReplaceRenameThatCannotDropTheOldNameLeavesTheFileOneName)
+// Where neither name can go, the user is told which one to remove.
+TEST_F(SystemError, ANoReplaceRenameThatCannotDropTheOldNameLeavesTheFileOneNameOrSaysWhichToRemove)
 {
-    WriteFile("from.txt", "ann:1\n");
-    crash::FailByName(crash::CallKind::Rename, "from.txt", EINVAL);  // no no-replace rename: a link instead
-    crash::FailByName(crash::CallKind::Unlink, "from.txt", EIO);
-    const files::FileStatus renamed = m_system.Rename("from.txt", "to.txt", files::RenameMode::KeepExisting);
-    crash::ClearFaults();
-    ASSERT_FALSE(renamed.Ok());
-    EXPECT_EQ(renamed.Error().Code(), EIO);
-    EXPECT_TRUE(Exists("from.txt"));
-    EXPECT_FALSE(Exists("to.txt"));
+    for (const bool newNameStays : {false, true}) {
+        WriteFile("from.txt", "ann:1\n");
+        ::unlink("to.txt");
+        crash::FailByName(crash::CallKind::Rename, "from.txt", EINVAL);  // no no-replace rename: a link instead
+        crash::FailByName(crash::CallKind::Unlink, "from.txt", EIO);
+        if (newNameStays)
+            crash::FailByName(crash::CallKind::Unlink, "to.txt", EIO);
+        const files::FileStatus renamed = m_system.Rename("from.txt", "to.txt", files::RenameMode::KeepExisting);
+        crash::ClearFaults();
+        ASSERT_FALSE(renamed.Ok());
+        EXPECT_EQ(renamed.Error().Code(), EIO);
+        EXPECT_TRUE(Exists("from.txt"));
+        EXPECT_EQ(Exists("to.txt"), newNameStays);
+        EXPECT_EQ(renamed.Error().Reason().find("from.txt is to be removed by hand") != std::string::npos, newNameStays);
+    }
 }
 
 TEST_F(SystemError, AnAccessListThatCannotBeReadIsToldOfTheUserFile)
