@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
@@ -174,14 +175,12 @@ FileStatus PosixFileSystem::CopyRange(FileHandle from, std::uint64_t offset, Fil
         if (count < 0 && errno == EINTR)
             continue;
         // Refused by the kernel or the file system (0: some copy nothing and
-        // say so only this way): the rest goes through memory.
-        if (count == 0 || (count < 0 && (errno == ENOSYS || errno == EXDEV || errno == EINVAL
-                                         || errno == EOPNOTSUPP || errno == ETXTBSY || errno == EPERM))) {
+        // say so only this way), or failed in one of the two files without
+        // saying which: the rest goes through memory, where a fault names its side.
+        if (count <= 0) {
             tail += rest;
             break;
         }
-        if (count < 0)
-            return FileError(errno, "written");
         rest -= static_cast<std::uint64_t>(count);
     }
     if (tail > 0) {
@@ -236,10 +235,14 @@ FileStatus PosixFileSystem::Rename(const std::string& from, const std::string& t
     if (renamed < 0 && mode == RenameMode::KeepExisting && (errno == EINVAL || errno == ENOSYS)) {
         // A file system without the no-replace rename: a link cannot replace either.
         renamed = ::link(from.c_str(), to.c_str());
-        // Two names would refuse every later change: the new one goes again.
+        // Two names would refuse every later change: the new one goes again,
+        // or the user is told which name to remove.
         if (renamed == 0 && ::unlink(from.c_str()) < 0) {
             const int code = errno;
-            ::unlink(to.c_str());
+            if (::unlink(to.c_str()) < 0)
+                return FileError(code, "renamed to " + to, from,
+                                 std::string(std::strerror(code)) + "; the file now has both names, and " + from
+                                     + " is to be removed by hand");
             errno = code;
             renamed = -1;
         }
