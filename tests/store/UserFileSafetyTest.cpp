@@ -156,15 +156,19 @@ TEST_F(TemporaryName, ALeftoverCopyIsEmptiedAndRewritten)
     EXPECT_FALSE(TemporaryFileLeft());
 }
 
-TEST_F(TemporaryName, AFolderThereStopsTheChangeWithAMessage)
+TEST_F(TemporaryName, AFolderThereIsLeftAloneAndOneAtTheSpareNameTooStopsTheChange)
 {
     ASSERT_EQ(::mkdir(store::TemporaryFileName.c_str(), 0700), 0);
     GivenUserFile(Utf8WithMark.File({u"ann:1"}));
-    auto result = store::RewriteUserFile(u"ann:1", u"ann:2");
+    EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:2"}));
+    ASSERT_EQ(::mkdir(store::SpareCopyName.c_str(), 0700), 0);
+    auto result = store::RewriteUserFile(u"ann:2", u"ann:3");
     EXPECT_EQ(result.GetOutcome(), store::RewriteOutcome::Failed);
-    EXPECT_TRUE(Mentions(result.Message(), u"Quillmark_new.txt could not be removed"));
+    EXPECT_TRUE(Mentions(result.Message(), u"Quillmark_spare.txt could not be removed"));
     EXPECT_TRUE(Mentions(result.Message(), u"Nothing was changed."));
-    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:2"}));
+    EXPECT_EQ(::rmdir(store::TemporaryFileName.c_str()), 0) << "left alone";
 }
 
 using Recovery = UserFileTest;
