@@ -20,22 +20,30 @@ FileError LockError(const FileError& error, const std::string& name)
     return error.Named(name);
 }
 
-// Whoever may write the user file may take its lock, and nobody else: the
-// lock file's owner gives it the user file's group and its group's and
-// others' read and write bits, keeping its own.
-FileStatus ShareLockLike(FileSystem& fileSystem, FileHandle lock, const FileInfo& lockInfo, const FileInfo& userFile)
+// Whoever may write the user file may take its lock, and nobody else: a
+// read lock of the first byte holds every change off as surely as a write
+// lock. The lock takes the user file's owner where the system lets it (root
+// in another's folder), else its group where the owner is a member; a class
+// that may not write the user file, or whose group was not given, gets no
+// bit. A lock whose permissions cannot be set is still held: no change fails.
+void ShareLockLike(FileSystem& fileSystem, FileHandle lock, const FileInfo& lockInfo, const FileInfo& userFile)
 {
     if (lockInfo.owner != fileSystem.ProcessOwner() || lockInfo.links != 1)
-        return {};
+        return;
     const bool shared = userFile.exists && userFile.regular;
-    if (shared && lockInfo.group != userFile.group && fileSystem.IsMember(lockInfo.owner, userFile.group)) {
-        FileStatus grouped = fileSystem.SetOwner(lock, lockInfo.owner, userFile.group);
-        if (!grouped.Ok())
-            return grouped;
-    }
+    bool groupGiven = shared && lockInfo.group == userFile.group;
+    if (shared && lockInfo.owner != userFile.owner && fileSystem.SetOwner(lock, userFile.owner, userFile.group).Ok())
+        groupGiven = true;
+    else if (shared && !groupGiven && fileSystem.IsMember(lockInfo.owner, userFile.group))
+        groupGiven = fileSystem.SetOwner(lock, lockInfo.owner, userFile.group).Ok();
     // Its owner keeps reading and writing it whatever the umask it was made under.
-    const unsigned mode = 0600 | (shared ? userFile.mode & 0066 : 0);
-    return lockInfo.mode == mode ? FileStatus{} : fileSystem.SetMode(lock, mode);
+    unsigned mode = 0600;
+    if (groupGiven && (userFile.mode & 0020) != 0)
+        mode |= 0060;
+    if (shared && (userFile.mode & 0002) != 0)
+        mode |= 0006;
+    if (lockInfo.mode != mode)
+        fileSystem.SetMode(lock, mode);
 }
 
 } // namespace
@@ -80,9 +88,7 @@ FileResult<FileLock> FileLock::Acquire(const std::string& name, std::chrono::mil
                     return userFile.Error();
                 if (creation == LockCreation::RequireExisting && !userFile.Value().exists)
                     return FileError(ENOENT, "opened", name);
-                FileStatus shared = ShareLockLike(fileSystem, opened.Value(), held.Value(), userFile.Value());
-                if (!shared.Ok())
-                    return shared.Error().Named(lockName);
+                ShareLockLike(fileSystem, opened.Value(), held.Value(), userFile.Value());
                 return lock;
             }
         }
