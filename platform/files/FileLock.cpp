@@ -46,6 +46,24 @@ void ShareLockLike(FileSystem& fileSystem, FileHandle lock, const FileInfo& lock
         fileSystem.SetMode(lock, mode);
 }
 
+// What stands at the lock's name, in plain words where the system's would
+// puzzle: a link's "too many levels", a FIFO's "invalid parameter".
+FileError OpenError(FileSystem& fileSystem, const FileError& error, const std::string& lockName)
+{
+    auto standing = fileSystem.Examine(lockName);
+    if (!standing.Ok() || !standing.Value().exists)
+        return error.Named(lockName);
+    const FileInfo& found = standing.Value();
+    if (found.symlink)
+        return FileError(ELOOP, "opened", lockName, "it is a symbolic link");
+    if (!found.regular)
+        return FileError(EINVAL, "opened", lockName, "it is not a regular file");
+    if ((error.Code() == EACCES || error.Code() == EPERM) && found.owner != fileSystem.ProcessOwner())
+        return FileError(error.Code(), "opened", lockName,
+                         "it is another user's file, which may be removed while no copy of the program is running");
+    return error.Named(lockName);
+}
+
 } // namespace
 
 std::string LockNameFor(const std::string& name)
@@ -66,11 +84,11 @@ FileResult<FileLock> FileLock::Acquire(const std::string& name, std::chrono::mil
     for (;;) {
         auto opened = fileSystem.Open(lockName, OpenMode::Lock);
         if (!opened.Ok())
-            return opened.Error().Named(lockName);
+            return OpenError(fileSystem, opened.Error(), lockName);
         FileLock lock(fileSystem, opened.Value());
         auto held = fileSystem.Examine(opened.Value());
         if (!held.Ok())
-            return held.Error().Named(lockName);
+            return OpenError(fileSystem, held.Error(), lockName);
         if (!held.Value().regular)
             return FileError(EINVAL, "opened", lockName, "it is not a regular file");
         auto locked = fileSystem.TryLock(opened.Value());

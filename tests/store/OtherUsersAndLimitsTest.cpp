@@ -258,6 +258,13 @@ TEST_F(Permissions, TheLockIsOpenOnlyToThoseWhoMayWriteTheUserFile)
         EXPECT_EQ(lock.st_uid, row.lockOwner);
         EXPECT_EQ(lock.st_gid, row.lockGroup);
     }
+    // One left by root before it gave locks away says whose it is and what to do.
+    ASSERT_EQ(::chown(lockName.c_str(), 0, 0), 0);
+    ASSERT_EQ(::chmod(lockName.c_str(), 0600), 0);
+    EXPECT_EQ(AsUser(1001, 1001, {1001}, [] {
+                  return Mentions(store::AppendRecord(u"cy:1").Message(), u"another user's file, which may be removed") ? 0 : 1;
+              }),
+              0);
 }
 
 TEST_F(Permissions, AChangeThatMatchesNoLineLeavesTheFileAsItWas)

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <thread>
 #include <future>
 #include <sys/stat.h>
@@ -258,6 +259,23 @@ TEST_F(UnusualUserFile, AFifoOrAFolderIsRefusedWithoutHanging)
     EXPECT_EQ(Scan(u"a:b"), ScanOutcome::Failed);
     EXPECT_EQ(Append(u"a:b"), AppendOutcome::NotChecked);
     EXPECT_EQ(store::AppendRecord(u"a:b", store::Duplicates::Allow).GetOutcome(), AppendOutcome::Failed);
+}
+
+TEST_F(UnusualUserFile, WhatStandsAtTheLocksNameIsToldPlainly)
+{
+    const std::string lockName = files::LockNameFor(store::UserFileName);
+    const std::pair<std::function<int()>, std::u16string> rows[] = {
+        {[&] { return ::symlink("elsewhere", lockName.c_str()); }, u"it is a symbolic link"},
+        {[&] { return ::mkfifo(lockName.c_str(), 0600); }, u"it is not a regular file"},
+    };
+    for (const auto& [make, told] : rows) {
+        ::unlink(lockName.c_str());
+        GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+        ASSERT_EQ(make(), 0);
+        EXPECT_EQ(store::AppendRecord(u"bob:1").Message(),
+                  FullPath("Quillmark.lock") + u" could not be opened: " + told + u". Nothing was changed.");
+        EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
+    }
 }
 
 using AnotherCopy = UserFileTest;
