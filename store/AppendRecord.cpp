@@ -59,7 +59,7 @@ Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error)
 // Whatever kills the process or stops the machine, no moment leaves a line
 // that a key can match other than the whole record: until its last write the
 // line starts with NUL, which no key holds.
-Result WriteInPlace(const NewLine& line, Creation creation)
+Result WriteInPlace(const NewLine& line, Creation creation, const files::FileLock& lock)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
     auto opened = fileSystem.Open(UserFileName, files::OpenMode::CreateOrKeep);
@@ -75,11 +75,16 @@ Result WriteInPlace(const NewLine& line, Creation creation)
     }
     const std::uint64_t size = info.Value().size;
     const std::string placeholder = line.Placeholder();
-    files::FileStatus status = fileSystem.SeekToEnd(file);
+    // A lock file removed by hand lets another copy write at the same end.
+    files::FileStatus status = lock.StillHeld();
+    if (status.Ok())
+        status = fileSystem.SeekToEnd(file);
     if (status.Ok())
         status = fileSystem.Write(file, placeholder.data(), placeholder.size());
     if (status.Ok())
         status = fileSystem.Sync(file);
+    if (status.Ok())
+        status = lock.StillHeld();
     if (status.Ok())
         status = fileSystem.WriteAt(file, size + line.leading.size(), line.record.data(), line.firstCharacterSize);
     if (status.Ok())
@@ -112,18 +117,19 @@ files::FileStatus CutUnfinishedLine(std::uint64_t lineStart)
 
 // A last line without its end, an odd last byte of a UTF-16 file: only a
 // copy can add a line after them and keep every byte in place.
-Result AppendByCopy(const Record& key)
+Result AppendByCopy(const Record& key, const files::FileLock& lock)
 {
     LineChanges changes;
     changes.appended = &key;
-    auto result = ReplaceSafely(changes);
+    auto result = ReplaceSafely(changes, lock);
     if (result.GetOutcome() == ReplaceOutcome::Done)
         return {AppendOutcome::Written};
     return result.As(AppendOutcome::Failed);
 }
 
 // `checked`: the file holds no equal line, or there was no file to hold one.
-Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation, bool& checked)
+Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation, bool& checked,
+                    const files::FileLock& lock)
 {
     // Examined again under the lock: the file may have changed while this copy waited.
     auto info = files::ExamineFile(UserFileName);
@@ -137,7 +143,7 @@ Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation,
         checked = true;
         const TextEncoding encoding = TextEncoding::Utf8WithMark;
         return WriteInPlace(NewLineFor(key, encoding, std::string(files::MarkOf(encoding)), EndForNewFile(encoding)),
-                            creation);
+                            creation, lock);
     }
     // A check that cannot read the file says so in the words of a scan.
     const auto checkFailed = [duplicates](const FileError& error) {
@@ -164,13 +170,14 @@ Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation,
     if (tail.Value().unfinished) {
         if (auto cut = CutUnfinishedLine(tail.Value().lastLineStart); !cut.Ok())
             return Failed(cut.Error());
-        return AppendLocked(key, Duplicates::Allow, Creation::Existed, checked);
+        return AppendLocked(key, Duplicates::Allow, Creation::Existed, checked, lock);
     }
     const TextEncoding encoding = reader.Encoding();
     const bool lastLineEnds = EndForLastLine(tail.Value().lastUnit, false, tail.Value().convention, encoding).empty();
     if (tail.Value().oddByte || !lastLineEnds)
-        return AppendByCopy(key);
-    return WriteInPlace(NewLineFor(key, encoding, {}, EndForNewLine(tail.Value().convention, encoding)), creation);
+        return AppendByCopy(key, lock);
+    return WriteInPlace(NewLineFor(key, encoding, {}, EndForNewLine(tail.Value().convention, encoding)), creation,
+                        lock);
 }
 
 void RemoveIfEmpty()
@@ -206,7 +213,7 @@ Result Append(const std::u16string& key, Duplicates duplicates, bool& checked)
     }
     Result result{AppendOutcome::Failed};
     try {
-        result = AppendLocked(*record, duplicates, creation, checked);
+        result = AppendLocked(*record, duplicates, creation, checked, lock.Value());
     } catch (const std::bad_alloc&) {
         if (creation == Creation::CreatedNow)
             RemoveIfEmpty();

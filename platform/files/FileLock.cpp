@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <random>
 #include <thread>
+#include <utility>
 
 namespace files {
 namespace {
@@ -85,7 +86,7 @@ FileResult<FileLock> FileLock::Acquire(const std::string& name, std::chrono::mil
         auto opened = fileSystem.Open(lockName, OpenMode::Lock);
         if (!opened.Ok())
             return OpenError(fileSystem, opened.Error(), lockName);
-        FileLock lock(fileSystem, opened.Value());
+        FileLock lock(fileSystem, opened.Value(), lockName);
         auto held = fileSystem.Examine(opened.Value());
         if (!held.Ok())
             return OpenError(fileSystem, held.Error(), lockName);
@@ -116,9 +117,13 @@ FileResult<FileLock> FileLock::Acquire(const std::string& name, std::chrono::mil
     }
 }
 
-FileLock::FileLock(FileSystem& fileSystem, FileHandle file) : m_fileSystem(fileSystem), m_file(file) {}
+FileLock::FileLock(FileSystem& fileSystem, FileHandle file, std::string name)
+    : m_fileSystem(fileSystem), m_file(file), m_name(std::move(name))
+{
+}
 
-FileLock::FileLock(FileLock&& other) noexcept : m_fileSystem(other.m_fileSystem), m_file(other.m_file)
+FileLock::FileLock(FileLock&& other) noexcept
+    : m_fileSystem(other.m_fileSystem), m_file(other.m_file), m_name(std::move(other.m_name))
 {
     other.m_file = -1;
 }
@@ -128,6 +133,19 @@ FileLock::~FileLock()
     // Closing the handle releases the lock, whatever close reports.
     if (m_file >= 0)
         m_fileSystem.Close(m_file);
+}
+
+FileStatus FileLock::StillHeld() const
+{
+    auto held = m_fileSystem.Examine(m_file);
+    if (!held.Ok())
+        return held.Error().Named(m_name);
+    auto named = m_fileSystem.Examine(m_name);
+    if (!named.Ok())
+        return named.Error();
+    if (!held.Value().SameFileAs(named.Value()))
+        return FileError(ENOLCK, "kept locked", m_name, "it was removed or replaced during the change");
+    return {};
 }
 
 FileStatus SyncFolder()

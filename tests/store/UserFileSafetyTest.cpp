@@ -306,6 +306,31 @@ TEST_F(AnotherCopy, AChangeRacingARemovalMakesNoFile)
     EXPECT_FALSE(Exists(store::UserFileName));
 }
 
+// A lock file removed during a change would let another copy lock a new one
+// and write at once: the change stops before its last step, changing nothing.
+TEST_F(AnotherCopy, AChangeWhoseLockFileIsRemovedStopsBeforeItCommits)
+{
+    const std::string before = Utf8WithMark.File({u"ann:1"});
+    const std::pair<const char*, std::function<bool()>> changes[] = {
+        {"add", [] { return store::AppendRecord(u"bob:1").GetOutcome() == AppendOutcome::Written; }},
+        {"rewrite", [] { return Replace(u"ann:1", u"ann:2") == RewriteOutcome::Done; }},
+    };
+    for (const auto& [name, change] : changes) {
+        SCOPED_TRACE(name);
+        GivenUserFile(before);
+        files::FaultInjectingFileSystem removing;
+        // The first save is of the new line or of the copy, before the change counts.
+        removing.BeforeEachCall([&, removed = false](FileCall call) mutable {
+            if (call == FileCall::Sync && !std::exchange(removed, true))
+                ::unlink(files::LockNameFor(store::UserFileName).c_str());
+        });
+        files::FileSystemScope scope(removing);
+        EXPECT_FALSE(change());
+        EXPECT_EQ(UserFile(), before);
+        EXPECT_FALSE(TemporaryFileLeft());
+    }
+}
+
 // A lock file that someone keeps removing is waited for no longer than any other.
 TEST_F(AnotherCopy, ALockFileRemovedOverAndOverIsWaitedForOnlyUntilTheDeadline)
 {
