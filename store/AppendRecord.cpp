@@ -73,7 +73,8 @@ Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error, 
 // that a key can match other than the whole record: until its last write the
 // line starts with NUL, which no key holds. `made` is given the file's
 // identity where this call creates it.
-Result WriteInPlace(const NewLine& line, Creation creation, files::FileInfo* made = nullptr)
+Result WriteInPlace(const NewLine& line, Creation creation, const files::FileLock& lock,
+                    files::FileInfo* made = nullptr)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
     auto opened = fileSystem.Open(UserFileName, files::OpenMode::CreateOrKeep);
@@ -103,11 +104,16 @@ Result WriteInPlace(const NewLine& line, Creation creation, files::FileInfo* mad
     }
     const std::uint64_t size = info.Value().size;
     const std::string placeholder = line.Placeholder();
-    files::FileStatus status = fileSystem.SeekToEnd(file);
+    // A lock file removed by hand lets another copy write at the same end.
+    files::FileStatus status = lock.StillHeld();
+    if (status.Ok())
+        status = fileSystem.SeekToEnd(file);
     if (status.Ok())
         status = fileSystem.Write(file, placeholder.data(), placeholder.size());
     if (status.Ok())
         status = fileSystem.Sync(file);
+    if (status.Ok())
+        status = lock.StillHeld();
     if (status.Ok())
         status = fileSystem.WriteAt(file, size + line.leading.size(), line.record.data(), line.firstCharacterSize);
     if (!status.Ok())
@@ -144,11 +150,11 @@ std::optional<Result> CutUnfinishedLine(std::uint64_t lineStart)
 // copy can add a line after them and keep every byte in place. An end written
 // in place may reach the disk after the file's new length, leaving the last
 // account ending in a NUL after a power cut.
-Result AppendByCopy(const Record& key)
+Result AppendByCopy(const Record& key, const files::FileLock& lock)
 {
     LineChanges changes;
     changes.appended = &key;
-    auto result = ReplaceSafely(changes);
+    auto result = ReplaceSafely(changes, lock);
     if (result.GetOutcome() == ReplaceOutcome::Done)
         return {AppendOutcome::Written};
     return result.As(AppendOutcome::Failed);
@@ -156,7 +162,8 @@ Result AppendByCopy(const Record& key)
 
 // `checked`: the file holds no equal line, or there was no file to hold one.
 // `made`: the file this copy created under the lock, if it did.
-Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation, bool& checked, files::FileInfo& made)
+Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation, bool& checked,
+                    const files::FileLock& lock, files::FileInfo& made)
 {
     // Examined again under the lock: the file may have changed while this copy waited.
     auto info = files::ExamineFile(UserFileName);
@@ -170,7 +177,7 @@ Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation,
         checked = true;
         const TextEncoding encoding = TextEncoding::Utf8WithMark;
         return WriteInPlace(NewLineFor(key, encoding, std::string(files::MarkOf(encoding)), EndForNewFile(encoding)),
-                            creation, info.Value().exists ? nullptr : &made);
+                            creation, lock, info.Value().exists ? nullptr : &made);
     }
     // A check that cannot read the file says so in the words of a scan.
     const auto checkFailed = [duplicates](const FileError& error) {
@@ -197,7 +204,7 @@ Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation,
     if (tail.Value().unfinished) {
         if (auto failed = CutUnfinishedLine(tail.Value().lastLineStart))
             return *failed;
-        Result result = AppendLocked(key, Duplicates::Allow, Creation::Existed, checked, made);
+        Result result = AppendLocked(key, Duplicates::Allow, Creation::Existed, checked, lock, made);
         if (result.GetOutcome() == AppendOutcome::Failed && !result.UserFileChanged())
             return {AppendOutcome::Failed, OnlyUnfinishedLineRemoved(result.Message())};
         return result;
@@ -205,8 +212,9 @@ Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation,
     const TextEncoding encoding = reader.Encoding();
     const bool lastLineEnds = EndForLastLine(tail.Value().lastUnit, false, tail.Value().convention, encoding).empty();
     if (tail.Value().oddByte || !lastLineEnds)
-        return AppendByCopy(key);
-    return WriteInPlace(NewLineFor(key, encoding, {}, EndForNewLine(tail.Value().convention, encoding)), creation);
+        return AppendByCopy(key, lock);
+    return WriteInPlace(NewLineFor(key, encoding, {}, EndForNewLine(tail.Value().convention, encoding)), creation,
+                        lock);
 }
 
 // Only under the lock, and only the very file this copy made: another
@@ -246,7 +254,7 @@ Result Append(const std::u16string& key, Duplicates duplicates, bool& checked)
     Result result{AppendOutcome::Failed};
     files::FileInfo made;
     try {
-        result = AppendLocked(*record, duplicates, creation, checked, made);
+        result = AppendLocked(*record, duplicates, creation, checked, lock.Value(), made);
     } catch (const std::bad_alloc&) {
         RemoveIfMadeAndEmpty(made);
         throw;

@@ -33,7 +33,7 @@ files::FileResult<std::optional<std::uint64_t>> FirstKeyAt(const Record& key)
     return found.Value();
 }
 
-Result RewriteLocked(const Record& key, const Record& replacement)
+Result RewriteLocked(const Record& key, const Record& replacement, const files::FileLock& lock)
 {
     // Examined again under the lock: the file may have changed while this copy waited.
     auto info = files::ExamineFile(UserFileName);
@@ -55,7 +55,7 @@ Result RewriteLocked(const Record& key, const Record& replacement)
     changes.key = &key;
     changes.replacement = &replacement;
     changes.firstKeyAt = *held.Value();
-    auto result = ReplaceSafely(changes);
+    auto result = ReplaceSafely(changes, lock);
     if (result.GetOutcome() == ReplaceOutcome::Done)
         return {RewriteOutcome::Done};
     return result.As(RewriteOutcome::Failed);
@@ -88,7 +88,7 @@ Result Rewrite(const std::u16string& key, const std::u16string& replacement)
         return {RewriteOutcome::Missing, NothingChanged(UserFileMissing())};
     if (!lock.Ok())
         return Failed(lock.Error());
-    return RewriteLocked(*oldRecord, *newRecord);
+    return RewriteLocked(*oldRecord, *newRecord, lock.Value());
 }
 
 } // namespace

@@ -26,7 +26,7 @@ bool ReadsAsMark(const Record* line)
 
 class Replacement {
 public:
-    explicit Replacement(const LineChanges& changes) : m_changes(changes) {}
+    Replacement(const LineChanges& changes, const files::FileLock& lock) : m_changes(changes), m_lock(lock) {}
     Result Run();
 
 private:
@@ -39,6 +39,7 @@ private:
     Step ClearCopyName();
 
     const LineChanges& m_changes;
+    const files::FileLock& m_lock;
     std::string m_copyName = TemporaryFileName;
     std::optional<files::TextReader> m_reader;
     std::optional<files::TextFile> m_copy;
@@ -73,6 +74,8 @@ Step Replacement::PutInPlace()
         return Failed(standing.Error());
     if (!standing.Value().SameFileAs(m_copyInfo) || standing.Value().symlink)
         return Failed(Widen(m_copyName) + u" was replaced by someone else while the change was made.");
+    if (auto held = m_lock.StillHeld(); !held.Ok())
+        return Failed(held.Error());
     if (auto renamed = files::RenameFile(m_copyName, UserFileName); !renamed.Ok())
         return Failed(renamed.Error());
     return std::nullopt;
@@ -207,9 +210,9 @@ StoreResult<ReplaceOutcome> SaveFolderEntry()
     return {ReplaceOutcome::Done};
 }
 
-StoreResult<ReplaceOutcome> ReplaceSafely(const LineChanges& changes)
+StoreResult<ReplaceOutcome> ReplaceSafely(const LineChanges& changes, const files::FileLock& lock)
 {
-    return Replacement(changes).Run();
+    return Replacement(changes, lock).Run();
 }
 
 } // namespace store

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <random>
 #include <thread>
+#include <utility>
 
 namespace files {
 namespace {
@@ -20,27 +21,53 @@ FileError LockError(const FileError& error, const std::string& name)
     return error.Named(name);
 }
 
-// Whoever may write the user file may take its lock, and nobody else: the
-// lock file's owner gives it the user file's group and its group's and
-// others' read and write bits, keeping its own.
-FileStatus ShareLockLike(FileSystem& fileSystem, FileHandle lock, const FileInfo& lockInfo, const FileInfo& userFile)
+// Whoever may write the user file may take its lock, and nobody else: a
+// read lock of the first byte holds every change off as surely as a write
+// lock. The lock takes the user file's owner where the system lets it (root
+// in another's folder), else its group where the owner is a member; a class
+// that may not write the user file, or whose group was not given, gets no
+// bit. A lock whose permissions cannot be set is still held: no change fails.
+void ShareLockLike(FileSystem& fileSystem, FileHandle lock, const FileInfo& lockInfo, const FileInfo& userFile)
 {
     if (lockInfo.owner != fileSystem.ProcessOwner() || lockInfo.links != 1)
-        return {};
+        return;
     const bool shared = userFile.exists && userFile.regular;
-    if (shared && lockInfo.group != userFile.group && fileSystem.IsMember(lockInfo.owner, userFile.group)) {
-        FileStatus grouped = fileSystem.SetOwner(lock, lockInfo.owner, userFile.group);
-        if (!grouped.Ok())
-            return grouped;
-    }
+    bool groupGiven = shared && lockInfo.group == userFile.group;
+    if (shared && lockInfo.owner != userFile.owner && fileSystem.SetOwner(lock, userFile.owner, userFile.group).Ok())
+        groupGiven = true;
+    else if (shared && !groupGiven && fileSystem.IsMember(lockInfo.owner, userFile.group))
+        groupGiven = fileSystem.SetOwner(lock, lockInfo.owner, userFile.group).Ok();
     // Its owner keeps reading and writing it whatever the umask it was made under.
-    const unsigned mode = 0600 | (shared ? userFile.mode & 0066 : 0);
-    return lockInfo.mode == mode ? FileStatus{} : fileSystem.SetMode(lock, mode);
+    unsigned mode = 0600;
+    if (groupGiven && (userFile.mode & 0020) != 0)
+        mode |= 0060;
+    if (shared && (userFile.mode & 0002) != 0)
+        mode |= 0006;
+    if (lockInfo.mode != mode)
+        fileSystem.SetMode(lock, mode);
 }
 
 FileError NotRegular(const std::string& lockName)
 {
     return FileError(EINVAL, "opened", lockName, "it is not a regular file");
+}
+
+// What stands at the lock's name, in plain words where the system's would
+// puzzle: a link's "too many levels", a FIFO's "invalid parameter".
+FileError OpenError(FileSystem& fileSystem, const FileError& error, const std::string& lockName)
+{
+    auto standing = fileSystem.Examine(lockName);
+    if (!standing.Ok() || !standing.Value().exists)
+        return error.Named(lockName);
+    const FileInfo& found = standing.Value();
+    if (found.symlink)
+        return FileError(ELOOP, "opened", lockName, "it is a symbolic link");
+    if (!found.regular)
+        return NotRegular(lockName);
+    if ((error.Code() == EACCES || error.Code() == EPERM) && found.owner != fileSystem.ProcessOwner())
+        return FileError(error.Code(), "opened", lockName,
+                         "it is another user's file, which may be removed while no copy of the program is running");
+    return error.Named(lockName);
 }
 
 } // namespace
@@ -62,16 +89,12 @@ FileResult<FileLock> FileLock::Acquire(const std::string& name, std::chrono::mil
     const auto deadline = std::chrono::steady_clock::now() + patience;
     for (;;) {
         auto opened = fileSystem.Open(lockName, OpenMode::Lock);
-        if (!opened.Ok()) {
-            // Windows calls a folder there only "access denied".
-            if (auto there = fileSystem.Examine(lockName); there.Ok() && there.Value().exists && !there.Value().regular)
-                return NotRegular(lockName);
-            return opened.Error().Named(lockName);
-        }
-        FileLock lock(fileSystem, opened.Value());
+        if (!opened.Ok())
+            return OpenError(fileSystem, opened.Error(), lockName);
+        FileLock lock(fileSystem, opened.Value(), lockName);
         auto held = fileSystem.Examine(opened.Value());
         if (!held.Ok())
-            return held.Error().Named(lockName);
+            return OpenError(fileSystem, held.Error(), lockName);
         if (!held.Value().regular)
             return NotRegular(lockName);
         auto locked = fileSystem.TryLock(opened.Value());
@@ -89,9 +112,7 @@ FileResult<FileLock> FileLock::Acquire(const std::string& name, std::chrono::mil
                     return userFile.Error();
                 if (creation == LockCreation::RequireExisting && !userFile.Value().exists)
                     return FileError(ENOENT, "opened", name);
-                FileStatus shared = ShareLockLike(fileSystem, opened.Value(), held.Value(), userFile.Value());
-                if (!shared.Ok())
-                    return shared.Error().Named(lockName);
+                ShareLockLike(fileSystem, opened.Value(), held.Value(), userFile.Value());
                 return lock;
             }
         }
@@ -101,9 +122,13 @@ FileResult<FileLock> FileLock::Acquire(const std::string& name, std::chrono::mil
     }
 }
 
-FileLock::FileLock(FileSystem& fileSystem, FileHandle file) : m_fileSystem(fileSystem), m_file(file) {}
+FileLock::FileLock(FileSystem& fileSystem, FileHandle file, std::string name)
+    : m_fileSystem(fileSystem), m_file(file), m_name(std::move(name))
+{
+}
 
-FileLock::FileLock(FileLock&& other) noexcept : m_fileSystem(other.m_fileSystem), m_file(other.m_file)
+FileLock::FileLock(FileLock&& other) noexcept
+    : m_fileSystem(other.m_fileSystem), m_file(other.m_file), m_name(std::move(other.m_name))
 {
     other.m_file = -1;
 }
@@ -113,6 +138,19 @@ FileLock::~FileLock()
     // Closing the handle releases the lock, whatever close reports.
     if (m_file >= 0)
         m_fileSystem.Close(m_file);
+}
+
+FileStatus FileLock::StillHeld() const
+{
+    auto held = m_fileSystem.Examine(m_file);
+    if (!held.Ok())
+        return held.Error().Named(m_name);
+    auto named = m_fileSystem.Examine(m_name);
+    if (!named.Ok())
+        return named.Error();
+    if (!held.Value().SameFileAs(named.Value()))
+        return FileError(ENOLCK, "kept locked", m_name, "it was removed or replaced during the change");
+    return {};
 }
 
 FileStatus SyncFolder()

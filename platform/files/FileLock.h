@@ -25,12 +25,16 @@ public:
     FileLock(FileLock&& other) noexcept;
     FileLock& operator=(FileLock&&) = delete;
     ~FileLock();  // releases
+    // Fails while the lock file at the name is no longer the one held: one
+    // removed by hand lets another copy lock a new one and change at once.
+    FileStatus StillHeld() const;
 
 private:
-    FileLock(FileSystem& fileSystem, FileHandle file);
+    FileLock(FileSystem& fileSystem, FileHandle file, std::string name);
 
     FileSystem& m_fileSystem;
     FileHandle m_file;
+    std::string m_name;
 };
 
 // Makes renames and new names in the current folder durable.

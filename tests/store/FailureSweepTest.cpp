@@ -94,6 +94,20 @@ int TheSave(const std::vector<FileCall>& calls) { return NthFromLast(calls, File
 // An append that creates the file saves it, then its name with the folder.
 int TheSaveBeforeTheFolders(const std::vector<FileCall>& calls) { return NthFromLast(calls, FileCall::Sync, 2); }
 
+// The lock's permissions, set just after it is taken: the lock holds without them.
+bool SetsTheLocksPermissions(const std::vector<FileCall>& calls, int nth)
+{
+    if (calls[nth - 1] != FileCall::SetMode)
+        return false;
+    for (int at = nth - 1; at > 0; --at) {
+        if (calls[at - 1] == FileCall::Lock)
+            return true;
+        if (calls[at - 1] != FileCall::Examine && calls[at - 1] != FileCall::SetOwner)
+            return false;
+    }
+    return false;
+}
+
 Outcome ChangeAnnsPassword()
 {
     auto result = Counted([] { return store::RewriteUserFile(u"ann:old", u"ann:new"); });
@@ -166,8 +180,9 @@ protected:
         ASSERT_GT(commitAt, 0);
         for (int code : {EIO, ENOSPC}) {
             for (int nth = 1; nth <= static_cast<int>(calls.size()); ++nth) {
-                // A group that cannot be kept closes the copy to the owner instead of failing.
-                if (calls[nth - 1] != FileCall::SetOwner)
+                // A group that cannot be kept closes the copy or the lock to the owner
+                // instead of failing; the lock's permissions alone never stop a change.
+                if (calls[nth - 1] != FileCall::SetOwner && !SetsTheLocksPermissions(calls, nth))
                     FailOnce(before, after, operation, code, nth, nth <= commitAt);
             }
         }

@@ -212,6 +212,66 @@ TEST_F(Permissions, AFirstAccountUnderAUmaskThatDeniesWritingLeavesUsableFiles)
     EXPECT_EQ(StatusOf(store::UserFileName).st_mode & 0777, 0600u);
 }
 
+// A read lock holds every change off as a write lock does: only those who may
+// write the user file may open its lock, and its owner always may.
+TEST_F(Permissions, TheLockIsOpenOnlyToThoseWhoMayWriteTheUserFile)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as other users";
+    ::chmod(".", 0777);
+    enum class Modes { Settable, Refused };
+    struct Row {
+        const char* why;
+        mode_t fileMode;
+        gid_t fileGroup;
+        uid_t user;
+        bool userInGroup;  // of group 3000
+        Modes modes;
+        mode_t lockMode;
+        uid_t lockOwner;
+        gid_t lockGroup;
+    };
+    const Row rows[] = {
+        {"those who may only read get nothing", 0644, 1001, 1001, false, Modes::Settable, 0600, 1001, 1001},
+        {"a group that may write may lock", 0660, 3000, 1001, true, Modes::Settable, 0660, 1001, 3000},
+        {"a group the owner cannot give gets nothing", 0660, 3000, 1001, false, Modes::Settable, 0600, 1001, 1001},
+        {"root leaves the owner a lock it can open", 0600, 1001, 0, false, Modes::Settable, 0600, 1001, 1001},
+        {"permissions that cannot be set stop no change", 0660, 3000, 1001, true, Modes::Refused, 0600, 1001, 3000},
+    };
+    const std::string lockName = files::LockNameFor(store::UserFileName);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.why);
+        GivenUserFile(Utf8WithMark.File({u"ann:1"}), row.fileMode);
+        ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, row.fileGroup), 0);
+        ::unlink(lockName.c_str());
+        const auto addBob = [&] {
+            files::FaultInjectingFileSystem system;
+            system.SetMembers([&](unsigned user, unsigned group) {
+                return user == row.user && (group == row.user || (group == 3000 && row.userInGroup));
+            });
+            if (row.modes == Modes::Refused)
+                system.FailEveryCall(files::FileCall::SetMode, EPERM);
+            files::FileSystemScope scope(system);
+            return store::AppendRecord(u"bob:1").GetOutcome() == AppendOutcome::Written ? 0 : 1;
+        };
+        const int status = row.user == 0       ? addBob()
+                           : row.userInGroup ? AsUser(row.user, row.user, {row.user, 3000}, addBob)
+                                             : AsUser(row.user, row.user, {row.user}, addBob);
+        EXPECT_EQ(status, 0);
+        const struct stat lock = StatusOf(lockName);
+        EXPECT_EQ(lock.st_mode & 0777, row.lockMode);
+        EXPECT_EQ(lock.st_uid, row.lockOwner);
+        EXPECT_EQ(lock.st_gid, row.lockGroup);
+    }
+    // One left by root before it gave locks away says whose it is and what to do.
+    ASSERT_EQ(::chown(lockName.c_str(), 0, 0), 0);
+    ASSERT_EQ(::chmod(lockName.c_str(), 0600), 0);
+    EXPECT_EQ(AsUser(1001, 1001, {1001}, [] {
+                  return Mentions(store::AppendRecord(u"cy:1").Message(), u"another user's file, which may be removed") ? 0 : 1;
+              }),
+              0);
+}
+
 TEST_F(Permissions, AChangeThatMatchesNoLineLeavesTheFileAsItWas)
 {
     GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0640);

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <thread>
 #include <future>
 #include <sys/stat.h>
@@ -264,6 +265,23 @@ TEST_F(UnusualUserFile, AFifoOrAFolderIsRefusedWithoutHanging)
     EXPECT_EQ(store::AppendRecord(u"a:b", store::Duplicates::Allow).GetOutcome(), AppendOutcome::Failed);
 }
 
+TEST_F(UnusualUserFile, WhatStandsAtTheLocksNameIsToldPlainly)
+{
+    const std::string lockName = files::LockNameFor(store::UserFileName);
+    const std::pair<std::function<int()>, std::u16string> rows[] = {
+        {[&] { return ::symlink("elsewhere", lockName.c_str()); }, u"it is a symbolic link"},
+        {[&] { return ::mkfifo(lockName.c_str(), 0600); }, u"it is not a regular file"},
+    };
+    for (const auto& [make, told] : rows) {
+        ::unlink(lockName.c_str());
+        GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+        ASSERT_EQ(make(), 0);
+        EXPECT_EQ(store::AppendRecord(u"bob:1").Message(),
+                  FullPath("Quillmark.lock") + u" could not be opened: " + told + u". Nothing was changed.");
+        EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
+    }
+}
+
 using AnotherCopy = UserFileTest;
 
 TEST_F(AnotherCopy, HoldingTheLockMakesChangesFailButReadsGoOn)
@@ -302,6 +320,31 @@ TEST_F(AnotherCopy, AChangeRacingARemovalMakesNoFile)
         EXPECT_TRUE(removed);
         EXPECT_EQ(rewritten.GetOutcome(), RewriteOutcome::Missing);
         EXPECT_FALSE(Exists(store::UserFileName));
+    }
+}
+
+// A lock file removed during a change would let another copy lock a new one
+// and write at once: the change stops before its last step, changing nothing.
+TEST_F(AnotherCopy, AChangeWhoseLockFileIsRemovedStopsBeforeItCommits)
+{
+    const std::string before = Utf8WithMark.File({u"ann:1"});
+    const std::pair<const char*, std::function<bool()>> changes[] = {
+        {"add", [] { return store::AppendRecord(u"bob:1").GetOutcome() == AppendOutcome::Written; }},
+        {"rewrite", [] { return Replace(u"ann:1", u"ann:2") == RewriteOutcome::Done; }},
+    };
+    for (const auto& [name, change] : changes) {
+        SCOPED_TRACE(name);
+        GivenUserFile(before);
+        files::FaultInjectingFileSystem removing;
+        // The first save is of the new line or of the copy, before the change counts.
+        removing.BeforeEachCall([&, removed = false](FileCall call) mutable {
+            if (call == FileCall::Sync && !std::exchange(removed, true))
+                ::unlink(files::LockNameFor(store::UserFileName).c_str());
+        });
+        files::FileSystemScope scope(removing);
+        EXPECT_FALSE(change());
+        EXPECT_EQ(UserFile(), before);
+        EXPECT_FALSE(TemporaryFileLeft());
     }
 }
 

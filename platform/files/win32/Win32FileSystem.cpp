@@ -505,6 +505,11 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
                 return ErrorOf(ERROR_DIRECTORY, "opened", name);
             }
         }
+        // A FIFO at the lock's name: Wine opens it, then cannot examine it.
+        if (mode == OpenMode::Lock && GetFileType(handle) != FILE_TYPE_DISK) {
+            letGo(false);
+            return FileError(EINVAL, "opened", name, "it is not a regular file");
+        }
         if (mode == OpenMode::CreateOrTruncate && !SetEndOfFile(handle)) {
             const DWORD error = GetLastError();
             letGo(false);
