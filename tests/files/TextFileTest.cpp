@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace testing_support;
@@ -45,14 +44,6 @@ TEST_F(TextFileTest, CreateOrTruncateEmptiesTheFile)
     WriteFile("file.txt", "old contents\n");
     EXPECT_TRUE(Write(TextFileMode::CreateOrTruncate, u"new"));
     EXPECT_EQ(ReadFile("file.txt"), "new");
-}
-
-TEST_F(TextFileTest, NewFilesAreForTheOwnerOnly)
-{
-    ::umask(0);
-    EXPECT_TRUE(Write(TextFileMode::CreateOrKeep, u"a"));
-    ::umask(022);
-    EXPECT_EQ(ModeOf("file.txt"), 0600u);
 }
 
 TEST_F(TextFileTest, NoModeFollowsALink)

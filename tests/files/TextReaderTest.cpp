@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <sys/stat.h>
 #include <vector>
 
 using namespace testing_support;
@@ -115,14 +114,3 @@ TEST_F(TextReaderTest, ThePiecesAddUpToTheFileForAnyBytes)
     }
 }
 
-TEST_F(TextReaderTest, RefusesWhatIsNotARegularFile)
-{
-    ASSERT_EQ(::mkfifo("fifo", 0600), 0);
-    auto fifo = files::TextReader::Open("fifo");
-    ASSERT_FALSE(fifo.Ok());
-    EXPECT_EQ(fifo.Error().Message(), "fifo could not be opened: it is not a regular file");
-    EXPECT_FALSE(files::TextReader::Open(".").Ok());
-    auto missing = files::TextReader::Open("missing");
-    ASSERT_FALSE(missing.Ok());
-    EXPECT_TRUE(missing.Error().IsMissing());
-}

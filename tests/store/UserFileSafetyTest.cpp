@@ -213,13 +213,6 @@ TEST_F(UnusualUserFile, ReadOnlyIsReadButNeverChanged)
     EXPECT_EQ(ModeOf(store::UserFileName), 0444u);
 }
 
-TEST_F(UnusualUserFile, ARewriteKeepsItsPermissions)
-{
-    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0640);
-    EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
-    EXPECT_EQ(ModeOf(store::UserFileName), 0640u);
-}
-
 TEST_F(UnusualUserFile, ALinkIsReadButNotReplaced)
 {
     WriteFile("real.txt", Utf8WithMark.File({u"ann:1"}));
@@ -245,19 +238,6 @@ TEST_F(UnusualUserFile, AFileSystemWithoutLocksRefusesChangesWithAMessage)
         EXPECT_TRUE(Mentions(rewritten.Message(), u"Nothing was changed."));
     }
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
-}
-
-TEST_F(UnusualUserFile, AFifoOrAFolderIsRefusedWithoutHanging)
-{
-    ASSERT_EQ(::mkfifo(store::UserFileName.c_str(), 0600), 0);
-    auto scanned = store::ScanUserFile(u"a:b");
-    EXPECT_EQ(scanned.GetOutcome(), ScanOutcome::Failed);
-    EXPECT_EQ(scanned.Message(), FullPath("Quillmark.txt") + u" could not be opened: it is not a regular file.");
-    ASSERT_EQ(::unlink(store::UserFileName.c_str()), 0);
-    ASSERT_EQ(::mkdir(store::UserFileName.c_str(), 0700), 0);
-    EXPECT_EQ(Scan(u"a:b"), ScanOutcome::Failed);
-    EXPECT_EQ(Append(u"a:b"), AppendOutcome::NotChecked);
-    EXPECT_EQ(store::AppendRecord(u"a:b", store::Duplicates::Allow).GetOutcome(), AppendOutcome::Failed);
 }
 
 using AnotherCopy = UserFileTest;
@@ -286,23 +266,6 @@ TEST_F(AnotherCopy, AChangeRacingARemovalMakesNoFile)
     files::FileSystemScope scope(racing);
     EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Missing);
     EXPECT_FALSE(Exists(store::UserFileName));
-}
-
-// A lock file that someone keeps removing is waited for no longer than any other.
-TEST_F(AnotherCopy, ALockFileRemovedOverAndOverIsWaitedForOnlyUntilTheDeadline)
-{
-    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
-    files::FaultInjectingFileSystem removing;
-    int removals = 0;
-    removing.BeforeEachCall([&](FileCall call) {
-        if (call == FileCall::Lock && removals++ < 50)
-            ::unlink(files::LockNameFor(store::UserFileName).c_str());
-    });
-    files::FileSystemScope scope(removing);
-    auto lock = files::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(0));
-    ASSERT_FALSE(lock.Ok());
-    EXPECT_TRUE(lock.Error().IsBusy());
-    EXPECT_EQ(removals, 1);
 }
 
 TEST_F(AnotherCopy, AChangeWaitingWhileTheFileIsRemovedMakesNoFile)

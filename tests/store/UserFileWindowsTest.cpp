@@ -5,7 +5,6 @@
 // and the lock keeps out a second holder.
 #include "FileFaultInjection.h"
 #include "Folder.h"
-#include "PosixShims.h"
 #include "UserFileFixture.h"
 #include "platform/files/FileLock.h"
 #include "platform/files/FileOperations.h"
