@@ -3,7 +3,6 @@
 #include "platform/files/TextEncoding.h"
 #include "store/UserFile.h"
 
-#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -101,7 +100,7 @@ std::u16string UserFileMissing()
 
 std::u16string UserFileNotRegular()
 {
-    return Describe(files::FileError(EINVAL, "opened", UserFileName, "it is not a regular file")) + u".";
+    return Describe(files::FileError(files::FileFault::Other, "opened", UserFileName, "it is not a regular file")) + u".";
 }
 
 } // namespace store

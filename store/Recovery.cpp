@@ -4,8 +4,6 @@
 #include "platform/files/FileOperations.h"
 #include "store/UserFile.h"
 
-#include <cerrno>
-
 namespace store {
 
 files::FileStatus RecoverUserFile()
@@ -27,7 +25,7 @@ files::FileStatus RecoverUserFile()
     auto renamed = files::RenameFile(TemporaryFileName, UserFileName, files::RenameMode::KeepExisting);
     if (!renamed.Ok()) {
         // Another copy recovered it first, or a new user file stands there now.
-        if (renamed.Error().Code() == EEXIST || renamed.Error().IsMissing())
+        if (renamed.Error().IsTaken() || renamed.Error().IsMissing())
             return {};
         return renamed;
     }

@@ -1,22 +1,15 @@
 #include "platform/files/FileLock.h"
 
-#include <cerrno>
 #include <random>
 #include <thread>
 
 namespace files {
 namespace {
 
-// What each backend's TryLock reports for a file system without record locks.
-bool OffersNoLock(int code)
-{
-    return code == ENOLCK || code == EOPNOTSUPP || code == ENOSYS;
-}
-
 FileError LockError(const FileError& error, const std::string& name)
 {
-    if (OffersNoLock(error.Code()))
-        return FileError(error.Code(), "locked", name, "its file system offers no lock to keep changes apart");
+    if (error.IsUnsupported())
+        return error.Told("locked", name, "its file system offers no lock to keep changes apart");
     return error.Named(name);
 }
 
@@ -64,7 +57,7 @@ FileResult<FileLock> FileLock::Acquire(const std::string& name, std::chrono::mil
         if (!held.Ok())
             return held.Error().Named(lockName);
         if (!held.Value().regular)
-            return FileError(EINVAL, "opened", lockName, "it is not a regular file");
+            return FileError(FileFault::Other, "opened", lockName, "it is not a regular file");
         auto locked = fileSystem.TryLock(opened.Value());
         if (!locked.Ok())
             return LockError(locked.Error(), lockName);
@@ -79,7 +72,7 @@ FileResult<FileLock> FileLock::Acquire(const std::string& name, std::chrono::mil
                 if (!userFile.Ok())
                     return userFile.Error();
                 if (creation == LockCreation::RequireExisting && !userFile.Value().exists)
-                    return FileError(ENOENT, "opened", name);
+                    return FileError(FileFault::Missing, "opened", name, "it does not exist");
                 FileStatus shared = ShareLockLike(fileSystem, opened.Value(), held.Value(), userFile.Value());
                 if (!shared.Ok())
                     return shared.Error().Named(lockName);
@@ -87,7 +80,7 @@ FileResult<FileLock> FileLock::Acquire(const std::string& name, std::chrono::mil
             }
         }
         if (std::chrono::steady_clock::now() >= deadline)
-            return FileError(EWOULDBLOCK, "locked", lockName, "another copy of the program is using it");
+            return FileError(FileFault::Busy, "locked", lockName, "another copy of the program is using it");
         std::this_thread::sleep_for(std::chrono::milliseconds(pause(random)));
     }
 }

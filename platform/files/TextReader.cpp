@@ -1,7 +1,6 @@
 #include "platform/files/TextReader.h"
 
 #include <algorithm>
-#include <cerrno>
 
 namespace files {
 namespace {
@@ -13,7 +12,7 @@ constexpr std::size_t BlockSize = 256 * 1024;
 FileResult<TextReader> TextReader::Open(const std::string& name)
 {
     FileSystem& fileSystem = CurrentFileSystem();
-    const FileError notRegular(EINVAL, "opened", name, "it is not a regular file");
+    const FileError notRegular(FileFault::Other, "opened", name, "it is not a regular file");
     // Copied first: once the file is open, nothing may fail before it has its owner.
     std::string ownName = name;
     auto file = fileSystem.Open(name, OpenMode::Read);

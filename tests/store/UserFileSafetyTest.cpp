@@ -188,6 +188,19 @@ TEST_F(Recovery, ChangesNeverEmptyTheOnlyCopy)
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"cid:4"}));
 }
 
+TEST_F(Recovery, AUserFileThatAppearsMeanwhileIsKeptOverTheCopy)
+{
+    WriteFile(store::TemporaryFileName, Utf8WithMark.File({u"old:1"}));
+    files::FaultInjectingFileSystem racing;
+    racing.BeforeEachCall([&](FileCall call) {
+        if (call == FileCall::Rename && !Exists(store::UserFileName))
+            WriteFile(store::UserFileName, Utf8WithMark.File({u"new:1"}));
+    });
+    files::FileSystemScope scope(racing);
+    EXPECT_EQ(Scan(u"new:1"), ScanOutcome::Found);
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"new:1"}));
+}
+
 TEST_F(Recovery, ALinkAtTheTemporaryNameIsNeverAdopted)
 {
     WriteFile("elsewhere", "not accounts\n");

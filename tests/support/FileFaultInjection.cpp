@@ -1,6 +1,30 @@
 #include "tests/support/FileFaultInjection.h"
 
+#include <cerrno>
+
 namespace files {
+namespace {
+
+// As the backends decide it from the system's codes.
+FileFault FaultOf(int code)
+{
+    switch (code) {
+    case ENOENT:
+        return FileFault::Missing;
+    case EEXIST:
+        return FileFault::Exists;
+    case EWOULDBLOCK:
+        return FileFault::Busy;
+    case ENOLCK:
+    case EOPNOTSUPP:
+    case ENOSYS:
+        return FileFault::Unsupported;
+    default:
+        return FileFault::Other;
+    }
+}
+
+} // namespace
 
 FaultInjectingFileSystem::FaultInjectingFileSystem(FileSystem& inner) : ForwardingFileSystem(inner) {}
 
@@ -39,7 +63,7 @@ std::optional<FileError> FaultInjectingFileSystem::Fault(FileCall kind, const st
     if (!fails)
         return std::nullopt;
     ++m_faults;
-    return FileError(m_code, action, name);
+    return FileError(FaultOf(m_code), m_code, action, name);
 }
 
 FileResult<FileHandle> FaultInjectingFileSystem::Open(const std::string& name, OpenMode mode)

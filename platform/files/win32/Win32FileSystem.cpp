@@ -29,7 +29,26 @@ constexpr auto kBusyPatience = std::chrono::seconds(5);
 constexpr DWORD kLongestPause = 20;  // milliseconds
 constexpr auto kRightsVerdict = std::chrono::milliseconds(250);
 
-// What the layers above test for, from the system's error codes.
+// The faults that the layers above ask about, from the system's error codes.
+FileFault FaultOf(DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+        return FileFault::Missing;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return FileFault::Exists;
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_FUNCTION:
+        return FileFault::Unsupported;
+    default:
+        return FileFault::Other;
+    }
+}
+
+// The same codes in C's words, for Code().
 int ErrnoOf(DWORD error)
 {
     switch (error) {
@@ -89,7 +108,7 @@ std::string ReasonOf(DWORD error)
 
 FileError ErrorOf(DWORD error, std::string action, std::string name = {})
 {
-    return FileError(ErrnoOf(error), std::move(action), std::move(name), ReasonOf(error));
+    return FileError(FaultOf(error), ErrnoOf(error), std::move(action), std::move(name), ReasonOf(error));
 }
 
 FileError LastError(std::string action, std::string name = {})
@@ -305,7 +324,7 @@ bool StillNamed(const std::wstring& name, const BY_HANDLE_FILE_INFORMATION& file
 
 FileError LinkRefused(std::string action, std::string name)
 {
-    return FileError(ELOOP, std::move(action), std::move(name), "it is a symbolic link");
+    return FileError(FileFault::Other, ELOOP, std::move(action), std::move(name), "it is a symbolic link");
 }
 
 // Windows has no owner ids: a file of this process's user is 1, as is the
@@ -722,7 +741,7 @@ FileStatus Win32FileSystem::Rename(const std::string& from, const std::string& t
     if (error == ERROR_SUCCESS)
         return {};
     if (seenHeld)
-        return FileError(EBUSY, "renamed to " + to, from, "another program kept " + to + " open");
+        return FileError(FileFault::Other, EBUSY, "renamed to " + to, from, "another program kept " + to + " open");
     return ErrorOf(error, "renamed to " + to, from);
 }
 
