@@ -9,6 +9,11 @@
 namespace store {
 namespace {
 
+std::u16string Widen(const std::string& text)
+{
+    return files::DecodeText(text, files::TextEncoding::Utf8WithMark);
+}
+
 std::u16string Sentence(std::u16string text)
 {
     if (!text.empty() && text[0] >= u'a' && text[0] <= u'z')
@@ -31,11 +36,6 @@ const std::u16string outOfMemoryAfterTheChange =
     u" stops before the disk catches up.";
 
 } // namespace
-
-std::u16string Widen(const std::string& text)
-{
-    return files::DecodeText(text, files::TextEncoding::Utf8WithMark);
-}
 
 std::u16string PathForUser(const std::string& name)
 {

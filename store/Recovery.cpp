@@ -1,6 +1,5 @@
 #include "store/Recovery.h"
 
-#include "platform/files/FileLock.h"
 #include "platform/files/FileOperations.h"
 #include "store/UserFile.h"
 

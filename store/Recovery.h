@@ -4,12 +4,7 @@
 // accounts there: it becomes the user file again before anything else happens.
 #include "platform/files/FileError.h"
 
-#include <chrono>
-
 namespace store {
-
-// How long a change waits for another copy of the program to finish its own.
-inline constexpr std::chrono::seconds LockPatience{3};
 
 // Needs no lock: the rename never replaces a user file that appeared meanwhile.
 files::FileStatus RecoverUserFile();

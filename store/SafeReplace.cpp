@@ -1,6 +1,5 @@
 #include "store/SafeReplace.h"
 
-#include "platform/files/FileLock.h"
 #include "platform/files/FileOperations.h"
 #include "store/LineEnds.h"
 #include "store/Messages.h"

@@ -5,12 +5,15 @@
 // place so that no moment shows a reader a part of it as a record.
 #include "store/StoreResult.h"
 
+#include <chrono>
 #include <string>
 
 namespace store {
 
 inline const std::string UserFileName = "Quillmark.txt";
 inline const std::string TemporaryFileName = "Quillmark_new.txt";
+// How long a change waits for another copy of the program to finish its own.
+inline constexpr std::chrono::seconds LockPatience{3};
 
 // One vocabulary: Missing always means that there is no user file, Failed that
 // the operation could not be done, with a message that says why.

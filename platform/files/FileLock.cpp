@@ -99,18 +99,4 @@ FileLock::~FileLock()
         m_fileSystem.Close(m_file);
 }
 
-FileStatus SyncFolder()
-{
-    const std::string folderName = ".";
-    FileSystem& fileSystem = CurrentFileSystem();
-    auto folder = fileSystem.Open(".", OpenMode::Folder);
-    if (!folder.Ok())
-        return folder.Error().Named(folderName);
-    FileStatus synced = fileSystem.Sync(folder.Value());
-    fileSystem.Close(folder.Value());
-    if (!synced.Ok())
-        return synced.Error().Named(folderName);
-    return {};
-}
-
 } // namespace files

@@ -33,7 +33,4 @@ private:
     FileHandle m_file;
 };
 
-// Makes renames and new names in the current folder durable.
-FileStatus SyncFolder();
-
 } // namespace files

@@ -25,9 +25,9 @@ namespace {
 // Another program's handle (an indexer, a virus scanner, a log-in reading the
 // file) holds a file for a moment at a time: opens, replaces and removals
 // that meet one try again for this long before they fail.
-constexpr auto kBusyPatience = std::chrono::seconds(5);
-constexpr DWORD kLongestPause = 20;  // milliseconds
-constexpr auto kRightsVerdict = std::chrono::milliseconds(250);
+constexpr auto BusyPatience = std::chrono::seconds(5);
+constexpr DWORD LongestPause = 20;  // milliseconds
+constexpr auto RightsVerdict = std::chrono::milliseconds(250);
 
 // The faults that the layers above ask about, from the system's error codes.
 FileFault FaultOf(DWORD error)
@@ -135,8 +135,8 @@ bool IsSharingViolation(DWORD error)
 template <typename Attempt, typename Busy>
 DWORD WhileBusy(Attempt attempt, Busy busy)
 {
-    const auto deadline = std::chrono::steady_clock::now() + kBusyPatience;
-    for (DWORD pause = 1;; pause = std::min(pause * 2, kLongestPause)) {
+    const auto deadline = std::chrono::steady_clock::now() + BusyPatience;
+    for (DWORD pause = 1;; pause = std::min(pause * 2, LongestPause)) {
         const DWORD error = attempt();
         if (error == ERROR_SUCCESS || !busy(error) || std::chrono::steady_clock::now() >= deadline)
             return error;
@@ -144,7 +144,7 @@ DWORD WhileBusy(Attempt attempt, Busy busy)
     }
 }
 
-// Takes one byte of a file, shared or alone, waiting up to kBusyPatience.
+// Takes one byte of a file, shared or alone, waiting up to BusyPatience.
 bool TakeByte(HANDLE file, DWORD offset, DWORD lockFlags)
 {
     const DWORD error = WhileBusy(
@@ -167,8 +167,8 @@ bool TakeByte(HANDLE file, DWORD offset, DWORD lockFlags)
 // a byte stays taken, each goes on as without it.
 class ReadersByte {
 public:
-    static constexpr DWORD kReaders = 1;
-    static constexpr DWORD kTurnstile = 2;
+    static constexpr DWORD Readers = 1;
+    static constexpr DWORD Turnstile = 2;
 
     ReadersByte(const std::string& name, DWORD lockFlags)
     {
@@ -178,14 +178,14 @@ public:
                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (m_handle == INVALID_HANDLE_VALUE)
             return;
-        if (!TakeByte(m_handle, kTurnstile, lockFlags) || !TakeByte(m_handle, kReaders, lockFlags)) {
+        if (!TakeByte(m_handle, Turnstile, lockFlags) || !TakeByte(m_handle, Readers, lockFlags)) {
             CloseHandle(Release());
             return;
         }
         // A reader passes the turnstile; a replacement holds it until done.
         if (!(lockFlags & LOCKFILE_EXCLUSIVE_LOCK)) {
             OVERLAPPED range{};
-            range.Offset = kTurnstile;
+            range.Offset = Turnstile;
             UnlockFileEx(m_handle, 0, 1, 0, &range);
         }
     }
@@ -330,11 +330,11 @@ FileError LinkRefused(std::string action, std::string name)
 // Windows has no owner ids: a file of this process's user is 1, as is the
 // process (ProcessOwner), and any other owner 2. Under Wine, a file of
 // another Unix user reads as owned by an anonymous account, so it is 2 too.
-constexpr unsigned kThisUser = 1;
-constexpr unsigned kAnotherUser = 2;
+constexpr unsigned ThisUser = 1;
+constexpr unsigned AnotherUser = 2;
 
 struct Ownership {
-    unsigned owner = kAnotherUser;
+    unsigned owner = AnotherUser;
     bool everyoneReads = false;
 };
 
@@ -369,7 +369,7 @@ Ownership OwnershipOf(HANDLE handle)
                         nullptr, &list, nullptr, &security)
         != ERROR_SUCCESS)
         return {};  // an owner may always read a file's security
-    const Ownership ownership{IsProcessOwner(owner) ? kThisUser : kAnotherUser, LetsEveryoneRead(list)};
+    const Ownership ownership{IsProcessOwner(owner) ? ThisUser : AnotherUser, LetsEveryoneRead(list)};
     LocalFree(security);
     return ownership;
 }
@@ -734,7 +734,7 @@ FileStatus Win32FileSystem::Rename(const std::string& from, const std::string& t
         if (error != ERROR_ACCESS_DENIED)
             return false;
         seenHeld = seenHeld || HeldOpen(target);
-        return seenHeld || std::chrono::steady_clock::now() - start < kRightsVerdict;
+        return seenHeld || std::chrono::steady_clock::now() - start < RightsVerdict;
     };
     error = WhileBusy([&] { return RenameThrough(handle, target, replace); }, held);
     closed.Close();
@@ -887,7 +887,7 @@ FileResult<bool> Win32FileSystem::TakeAccessList(const std::string&, FileHandle)
 
 unsigned Win32FileSystem::ProcessOwner() const
 {
-    return kThisUser;
+    return ThisUser;
 }
 
 bool Win32FileSystem::IsMember(unsigned, unsigned) const
