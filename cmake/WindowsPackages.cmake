@@ -8,16 +8,6 @@ set(staging ${CMAKE_CURRENT_BINARY_DIR}/package)
 set(QUILLMARK_WINDOWS_SETUP ${CMAKE_CURRENT_BINARY_DIR}/Quillmark-${PROJECT_VERSION}-setup.exe)
 set(QUILLMARK_WINDOWS_PORTABLE ${CMAKE_CURRENT_BINARY_DIR}/Quillmark-${PROJECT_VERSION}-windows-x86_64.zip)
 
-# The setup's own version resource wants four numbers.
-set(fileVersion ${PROJECT_VERSION_MAJOR})
-foreach(part MINOR PATCH TWEAK)
-    if("${PROJECT_VERSION_${part}}" STREQUAL "")
-        string(APPEND fileVersion ".0")
-    else()
-        string(APPEND fileVersion ".${PROJECT_VERSION_${part}}")
-    endif()
-endforeach()
-
 # Texts for Notepad: CR LF line ends.
 configure_file(${PROJECT_SOURCE_DIR}/res/windows/ReadMe.txt.in ${staging}/ReadMe.txt @ONLY NEWLINE_STYLE WIN32)
 configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${staging}/License.txt @ONLY NEWLINE_STYLE WIN32)
@@ -27,7 +17,7 @@ add_custom_command(OUTPUT ${staging}/Quillmark.exe
     DEPENDS Quillmark
     COMMENT "Stripping Quillmark.exe for the downloads" VERBATIM)
 add_custom_command(OUTPUT ${QUILLMARK_WINDOWS_SETUP}
-    COMMAND ${QUILLMARK_MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DFILE_VERSION=${fileVersion}
+    COMMAND ${QUILLMARK_MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DFILE_VERSION=${QUILLMARK_FILE_VERSION}
             -DSTAGING=${staging}
             -DICON=${PROJECT_SOURCE_DIR}/res/Quillmark.ico -DOUTFILE=${QUILLMARK_WINDOWS_SETUP}
             ${PROJECT_SOURCE_DIR}/res/windows/Setup.nsi

@@ -61,36 +61,33 @@ files::FileStatus CopyLines(files::TextReader& from, files::TextFile& to, const 
         from.SkipTo(changes.firstKeyAt);
     std::string lastUnit;  // of the content as read
     bool lastLineReplaced = false;
-    std::string carried;
-    std::uint64_t carriedOffset = 0;  // in the file
     std::vector<std::size_t> matches;
+    std::size_t kept = 0;  // bytes the matcher must see again, at the front of the next block
     for (;;) {
-        auto block = from.ReadBlock();
+        auto block = from.ReadBlock(kept);
         if (!block.Ok())
             return block.Error();
-        const bool atEnd = block.Value().empty();
-        if (carried.empty())
-            carriedOffset = from.BlockOffset();
-        carried += block.Value();
-        std::string_view content = carried;
+        std::string_view content = block.Value();
+        const std::uint64_t contentOffset = from.BlockOffset();  // in the file
+        const bool atEnd = content.size() == kept;
         const std::string trailing(atEnd ? content.substr(content.size() - content.size() % unit) : "");
         content.remove_suffix(trailing.size());
         std::size_t done = atEnd ? content.size() : content.size() / unit * unit;
         if (changes.key)
             done = matcher.Scan(content, atEnd, matches);
         for (const std::size_t at : matches) {
-            if (auto status = span.WriteUpTo(carriedOffset + at, content, carriedOffset); !status.Ok())
+            if (auto status = span.WriteUpTo(contentOffset + at, content, contentOffset); !status.Ok())
                 return status;
             if (auto status = to.WriteBytes(replacement); !status.Ok())
                 return status;
-            span.SkipTo(carriedOffset + at + matcher.KeySize());
+            span.SkipTo(contentOffset + at + matcher.KeySize());
             lastLineReplaced = atEnd && at + matcher.KeySize() == content.size();
         }
         matches.clear();
         if (done >= unit)
             lastUnit = content.substr(done - unit, unit);
         if (atEnd) {
-            if (auto status = span.WriteUpTo(carriedOffset + content.size(), content, carriedOffset); !status.Ok())
+            if (auto status = span.WriteUpTo(contentOffset + content.size(), content, contentOffset); !status.Ok())
                 return status;
             std::string end = EndForLastLine(lastUnit, lastLineReplaced, convention, encoding);
             if (changes.appended)
@@ -98,8 +95,7 @@ files::FileStatus CopyLines(files::TextReader& from, files::TextFile& to, const 
             // An odd last byte of a UTF-16 file stays last, where it shifts no line.
             return to.WriteBytes(end + trailing);
         }
-        carried.erase(0, done);
-        carriedOffset += done;
+        kept = content.size() - done;
     }
 }
 

@@ -12,7 +12,7 @@ public:
     // `key`: the record's bytes in the file's encoding, whose code units are
     // `unit` bytes. A line matches only where its bytes are the key's own:
     // invalid bytes that read as U+FFFD never match a typed U+FFFD.
-    RecordMatcher(std::string key, std::size_t unit) : m_key(std::move(key)), m_unit(unit) {}
+    RecordMatcher(std::string key, std::size_t unit);
 
     // Scans content bytes that follow those of earlier calls (a whole number of
     // code units from the content's start) and appends to `matches` the offset
@@ -27,6 +27,7 @@ private:
     bool EndsLineAt(std::string_view data, std::size_t at, bool atEnd) const;
 
     std::string m_key;
+    std::string m_lineStart;  // a line feed and the key: what a search looks for past the data's start
     std::size_t m_unit;
     bool m_atLineStart = true;
 };

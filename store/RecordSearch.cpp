@@ -16,28 +16,23 @@ files::FileResult<std::optional<std::uint64_t>> FindFirstRecord(files::TextReade
 {
     const std::size_t unit = files::CodeUnitSize(reader.Encoding());
     RecordMatcher matcher(key.Bytes(reader.Encoding()), unit);
-    std::string carried;
-    std::uint64_t carriedOffset = 0;  // in the file
     std::vector<std::size_t> matches;
+    std::size_t kept = 0;  // bytes the matcher must see again, at the front of the next block
     for (;;) {
-        auto block = reader.ReadBlock();
+        auto block = reader.ReadBlock(kept);
         if (!block.Ok())
             return block.Error();
-        const bool atEnd = block.Value().empty();
-        if (carried.empty())
-            carriedOffset = reader.BlockOffset();
-        carried += block.Value();
-        std::string_view content = carried;
+        std::string_view content = block.Value();
+        const bool atEnd = content.size() == kept;
         // An odd last byte of a UTF-16 file belongs to no line.
         if (atEnd)
             content.remove_suffix(content.size() % unit);
         const std::size_t done = matcher.Scan(content, atEnd, matches);
         if (!matches.empty())
-            return std::optional<std::uint64_t>(carriedOffset + matches.front());
+            return std::optional<std::uint64_t>(reader.BlockOffset() + matches.front());
         if (atEnd)
             return std::optional<std::uint64_t>();
-        carried.erase(0, done);
-        carriedOffset += done;
+        kept = content.size() - done;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "platform/files/TextReader.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace files {
 namespace {
@@ -32,12 +33,12 @@ FileResult<TextReader> TextReader::Open(const std::string& name)
     }
     TextReader reader(fileSystem, file.Value(), std::move(ownName), info.Value());
     // Three bytes tell the encoding; the mark belongs to no line.
-    while (reader.m_buffer.size() < 3 && !reader.m_atEnd) {
+    while (reader.m_end < 3 && !reader.m_atEnd) {
         FileStatus filled = reader.Fill();
         if (!filled.Ok())
             return filled.Error();
     }
-    reader.m_encoding = DetectEncoding(reader.m_buffer);
+    reader.m_encoding = DetectEncoding(std::string_view(reader.m_buffer.data(), reader.m_end));
     reader.m_position = MarkOf(reader.m_encoding).size();
     return reader;
 }
@@ -50,7 +51,7 @@ TextReader::TextReader(FileSystem& fileSystem, FileHandle file, std::string name
 TextReader::TextReader(TextReader&& other) noexcept
     : m_fileSystem(other.m_fileSystem), m_file(other.m_file), m_name(std::move(other.m_name)),
       m_info(other.m_info), m_encoding(other.m_encoding), m_buffer(std::move(other.m_buffer)),
-      m_bufferOffset(other.m_bufferOffset), m_blockOffset(other.m_blockOffset),
+      m_end(other.m_end), m_bufferOffset(other.m_bufferOffset), m_blockOffset(other.m_blockOffset),
       m_position(other.m_position), m_searched(other.m_searched), m_atEnd(other.m_atEnd),
       m_trailing(std::move(other.m_trailing))
 {
@@ -75,20 +76,20 @@ FileStatus TextReader::Close()
 
 FileStatus TextReader::Fill()
 {
-    if (m_position > BlockSize && m_position * 2 > m_buffer.size()) {
-        m_buffer.erase(0, m_position);
+    if (m_position > BlockSize && m_position * 2 > m_end) {
+        std::memmove(m_buffer.data(), m_buffer.data() + m_position, m_end - m_position);
+        m_end -= m_position;
         m_bufferOffset += m_position;
         m_position = 0;
     }
-    std::size_t old = m_buffer.size();
-    m_buffer.resize(old + BlockSize);
+    // Grown only, never shrunk: filling the room afresh for every block would cost as much as the reading.
+    if (m_buffer.size() < m_end + BlockSize)
+        m_buffer.resize(m_end + BlockSize);
     // At an offset of its own, so that the reading may skip what it need not read.
-    auto count = m_fileSystem.ReadAt(m_file, m_bufferOffset + old, m_buffer.data() + old, BlockSize);
-    if (!count.Ok()) {
-        m_buffer.resize(old);
+    auto count = m_fileSystem.ReadAt(m_file, m_bufferOffset + m_end, m_buffer.data() + m_end, BlockSize);
+    if (!count.Ok())
         return count.Error().Named(m_name);
-    }
-    m_buffer.resize(old + count.Value());
+    m_end += count.Value();
     m_atEnd = count.Value() == 0;
     return {};
 }
@@ -96,7 +97,7 @@ FileStatus TextReader::Fill()
 bool TextReader::FindLineEnd(std::size_t& lineEnd, std::size_t& endSize)
 {
     const std::size_t unit = CodeUnitSize(m_encoding);
-    for (std::size_t at = m_position + m_searched; at + unit <= m_buffer.size(); at += unit) {
+    for (std::size_t at = m_position + m_searched; at + unit <= m_end; at += unit) {
         bool lineFeed = unit == 1 ? m_buffer[at] == '\n' : m_buffer[at] == '\n' && m_buffer[at + 1] == '\0';
         if (!lineFeed)
             continue;
@@ -107,7 +108,7 @@ bool TextReader::FindLineEnd(std::size_t& lineEnd, std::size_t& endSize)
         return true;
     }
     // Whole code units searched so far; a split unit is searched again after the next fill.
-    m_searched = (m_buffer.size() - m_position) / unit * unit;
+    m_searched = (m_end - m_position) / unit * unit;
     return false;
 }
 
@@ -117,17 +118,17 @@ FileResult<bool> TextReader::ReadRawLine(TextLine& line)
     std::size_t endSize = 0;
     while (!FindLineEnd(lineEnd, endSize)) {
         if (m_atEnd) {
-            std::size_t rest = m_buffer.size() - m_position;
+            std::size_t rest = m_end - m_position;
             std::size_t whole = rest / CodeUnitSize(m_encoding) * CodeUnitSize(m_encoding);
             if (rest > whole)
                 m_trailing.assign(m_buffer, m_position + whole, rest - whole);
             if (whole == 0) {
-                m_position = m_buffer.size();
+                m_position = m_end;
                 return false;
             }
             line.bytes.assign(m_buffer, m_position, whole);
             line.end.clear();
-            m_position = m_buffer.size();
+            m_position = m_end;
             m_searched = 0;
             return true;
         }
@@ -142,26 +143,28 @@ FileResult<bool> TextReader::ReadRawLine(TextLine& line)
     return true;
 }
 
-FileResult<std::string_view> TextReader::ReadBlock()
+FileResult<std::string_view> TextReader::ReadBlock(std::size_t kept)
 {
-    if (m_position == m_buffer.size()) {
-        m_bufferOffset += m_buffer.size();
-        m_buffer.clear();
-        m_position = 0;
+    kept = std::min(kept, m_position);
+    if (m_position == m_end) {
+        std::memmove(m_buffer.data(), m_buffer.data() + m_end - kept, kept);
+        m_bufferOffset += m_end - kept;
+        m_end = kept;
+        m_position = kept;
         FileStatus filled = Fill();
         if (!filled.Ok())
             return filled.Error();
     }
-    const std::string_view block(m_buffer.data() + m_position, m_buffer.size() - m_position);
-    m_blockOffset = m_bufferOffset + m_position;
-    m_position = m_buffer.size();
+    const std::string_view block(m_buffer.data() + m_position - kept, m_end - m_position + kept);
+    m_blockOffset = m_bufferOffset + m_position - kept;
+    m_position = m_end;
     m_searched = 0;
     return block;
 }
 
 void TextReader::SkipTo(std::uint64_t offset)
 {
-    m_buffer.clear();
+    m_end = 0;
     m_bufferOffset = offset;
     m_position = 0;
     m_searched = 0;

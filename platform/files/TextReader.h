@@ -30,9 +30,10 @@ public:
     FileResult<bool> ReadRawLine(TextLine& line);
     FileResult<bool> ReadLine(std::u16string& line);
     // The bytes after those already read, a block at a time and with no regard
-    // to lines (an odd last byte included); empty at the end of the file. The
-    // view lasts until the next read.
-    FileResult<std::string_view> ReadBlock();
+    // to lines (an odd last byte included), after the last `kept` bytes of the
+    // block before, which a search may need again; no more than those at the
+    // end of the file. The view lasts until the next read.
+    FileResult<std::string_view> ReadBlock(std::size_t kept = 0);
     // Where in the file the block that ReadBlock gave last begins.
     std::uint64_t BlockOffset() const { return m_blockOffset; }
     // The next read starts at `offset`: the bytes before it are not read.
@@ -54,7 +55,8 @@ private:
     std::string m_name;
     FileInfo m_info;
     TextEncoding m_encoding = TextEncoding::Utf16Le;
-    std::string m_buffer;
+    std::string m_buffer;  // its size only grows: bytes past m_end are room for the next read
+    std::size_t m_end = 0;
     std::uint64_t m_bufferOffset = 0;  // of m_buffer's first byte in the file
     std::uint64_t m_blockOffset = 0;
     std::size_t m_position = 0;  // start of the next line in m_buffer

@@ -162,36 +162,55 @@ FileStatus PosixFileSystem::WriteAt(FileHandle file, std::uint64_t offset, const
 
 FileStatus PosixFileSystem::CopyRange(FileHandle from, std::uint64_t offset, FileHandle to, std::uint64_t size)
 {
-    loff_t at = static_cast<loff_t>(offset);
     // A file system that shares extents shares only whole blocks, from a
-    // block's start in both files: where the two lie alike in their blocks,
-    // the part before the source's next block goes first, on its own.
+    // block's start in both files. Where the two lie alike in their blocks,
+    // the kernel is given the whole blocks alone; the parts before and after
+    // them go through memory: a part the kernel copied itself it may first
+    // write out, and the next write into its block then waits for the disk.
     struct stat target {};
     const off_t position = ::lseek(to, 0, SEEK_CUR);
+    std::uint64_t block = 0;
     std::uint64_t head = 0;
+    std::uint64_t tail = 0;
     if (position >= 0 && ::fstat(to, &target) == 0 && target.st_blksize > 0) {
-        const auto block = static_cast<std::uint64_t>(target.st_blksize);
-        if (offset % block == static_cast<std::uint64_t>(position) % block && offset % block != 0)
-            head = std::min(size, block - offset % block);
+        block = static_cast<std::uint64_t>(target.st_blksize);
+        if (offset % block == static_cast<std::uint64_t>(position) % block) {
+            head = std::min(size, (block - offset % block) % block);
+            tail = (size - head) % block;
+        }
     }
-    while (size > 0) {
-        ssize_t count = ::copy_file_range(from, &at, to, nullptr, head > 0 ? head : size, 0);
+    if (head > 0) {
+        if (FileStatus copied = CopyThroughMemory(*this, from, offset, to, head); !copied.Ok())
+            return copied;
+    }
+    loff_t at = static_cast<loff_t>(offset + head);
+    for (std::uint64_t rest = size - head - tail; rest > 0;) {
+        ssize_t count = ::copy_file_range(from, &at, to, nullptr, rest, 0);
         if (count < 0 && errno == EINTR)
             continue;
         // Refused by the kernel or the file system (0: some copy nothing and
         // say so only this way): the rest goes through memory.
         if (count == 0 || (count < 0 && (errno == ENOSYS || errno == EXDEV || errno == EINVAL
-                                         || errno == EOPNOTSUPP || errno == ETXTBSY || errno == EPERM)))
-            return CopyThroughMemory(*this, from, static_cast<std::uint64_t>(at), to, size);
+                                         || errno == EOPNOTSUPP || errno == ETXTBSY || errno == EPERM))) {
+            tail += rest;
+            break;
+        }
         if (count < 0)
             return SystemError(errno, "written");
-        size -= static_cast<std::uint64_t>(count);
-        head -= std::min(head, static_cast<std::uint64_t>(count));
+        rest -= static_cast<std::uint64_t>(count);
     }
-    // The copied bytes start on their way to the disk while the program
-    // reads on; the save that follows waits for them, and no longer.
-    if (position >= 0)
-        ::sync_file_range(to, position, 0, SYNC_FILE_RANGE_WRITE);
+    if (tail > 0) {
+        if (FileStatus copied = CopyThroughMemory(*this, from, static_cast<std::uint64_t>(at), to, tail); !copied.Ok())
+            return copied;
+    }
+    // The whole blocks copied start on their way to the disk while the
+    // program reads on; the save that follows waits for them, and no longer.
+    if (block > 0) {
+        const std::uint64_t start = (static_cast<std::uint64_t>(position) + block - 1) / block * block;
+        const std::uint64_t end = (static_cast<std::uint64_t>(position) + size) / block * block;
+        if (end > start)
+            ::sync_file_range(to, static_cast<off_t>(start), static_cast<off_t>(end - start), SYNC_FILE_RANGE_WRITE);
+    }
     return {};
 }
 
