@@ -102,7 +102,7 @@ Step Replacement::CreateCopy()
                                                                              : m_reader->Encoding();
     if (encoding == TextEncoding::Utf16Le && (ReadsAsMark(m_changes.appended) || ReadsAsMark(m_changes.replacement)))
         encoding = TextEncoding::Utf16LeWithMark;
-    auto created = files::OpenTextFile(TemporaryFileName, files::TextFileMode::CreateNew, encoding);
+    auto created = files::CreateTextFile(TemporaryFileName, encoding);
     if (!created.Ok())
         return Failed(created.Error());
     m_createdCopy = true;

@@ -187,13 +187,4 @@ FileResult<std::string> TextReader::ReadBytesAt(std::uint64_t offset, std::size_
     return bytes;
 }
 
-FileResult<bool> TextReader::ReadLine(std::u16string& line)
-{
-    TextLine raw;
-    auto read = ReadRawLine(raw);
-    if (read.Ok() && read.Value())
-        line = DecodeText(raw.bytes, m_encoding);
-    return read;
-}
-
 } // namespace files

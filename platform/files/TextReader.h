@@ -28,7 +28,6 @@ public:
 
     // true and the next line; false at the end of the file.
     FileResult<bool> ReadRawLine(TextLine& line);
-    FileResult<bool> ReadLine(std::u16string& line);
     // The bytes after those already read, a block at a time and with no regard
     // to lines (an odd last byte included), after the last `kept` bytes of the
     // block before, which a search may need again; no more than those at the
