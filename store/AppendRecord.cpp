@@ -111,7 +111,9 @@ files::FileStatus CutUnfinishedLine(std::uint64_t lineStart)
 }
 
 // A last line without its end, an odd last byte of a UTF-16 file: only a
-// copy can add a line after them and keep every byte in place.
+// copy can add a line after them and keep every byte in place. An end written
+// in place may reach the disk after the file's new length, leaving the last
+// account ending in a NUL after a power cut.
 Result AppendByCopy(const Record& key)
 {
     LineChanges changes;

@@ -39,6 +39,9 @@ Result RewriteLocked(const Record& key, const Record& replacement)
     auto info = files::ExamineFile(UserFileName);
     if (!info.Ok())
         return Failed(info.Error());
+    // Removed by hand since the lock looked: there are no accounts to change.
+    if (!info.Value().exists)
+        return {RewriteOutcome::Missing, NothingChanged(UserFileMissing())};
     if (auto why = WhyUnchangeable(info.Value()))
         return {RewriteOutcome::Failed, NothingChanged(*why)};
     auto held = FirstKeyAt(key);

@@ -35,8 +35,10 @@ private:
     Step Copy();
     Step SaveCopy();
     Result Abandon(Result result);
+    Step ClearCopyName();
 
     const LineChanges& m_changes;
+    std::string m_copyName = TemporaryFileName;
     std::optional<files::TextReader> m_reader;
     std::optional<files::TextFile> m_copy;
     bool m_createdCopy = false;
@@ -65,12 +67,12 @@ Step Replacement::PutInPlace()
             return stop;
     }
     // Only the copy written here goes in, not whatever someone put at its name.
-    auto standing = files::ExamineFile(TemporaryFileName);
+    auto standing = files::ExamineFile(m_copyName);
     if (!standing.Ok())
         return Failed(standing.Error());
     if (!standing.Value().SameFileAs(m_copyInfo) || standing.Value().symlink)
-        return Failed(u"Quillmark_new.txt was replaced by someone else while the change was made.");
-    if (auto renamed = files::RenameFile(TemporaryFileName, UserFileName); !renamed.Ok())
+        return Failed(PathForUser(m_copyName) + u" was replaced by someone else while the change was made.");
+    if (auto renamed = files::RenameFile(m_copyName, UserFileName); !renamed.Ok())
         return Failed(renamed.Error());
     return std::nullopt;
 }
@@ -84,17 +86,31 @@ Step Replacement::OpenUserFile()
     return std::nullopt;
 }
 
-Step Replacement::CreateCopy()
+// Whatever stands at the copy's name now is a leftover: the user file exists,
+// and its lock keeps other copies of the program out. One that cannot be
+// removed is left alone, and the copy takes the spare name instead.
+Step Replacement::ClearCopyName()
 {
-    // Whatever stands at the temporary name now is a leftover: the user file
-    // exists, and its lock keeps other copies of the program out.
-    auto leftover = files::ExamineFile(TemporaryFileName);
-    if (!leftover.Ok())
-        return Failed(leftover.Error());
-    if (leftover.Value().exists) {
-        if (auto removed = files::RemoveFile(TemporaryFileName); !removed.Ok())
+    for (const std::string& name : {TemporaryFileName, SpareCopyName}) {
+        auto leftover = files::ExamineFile(name);
+        if (!leftover.Ok())
+            return Failed(leftover.Error());
+        m_copyName = name;
+        if (!leftover.Value().exists)
+            return std::nullopt;
+        auto removed = files::RemoveFile(name);
+        if (removed.Ok())
+            return std::nullopt;
+        if (name == SpareCopyName)
             return Failed(removed.Error());
     }
+    return std::nullopt;
+}
+
+Step Replacement::CreateCopy()
+{
+    if (Step stop = ClearCopyName())
+        return stop;
     // An empty user file takes the encoding of a new one. A UTF-16 file
     // without a mark whose new first bytes would read as one gets its mark,
     // which keeps what every line means.
@@ -102,7 +118,7 @@ Step Replacement::CreateCopy()
                                                                              : m_reader->Encoding();
     if (encoding == TextEncoding::Utf16Le && (ReadsAsMark(m_changes.appended) || ReadsAsMark(m_changes.replacement)))
         encoding = TextEncoding::Utf16LeWithMark;
-    auto created = files::CreateTextFile(TemporaryFileName, encoding);
+    auto created = files::CreateTextFile(m_copyName, encoding);
     if (!created.Ok())
         return Failed(created.Error());
     m_createdCopy = true;
@@ -165,7 +181,7 @@ Result Replacement::Abandon(Result result)
 {
     m_copy.reset();
     if (m_createdCopy) {
-        if (auto removed = files::RemoveFile(TemporaryFileName); !removed.Ok()) {
+        if (auto removed = files::RemoveFile(m_copyName); !removed.Ok()) {
             // Short of memory, the failure is told without the leftover.
             try {
                 return {result.GetOutcome(), result.Message() + u" " + Describe(removed.Error())

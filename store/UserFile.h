@@ -12,6 +12,10 @@ namespace store {
 
 inline const std::string UserFileName = "Quillmark.txt";
 inline const std::string TemporaryFileName = "Quillmark_new.txt";
+// Where a change writes its copy when a leftover at TemporaryFileName cannot
+// be removed (read-only under Wine, another user's in a sticky folder). Only
+// ever renamed over a user file that stands, so never a copy to recover.
+inline const std::string SpareCopyName = "Quillmark_spare.txt";
 // How long a change waits for another copy of the program to finish its own.
 inline constexpr std::chrono::seconds LockPatience{3};
 

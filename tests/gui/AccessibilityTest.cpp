@@ -2,8 +2,10 @@
 // keyboard moves through it.
 #include "tests/gui/AccountTest.h"
 
+#include "platform/gui/Menu.h"
 #include "platform/gui/SystemNumbers.h"
 #include "platform/gui/Unicode.h"
+#include "platform/gui/qt/NativeMenu.h"
 #include "platform/gui/qt/NativeWindow.h"
 #include "platform/gui/qt/QtText.h"
 #include "platform/gui/qt/TitleBar.h"
@@ -57,6 +59,23 @@ Read ReadActive(Driver& driver, int controlId = 0)
         auto* dialog = dynamic_cast<NativeWindow*>(window);
         QWidget* widget = controlId == 0 ? window : dialog ? dialog->Control(controlId) : nullptr;
         read = ReadInterface(widget ? QAccessible::queryAccessibleInterface(widget) : nullptr);
+    });
+    return read;
+}
+
+// A main-window menu item, as its menu lists it.
+Read ReadMenuItem(Driver& driver, int command)
+{
+    Read read;
+    driver.Call([&read, command] {
+        const QAction* action = MainWindowMenu()->Native().FindCommand(command);
+        for (QObject* menu : action ? action->associatedObjects() : QList<QObject*>()) {
+            QAccessibleInterface* list = QAccessible::queryAccessibleInterface(menu);
+            for (int i = 0; list && i < list->childCount(); ++i) {
+                if (list->child(i)->object() == action)
+                    read = ReadInterface(list->child(i));
+            }
+        }
     });
     return read;
 }
@@ -273,6 +292,9 @@ TEST_F(Accessibility, AMaskedPasswordIsNeverReadAloud)
 
         // Display Password shows it on screen, so a reader may read it too.
         driver.Choose(ID_OPTION_DISPLAYPASSWORD);
+        const Read item = ReadMenuItem(driver, ID_OPTION_DISPLAYPASSWORD);
+        EXPECT_EQ(item.role, QAccessible::MenuItem);
+        EXPECT_TRUE(item.state.checked && item.state.checkable) << "the reader is told the item is on";
         driver.Choose(ID_FILE_LOGIN);
         driver.Type(IDC_PASSWORD, u"secret");
         const Read shown = ReadActive(driver, IDC_PASSWORD);

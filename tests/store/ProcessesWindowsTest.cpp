@@ -81,6 +81,14 @@ void WaitFor(const std::string& name)
         Sleep(10);
 }
 
+// Made whole under another name first: the waiting parent removes it at once,
+// which Windows refuses while the child still has it open.
+void Announce(const std::string& name)
+{
+    WriteFile(name + ".part", "");
+    std::filesystem::rename(name + ".part", name);
+}
+
 TEST(WindowsFileLock, KeepsOutAnotherProcessUntilReleased)
 {
     TemporaryFolder folder;
@@ -156,7 +164,7 @@ TEST(WindowsChild, OpensTheUserFileAgainAndAgain)
 {
     const std::string role = Role();
     if (role == "copy") {
-        WriteFile("opening", "");
+        Announce("opening");
         while (!Exists("stop"))
             store::ScanUserFile(u"ann:0");
         std::exit(0);
@@ -165,7 +173,7 @@ TEST(WindowsChild, OpensTheUserFileAgainAndAgain)
         GTEST_SKIP() << "runs as a child of ABusyUserFile";
     const bool logIn = role == "login";
     const DWORD share = logIn ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE : FILE_SHARE_READ;
-    WriteFile("opening", "");
+    Announce("opening");
     while (!Exists("stop")) {
         HANDLE held = CreateFileW(L"Quillmark.txt", GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -156,15 +156,19 @@ TEST_F(TemporaryName, ALeftoverCopyIsEmptiedAndRewritten)
     EXPECT_FALSE(TemporaryFileLeft());
 }
 
-TEST_F(TemporaryName, AFolderThereStopsTheChangeWithAMessage)
+TEST_F(TemporaryName, AFolderThereIsLeftAloneAndOneAtTheSpareNameTooStopsTheChange)
 {
     ASSERT_EQ(::mkdir(store::TemporaryFileName.c_str(), 0700), 0);
     GivenUserFile(Utf8WithMark.File({u"ann:1"}));
-    auto result = store::RewriteUserFile(u"ann:1", u"ann:2");
+    EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:2"}));
+    ASSERT_EQ(::mkdir(store::SpareCopyName.c_str(), 0700), 0);
+    auto result = store::RewriteUserFile(u"ann:2", u"ann:3");
     EXPECT_EQ(result.GetOutcome(), store::RewriteOutcome::Failed);
-    EXPECT_TRUE(Mentions(result.Message(), u"Quillmark_new.txt could not be removed"));
+    EXPECT_TRUE(Mentions(result.Message(), u"Quillmark_spare.txt could not be removed"));
     EXPECT_TRUE(Mentions(result.Message(), u"Nothing was changed."));
-    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:2"}));
+    EXPECT_EQ(::rmdir(store::TemporaryFileName.c_str()), 0) << "left alone";
 }
 
 using Recovery = UserFileTest;
@@ -267,18 +271,31 @@ TEST_F(AnotherCopy, HoldingTheLockMakesChangesFailButReadsGoOn)
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
 }
 
+// Removed before the change looks, or once it holds the lock: before the
+// lock's own check of the user file, or before the change's.
 TEST_F(AnotherCopy, AChangeRacingARemovalMakesNoFile)
 {
-    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
-    files::FaultInjectingFileSystem racing;
-    bool removed = false;
-    racing.BeforeEachCall([&](FileCall call) {
-        if (call == FileCall::Open && !std::exchange(removed, true))
-            ::unlink(store::UserFileName.c_str());
-    });
-    files::FileSystemScope scope(racing);
-    EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Missing);
-    EXPECT_FALSE(Exists(store::UserFileName));
+    for (const int examinedAfterTheLock : {-1, 1, 2}) {
+        SCOPED_TRACE(examinedAfterTheLock);
+        GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+        files::FaultInjectingFileSystem racing;
+        int examined = -1;
+        bool removed = false;
+        racing.BeforeEachCall([&](FileCall call) {
+            if (call == FileCall::Lock)
+                examined = 0;
+            const bool due = examinedAfterTheLock < 0 ? call == FileCall::Open
+                                                      : call == FileCall::Examine && examined >= 0
+                                                            && examined++ == examinedAfterTheLock;
+            if (due && !std::exchange(removed, true))
+                ::unlink(store::UserFileName.c_str());
+        });
+        files::FileSystemScope scope(racing);
+        auto rewritten = store::RewriteUserFile(u"ann:1", u"ann:2");
+        EXPECT_TRUE(removed);
+        EXPECT_EQ(rewritten.GetOutcome(), RewriteOutcome::Missing);
+        EXPECT_FALSE(Exists(store::UserFileName));
+    }
 }
 
 TEST_F(AnotherCopy, AChangeWaitingWhileTheFileIsRemovedMakesNoFile)

@@ -81,6 +81,8 @@ unsigned Menu::CheckMenuItem(int id, unsigned flags)
         return MENU_ITEM_MISSING;
     const unsigned previous = StateOf(action) & MF_CHECKED;
     // Only a checked item shows a mark, so only a checked item is checkable.
+    // Screen readers lose nothing by it: Qt 6.4's AT-SPI bridge passes a menu
+    // item's checked state, never that it can be checked.
     const bool checked = (flags & MF_CHECKED) != 0;
     action->setCheckable(checked);
     action->setChecked(checked);
