@@ -12,6 +12,7 @@
 #include "store/UserFileTail.h"
 
 #include <new>
+#include <optional>
 
 namespace store {
 namespace {
@@ -43,23 +44,36 @@ NewLine NewLineFor(const Record& key, TextEncoding encoding, std::string leading
     return NewLine{std::move(leading), key.Bytes(encoding), key.FirstCharacterSize(encoding), std::move(end)};
 }
 
+// How far a failed append had come: its line still led by NUL, or whole.
+enum class LineState { Unfinished, Whole };
+
 // Undoes a failed append: the file goes back to its old size.
-Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error)
+Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error, LineState line)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
-    std::u16string message = NothingChanged(error.Named(UserFileName));
-    if (auto cut = fileSystem.Truncate(file, size); !cut.Ok())
-        message = Describe(error.Named(UserFileName)) + u"; " + Describe(cut.Error().Named(UserFileName))
-                  + u". The end of the file may hold an unfinished line, which matches no account"
-                    u" and is removed by the next account created.";
+    const FileError named = error.Named(UserFileName);
+    auto cut = fileSystem.Truncate(file, size);
     fileSystem.Close(file);
-    return {AppendOutcome::Failed, message};
+    if (cut.Ok())
+        return {AppendOutcome::Failed, NothingChanged(named)};
+    // The whole line stays: the account is there, though perhaps not yet on disk.
+    if (line == LineState::Whole) {
+        try {
+            return {AppendOutcome::Failed, ChangedButNotSaved(named), true};
+        } catch (const std::bad_alloc&) {
+            return Result::Lasting(AppendOutcome::Failed, OutOfMemoryAfterTheChange(), true);
+        }
+    }
+    return {AppendOutcome::Failed, Describe(named) + u"; " + Describe(cut.Error().Named(UserFileName))
+                                       + u". The end of the file may hold an unfinished line, which matches no account"
+                                         u" and is removed by the next account created."};
 }
 
 // Whatever kills the process or stops the machine, no moment leaves a line
 // that a key can match other than the whole record: until its last write the
-// line starts with NUL, which no key holds.
-Result WriteInPlace(const NewLine& line, Creation creation)
+// line starts with NUL, which no key holds. `made` is given the file's
+// identity where this call creates it.
+Result WriteInPlace(const NewLine& line, Creation creation, files::FileInfo* made = nullptr)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
     auto opened = fileSystem.Open(UserFileName, files::OpenMode::CreateOrKeep);
@@ -67,11 +81,25 @@ Result WriteInPlace(const NewLine& line, Creation creation)
         return Failed(opened.Error().Named(UserFileName));
     const files::FileHandle file = opened.Value();
     auto info = fileSystem.Examine(file);
+    if (made) {
+        // Made under the lock, so the name still holds it if the handle cannot tell.
+        auto identity = info.Ok() ? info : files::ExamineFile(UserFileName);
+        if (identity.Ok())
+            *made = identity.Value();
+    }
     if (!info.Ok() || !info.Value().regular) {
         fileSystem.Close(file);
         if (!info.Ok())
             return Failed(info.Error().Named(UserFileName));
         return {AppendOutcome::Failed, NothingChanged(UserFileNotRegular())};
+    }
+    // Its owner keeps reading and writing it whatever the umask: a first
+    // account must not leave a file that refuses the second.
+    if (const unsigned mode = info.Value().mode; made && (mode & 0600) != 0600) {
+        if (auto set = fileSystem.SetMode(file, mode | 0600); !set.Ok()) {
+            fileSystem.Close(file);
+            return Failed(set.Error().Named(UserFileName));
+        }
     }
     const std::uint64_t size = info.Value().size;
     const std::string placeholder = line.Placeholder();
@@ -82,10 +110,10 @@ Result WriteInPlace(const NewLine& line, Creation creation)
         status = fileSystem.Sync(file);
     if (status.Ok())
         status = fileSystem.WriteAt(file, size + line.leading.size(), line.record.data(), line.firstCharacterSize);
-    if (status.Ok())
-        status = fileSystem.Sync(file);
     if (!status.Ok())
-        return Undo(file, size, status.Error());
+        return Undo(file, size, status.Error(), LineState::Unfinished);
+    if (status = fileSystem.Sync(file); !status.Ok())
+        return Undo(file, size, status.Error(), LineState::Whole);
     // A close that fails after the save loses nothing.
     fileSystem.Close(file);
     if (creation == Creation::CreatedNow) {
@@ -95,19 +123,21 @@ Result WriteInPlace(const NewLine& line, Creation creation)
     return {AppendOutcome::Written};
 }
 
-files::FileStatus CutUnfinishedLine(std::uint64_t lineStart)
+// Nothing where the line is gone, else the failure to tell.
+std::optional<Result> CutUnfinishedLine(std::uint64_t lineStart)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
     auto opened = fileSystem.Open(UserFileName, files::OpenMode::CreateOrKeep);
     if (!opened.Ok())
-        return opened.Error().Named(UserFileName);
-    files::FileStatus status = fileSystem.Truncate(opened.Value(), lineStart);
-    if (status.Ok())
-        status = fileSystem.Sync(opened.Value());
+        return Failed(opened.Error().Named(UserFileName));
+    const files::FileStatus cut = fileSystem.Truncate(opened.Value(), lineStart);
+    const files::FileStatus saved = cut.Ok() ? fileSystem.Sync(opened.Value()) : cut;
     fileSystem.Close(opened.Value());
-    if (!status.Ok())
-        return status.Error().Named(UserFileName);
-    return {};
+    if (!cut.Ok())
+        return Failed(cut.Error().Named(UserFileName));
+    if (!saved.Ok())
+        return Result{AppendOutcome::Failed, OnlyUnfinishedLineRemoved(NothingChanged(saved.Error().Named(UserFileName)))};
+    return std::nullopt;
 }
 
 // A last line without its end, an odd last byte of a UTF-16 file: only a
@@ -125,7 +155,8 @@ Result AppendByCopy(const Record& key)
 }
 
 // `checked`: the file holds no equal line, or there was no file to hold one.
-Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation, bool& checked)
+// `made`: the file this copy created under the lock, if it did.
+Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation, bool& checked, files::FileInfo& made)
 {
     // Examined again under the lock: the file may have changed while this copy waited.
     auto info = files::ExamineFile(UserFileName);
@@ -139,7 +170,7 @@ Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation,
         checked = true;
         const TextEncoding encoding = TextEncoding::Utf8WithMark;
         return WriteInPlace(NewLineFor(key, encoding, std::string(files::MarkOf(encoding)), EndForNewFile(encoding)),
-                            creation);
+                            creation, info.Value().exists ? nullptr : &made);
     }
     // A check that cannot read the file says so in the words of a scan.
     const auto checkFailed = [duplicates](const FileError& error) {
@@ -164,9 +195,12 @@ Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation,
     if (auto closed = reader.Close(); !closed.Ok())
         return Failed(closed.Error());
     if (tail.Value().unfinished) {
-        if (auto cut = CutUnfinishedLine(tail.Value().lastLineStart); !cut.Ok())
-            return Failed(cut.Error());
-        return AppendLocked(key, Duplicates::Allow, Creation::Existed, checked);
+        if (auto failed = CutUnfinishedLine(tail.Value().lastLineStart))
+            return *failed;
+        Result result = AppendLocked(key, Duplicates::Allow, Creation::Existed, checked, made);
+        if (result.GetOutcome() == AppendOutcome::Failed && !result.UserFileChanged())
+            return {AppendOutcome::Failed, OnlyUnfinishedLineRemoved(result.Message())};
+        return result;
     }
     const TextEncoding encoding = reader.Encoding();
     const bool lastLineEnds = EndForLastLine(tail.Value().lastUnit, false, tail.Value().convention, encoding).empty();
@@ -175,10 +209,14 @@ Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation,
     return WriteInPlace(NewLineFor(key, encoding, {}, EndForNewLine(tail.Value().convention, encoding)), creation);
 }
 
-void RemoveIfEmpty()
+// Only under the lock, and only the very file this copy made: another
+// user's new file is never removed by name.
+void RemoveIfMadeAndEmpty(const files::FileInfo& made)
 {
+    if (!made.exists)
+        return;
     auto info = files::ExamineFile(UserFileName);
-    if (info.Ok() && info.Value().exists && info.Value().regular && info.Value().size == 0)
+    if (info.Ok() && info.Value().SameFileAs(made) && info.Value().regular && info.Value().size == 0)
         files::RemoveFile(UserFileName);
 }
 
@@ -188,8 +226,11 @@ Result Append(const std::u16string& key, Duplicates duplicates, bool& checked)
     const std::optional<Record> record = Record::Admit(key, why);
     if (!record)
         return {AppendOutcome::Failed, NothingChanged(why)};
-    if (auto recovered = RecoverUserFile(); !recovered.Ok())
-        return Failed(recovered.Error());
+    const auto recovered = RecoverUserFile();
+    if (recovered.GetOutcome() == RecoveryOutcome::Failed)
+        return {AppendOutcome::Failed, NothingChanged(recovered.Message())};
+    if (recovered.GetOutcome() == RecoveryOutcome::Unsaved)
+        return recovered.As(AppendOutcome::Failed);
     auto before = files::ExamineFile(UserFileName);
     if (!before.Ok())
         return Failed(before.Error());
@@ -200,23 +241,19 @@ Result Append(const std::u16string& key, Duplicates duplicates, bool& checked)
     }
     const Creation creation = before.Value().exists ? Creation::Existed : Creation::CreatedNow;
     auto lock = files::FileLock::Acquire(UserFileName, LockPatience);
-    if (!lock.Ok()) {
-        // Where no copy can hold a lock, none waits on the file that locking made.
-        if (!lock.Error().IsBusy() && creation == Creation::CreatedNow)
-            RemoveIfEmpty();
+    if (!lock.Ok())
         return Failed(lock.Error());
-    }
     Result result{AppendOutcome::Failed};
+    files::FileInfo made;
     try {
-        result = AppendLocked(*record, duplicates, creation, checked);
+        result = AppendLocked(*record, duplicates, creation, checked, made);
     } catch (const std::bad_alloc&) {
-        if (creation == Creation::CreatedNow)
-            RemoveIfEmpty();
+        RemoveIfMadeAndEmpty(made);
         throw;
     }
     // A first account that was not added leaves no file behind, empty or read-only.
-    if (result.GetOutcome() != AppendOutcome::Written && !result.UserFileChanged() && creation == Creation::CreatedNow)
-        RemoveIfEmpty();
+    if (result.GetOutcome() != AppendOutcome::Written && !result.UserFileChanged())
+        RemoveIfMadeAndEmpty(made);
     return result;
 }
 

@@ -29,8 +29,9 @@ std::u16string AbsolutePath(const std::filesystem::path& path)
     return Widen(std::string(bytes.begin(), bytes.end()));
 }
 
+const std::u16string nothingChanged = u" Nothing was changed.";
 const std::u16string outOfMemory = u"There is not enough memory for the user file.";
-const std::u16string outOfMemoryNothingChanged = outOfMemory + u" Nothing was changed.";
+const std::u16string outOfMemoryNothingChanged = outOfMemory + nothingChanged;
 const std::u16string outOfMemoryAfterTheChange =
     u"The change was made, but there was not enough memory to save it to disk. It may be lost if the computer"
     u" stops before the disk catches up.";
@@ -54,9 +55,22 @@ std::u16string Describe(const files::FileError& error)
     return PathForUser(error.Name()) + u" could not be " + Widen(error.Action()) + u": " + Widen(error.Reason());
 }
 
+std::u16string FailureSentence(const files::FileError& error)
+{
+    return Sentence(Describe(error) + u".");
+}
+
 std::u16string NothingChanged(const std::u16string& why)
 {
-    return Sentence(why) + u" Nothing was changed.";
+    return Sentence(why) + nothingChanged;
+}
+
+std::u16string OnlyUnfinishedLineRemoved(const std::u16string& message)
+{
+    if (!message.ends_with(nothingChanged))
+        return message;
+    return message.substr(0, message.size() - nothingChanged.size())
+           + u" No account was changed; only an unfinished line at the end, which matched no account, was removed.";
 }
 
 std::u16string NothingChanged(const files::FileError& error)
@@ -64,6 +78,13 @@ std::u16string NothingChanged(const files::FileError& error)
     if (error.IsBusy())
         return LockedByAnotherCopy();
     return NothingChanged(Describe(error) + u".");
+}
+
+std::u16string PutBackButNotSaved(const files::FileError& error)
+{
+    return PathForUser(TemporaryFileName) + u", left by a change that never finished, is " + PathForUser(UserFileName)
+           + u" again and holds the accounts, but " + Describe(error)
+           + u". It may be lost if the computer stops before the disk catches up. No account was changed.";
 }
 
 std::u16string ChangedButNotSaved(const files::FileError& error)

@@ -9,7 +9,7 @@ namespace store {
 
 std::u16string SearchFailure(const files::FileError& error)
 {
-    return Describe(error) + u".";
+    return FailureSentence(error);
 }
 
 files::FileResult<std::optional<std::uint64_t>> FindFirstRecord(files::TextReader& reader, const Record& key)

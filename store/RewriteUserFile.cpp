@@ -69,8 +69,11 @@ Result Rewrite(const std::u16string& key, const std::u16string& replacement)
     const std::optional<Record> newRecord = oldRecord ? Record::Admit(replacement, why) : std::nullopt;
     if (!newRecord)
         return {RewriteOutcome::Failed, NothingChanged(why)};
-    if (auto recovered = RecoverUserFile(); !recovered.Ok())
-        return Failed(recovered.Error());
+    const auto recovered = RecoverUserFile();
+    if (recovered.GetOutcome() == RecoveryOutcome::Failed)
+        return {RewriteOutcome::Failed, NothingChanged(recovered.Message())};
+    if (recovered.GetOutcome() == RecoveryOutcome::Unsaved)
+        return recovered.As(RewriteOutcome::Failed);
     auto info = files::ExamineFile(UserFileName);
     if (!info.Ok())
         return Failed(info.Error());

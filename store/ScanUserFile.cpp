@@ -12,19 +12,25 @@ namespace {
 
 using Result = StoreResult<ScanOutcome>;
 
-files::FileResult<files::TextReader> OpenUserFile()
-{
-    auto opened = files::TextReader::Open(UserFileName);
-    if (opened.Ok() || !opened.Error().IsMissing())
-        return opened;
-    if (auto recovered = RecoverUserFile(); !recovered.Ok())
-        return recovered.Error();
-    return files::TextReader::Open(UserFileName);
-}
-
 Result Failed(const files::FileError& error)
 {
     return {ScanOutcome::Failed, SearchFailure(error)};
+}
+
+Result ScanOpened(files::FileResult<files::TextReader> opened, const Record& record)
+{
+    if (!opened.Ok()) {
+        if (opened.Error().IsMissing())
+            return {ScanOutcome::Missing, UserFileMissing()};
+        return Failed(opened.Error());
+    }
+    files::TextReader& reader = opened.Value();
+    auto found = FindRecord(reader, record);
+    if (!found.Ok())
+        return Failed(found.Error());
+    if (auto closed = reader.Close(); !closed.Ok())
+        return Failed(closed.Error());
+    return {found.Value() ? ScanOutcome::Found : ScanOutcome::NotFound};
 }
 
 Result Scan(const std::u16string& key)
@@ -33,19 +39,13 @@ Result Scan(const std::u16string& key)
     const std::optional<Record> record = Record::Admit(key, why);
     if (!record)
         return {ScanOutcome::Failed, why};
-    auto opened = OpenUserFile();
-    if (!opened.Ok()) {
-        if (opened.Error().IsMissing())
-            return {ScanOutcome::Missing, UserFileMissing()};
-        return Failed(opened.Error());
-    }
-    files::TextReader& reader = opened.Value();
-    auto found = FindRecord(reader, *record);
-    if (!found.Ok())
-        return Failed(found.Error());
-    if (auto closed = reader.Close(); !closed.Ok())
-        return Failed(closed.Error());
-    return {found.Value() ? ScanOutcome::Found : ScanOutcome::NotFound};
+    auto opened = files::TextReader::Open(UserFileName);
+    if (opened.Ok() || !opened.Error().IsMissing())
+        return ScanOpened(std::move(opened), *record);
+    const auto recovered = RecoverUserFile();
+    if (recovered.GetOutcome() != RecoveryOutcome::Done)
+        return recovered.As(ScanOutcome::Failed);
+    return ScanOpened(files::TextReader::Open(UserFileName), *record);
 }
 
 } // namespace

@@ -17,6 +17,8 @@ std::optional<std::u16string> WhyUnchangeable(const files::FileInfo& info)
         return path + u" belongs to another user and every user may read it: a password kept there would not be private.";
     if (info.links > 1)
         return path + u" has other names (hard links); the program only changes a file with one name.";
+    if (!info.writable && info.owner != user && user != 0)
+        return path + u" belongs to another user, who has not let this user change it.";
     if (!info.writable)
         return path + u" is read-only.";
     return std::nullopt;

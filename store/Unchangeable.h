@@ -7,8 +7,9 @@
 
 namespace store {
 
-// A link, more than one name, not a regular file, read-only, or another
-// user's file that every user may read; nullopt when it can be changed.
+// A link, more than one name, not a regular file, read-only, another user's
+// file that every user may read or that this user may not write; nullopt
+// when it can be changed.
 std::optional<std::u16string> WhyUnchangeable(const files::FileInfo& info);
 
 } // namespace store

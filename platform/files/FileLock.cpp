@@ -31,6 +31,11 @@ FileStatus ShareLockLike(FileSystem& fileSystem, FileHandle lock, const FileInfo
     return lockInfo.mode == mode ? FileStatus{} : fileSystem.SetMode(lock, mode);
 }
 
+FileError NotRegular(const std::string& lockName)
+{
+    return FileError(FileFault::Other, "opened", lockName, "it is not a regular file");
+}
+
 } // namespace
 
 std::string LockNameFor(const std::string& name)
@@ -50,14 +55,18 @@ FileResult<FileLock> FileLock::Acquire(const std::string& name, std::chrono::mil
     const auto deadline = std::chrono::steady_clock::now() + patience;
     for (;;) {
         auto opened = fileSystem.Open(lockName, OpenMode::Lock);
-        if (!opened.Ok())
+        if (!opened.Ok()) {
+            // Windows calls a folder there only "access denied".
+            if (auto there = fileSystem.Examine(lockName); there.Ok() && there.Value().exists && !there.Value().regular)
+                return NotRegular(lockName);
             return opened.Error().Named(lockName);
+        }
         FileLock lock(fileSystem, opened.Value());
         auto held = fileSystem.Examine(opened.Value());
         if (!held.Ok())
             return held.Error().Named(lockName);
         if (!held.Value().regular)
-            return FileError(FileFault::Other, "opened", lockName, "it is not a regular file");
+            return NotRegular(lockName);
         auto locked = fileSystem.TryLock(opened.Value());
         if (!locked.Ok())
             return LockError(locked.Error(), lockName);

@@ -85,7 +85,8 @@ FileStatus TextFile::SetOwner(unsigned owner, unsigned group)
 FileResult<bool> TextFile::TakeAccessList(const std::string& original)
 {
     auto taken = m_fileSystem.TakeAccessList(original, m_file);
-    if (!taken.Ok())
+    // A failed read of the original's list already names the original.
+    if (!taken.Ok() && taken.Error().Name().empty())
         return Named(taken.Error());
     return taken;
 }

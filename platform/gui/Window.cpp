@@ -5,6 +5,14 @@
 #include "platform/gui/WinThread.h"
 
 #include <exception>
+#include <new>
+
+namespace {
+
+// Made at start: where memory has run out, no text can be made.
+const std::u16string outOfMemory = u"There is not enough memory to finish this action.";
+
+} // namespace
 
 // The error rule of the program: an exception that escapes a handler ends that
 // handler, is reported in an error box owned by its window, and the program
@@ -14,12 +22,32 @@ std::intptr_t CWnd::SendMessage(unsigned message, std::uintptr_t wParam, std::in
 {
     try {
         return WindowProc(message, wParam, lParam);
-    } catch (const std::exception& error) {
-        ReportError(Utf8ToUtf16(error.what()));
     } catch (...) {
-        ReportError(u"An unexpected error stopped this action.");
+        ReportCurrentException();
     }
     return 0;
+}
+
+// Telling an error may itself run out of memory: then the text made in
+// advance is tried, and failing that the action ends untold.
+void CWnd::ReportCurrentException() noexcept
+{
+    try {
+        try {
+            throw;
+        } catch (const std::bad_alloc&) {
+            ReportError(outOfMemory);
+        } catch (const std::exception& error) {
+            ReportError(Utf8ToUtf16(error.what()));
+        } catch (...) {
+            ReportError(u"An unexpected error stopped this action.");
+        }
+    } catch (...) {
+        try {
+            ReportError(outOfMemory);
+        } catch (...) {
+        }
+    }
 }
 
 void CWnd::ReportError(std::u16string_view what)

@@ -53,5 +53,6 @@ protected:
 
 private:
     bool RouteCommand(std::uintptr_t wParam, std::intptr_t lParam);
+    void ReportCurrentException() noexcept;
     void ReportError(std::u16string_view what);
 };

@@ -10,6 +10,7 @@
 #include <optional>
 #include <set>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace crash {
@@ -180,6 +181,7 @@ const char* NameOf(CallKind kind)
     case CallKind::Link: return "link";
     case CallKind::Unlink: return "unlink";
     case CallKind::MakeFolder: return "mkdir";
+    case CallKind::ReadAccessList: return "lgetxattr";
     }
     return "?";
 }
@@ -387,6 +389,14 @@ int unlink(const char* name)
 {
     const auto real = crash::Real<int (*)(const char*)>("unlink");
     return crash::Named(CallKind::Unlink, name, nullptr, crash::MadeByName(CallKind::Unlink, name, [&] { return real(name); }));
+}
+
+ssize_t lgetxattr(const char* name, const char* attribute, void* value, size_t size)
+{
+    using Function = ssize_t (*)(const char*, const char*, void*, size_t);
+    return crash::MadeByName(CallKind::ReadAccessList, name, [&] {
+        return static_cast<int>(crash::Real<Function>("lgetxattr")(name, attribute, value, size));
+    });
 }
 
 int mkdir(const char* name, mode_t mode)

@@ -10,7 +10,7 @@
 
 namespace crash {
 
-enum class CallKind { Open, Write, Truncate, Sync, Close, Rename, Link, Unlink, MakeFolder };
+enum class CallKind { Open, Write, Truncate, Sync, Close, Rename, Link, Unlink, MakeFolder, ReadAccessList };
 
 struct Call {
     CallKind kind;
@@ -33,7 +33,7 @@ std::string Describe(const Call& call);
 void ShortenWritesTo(std::size_t bytes);  // each write, pwrite or copy takes at most this many, maybe none
 void FailSyncs(int code);                 // fsync and fdatasync fail with this errno
 void RefuseCopies(int code);              // copy_file_range fails with this errno, or copies nothing for 0
-void FailByName(CallKind kind, const std::string& name, int code);  // a Rename or Unlink of that name
+void FailByName(CallKind kind, const std::string& name, int code);  // a Rename, Unlink or ReadAccessList of that name
 void FailLocks(int code);                 // fcntl(F_OFD_SETLK) fails with this errno
 void ClearFaults();
 

@@ -111,7 +111,8 @@ std::vector<Step> StepsOf(const Disk& start, const std::vector<Call>& calls)
         }
         case CallKind::Link: add({Step::SetName, call.target, {}, now.names.at(call.name)}); break;
         case CallKind::Unlink: add({Step::RemoveName, call.name}); break;
-        case CallKind::MakeFolder: break;
+        case CallKind::MakeFolder:
+        case CallKind::ReadAccessList: break;
         }
     }
     return steps;

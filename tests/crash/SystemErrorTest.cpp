@@ -37,17 +37,34 @@ TEST_F(SystemError, ARenameOfAMissingFileFails)
     }
 }
 
-TEST_F(SystemError, ANoReplaceRenameThatCannotDropTheOldNameLeavesTheFileOneName)
+// Where neither name can go, the user is told which one to remove.
+TEST_F(SystemError, ANoReplaceRenameThatCannotDropTheOldNameLeavesTheFileOneNameOrSaysWhichToRemove)
 {
-    WriteFile("from.txt", "ann:1\n");
-    crash::FailByName(crash::CallKind::Rename, "from.txt", EINVAL);  // no no-replace rename: a link instead
-    crash::FailByName(crash::CallKind::Unlink, "from.txt", EIO);
-    const files::FileStatus renamed = m_system.Rename("from.txt", "to.txt", files::RenameMode::KeepExisting);
+    for (const bool newNameStays : {false, true}) {
+        WriteFile("from.txt", "ann:1\n");
+        ::unlink("to.txt");
+        crash::FailByName(crash::CallKind::Rename, "from.txt", EINVAL);  // no no-replace rename: a link instead
+        crash::FailByName(crash::CallKind::Unlink, "from.txt", EIO);
+        if (newNameStays)
+            crash::FailByName(crash::CallKind::Unlink, "to.txt", EIO);
+        const files::FileStatus renamed = m_system.Rename("from.txt", "to.txt", files::RenameMode::KeepExisting);
+        crash::ClearFaults();
+        ASSERT_FALSE(renamed.Ok());
+        EXPECT_EQ(renamed.Error().Code(), EIO);
+        EXPECT_TRUE(Exists("from.txt"));
+        EXPECT_EQ(Exists("to.txt"), newNameStays);
+        EXPECT_EQ(renamed.Error().Reason().find("from.txt is to be removed by hand") != std::string::npos, newNameStays);
+    }
+}
+
+TEST_F(SystemError, AnAccessListThatCannotBeReadIsToldOfTheUserFile)
+{
+    WriteFile(store::UserFileName, "\xEF\xBB\xBF" "ann:1\n");
+    crash::FailByName(crash::CallKind::ReadAccessList, store::UserFileName, EIO);
+    const auto rewrite = store::RewriteUserFile(u"ann:1", u"ann:2");
     crash::ClearFaults();
-    ASSERT_FALSE(renamed.Ok());
-    EXPECT_EQ(renamed.Error().Code(), EIO);
-    EXPECT_TRUE(Exists("from.txt"));
-    EXPECT_FALSE(Exists("to.txt"));
+    EXPECT_NE(rewrite.Message().find(u"Quillmark.txt could not be examined: Input/output error"), std::u16string::npos)
+        << std::string(rewrite.Message().begin(), rewrite.Message().end());
 }
 
 TEST_F(SystemError, AnExistingFileThatCannotBeOpenedForWritingIsNotToldAsNotCreated)
@@ -78,7 +95,8 @@ TEST_F(SystemError, ShortWritesAreContinued)
     EXPECT_EQ(ReadFile(store::UserFileName), "\xEF\xBB\xBF" "ann:4\nbob:22\n");
 }
 
-// Each refusal the code knows, and a copy of nothing: the rest goes through
+// Each refusal the code knows, a copy of nothing, and a fault that may lie in
+// either file (then told by the side that fails): the rest goes through
 // memory a bounded block at a time, and the rewrite ends with the right bytes.
 TEST_F(SystemError, AKernelCopyThatIsRefusedGoesThroughMemoryInBoundedSteps)
 {
@@ -87,7 +105,7 @@ TEST_F(SystemError, AKernelCopyThatIsRefusedGoesThroughMemoryInBoundedSteps)
         lines += "user" + std::to_string(i) + ":password\n";
     const std::string before = "\xEF\xBB\xBF" "ann:1\n" + lines;
     const std::string after = "\xEF\xBB\xBF" "ann:2\n" + lines;
-    for (const int code : {0, ENOSYS, EXDEV, EINVAL, EOPNOTSUPP, ETXTBSY, EPERM}) {
+    for (const int code : {0, ENOSYS, EXDEV, EINVAL, EOPNOTSUPP, ETXTBSY, EPERM, EIO}) {
         SCOPED_TRACE("copy_file_range refused with errno " + std::to_string(code));
         WriteFile(store::UserFileName, before);
         EXPECT_TRUE(SucceedsInChild([code] {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -51,7 +52,7 @@ public:
     std::u16string m_name;
     std::u16string m_secret;
     int m_focusOnInit = 0;
-    bool m_throwsNonStandard = false;
+    enum class Thrown { Standard, NonStandard, OutOfMemory } m_thrown = Thrown::Standard;
 
 protected:
     int InitDialog() override
@@ -71,8 +72,10 @@ protected:
 
     void OnFail()
     {
-        if (m_throwsNonStandard)
+        if (m_thrown == Thrown::NonStandard)
             throw 42;
+        if (m_thrown == Thrown::OutOfMemory)
+            throw std::bad_alloc();
         throw std::runtime_error("The disk is on fire.");
     }
 
@@ -262,15 +265,21 @@ TEST_F(Dialog, AnEditThatDoesNotScrollTakesOnlyWhatItShows)
 
 TEST_F(Dialog, AnErrorInAHandlerIsReportedAndTheDialogGoesOn)
 {
-    // A standard exception tells its own text; anything else thrown, a sentence of ours.
-    for (const bool nonStandard : {false, true}) {
+    // A standard exception tells its own text; running out of memory and anything else thrown, a sentence of ours.
+    using Thrown = FormDlg::Thrown;
+    const std::pair<Thrown, std::u16string> cases[] = {
+        {Thrown::Standard, u"The disk is on fire."},
+        {Thrown::NonStandard, u"An unexpected error stopped this action."},
+        {Thrown::OutOfMemory, u"There is not enough memory to finish this action."},
+    };
+    for (const auto& [thrown, told] : cases) {
         FormDlg form;
-        form.m_throwsNonStandard = nonStandard;
-        Run(form, [&form, nonStandard](Driver& driver) {
+        form.m_thrown = thrown;
+        Run(form, [&form, &told](Driver& driver) {
             driver.Click(kFail);
             const auto box = driver.ActiveMessageBox();
             ASSERT_TRUE(box);
-            EXPECT_EQ(box->text, nonStandard ? u"An unexpected error stopped this action." : u"The disk is on fire.");
+            EXPECT_EQ(box->text, told);
             EXPECT_EQ(box->caption, testApp.Title());
             EXPECT_EQ(box->icon, BoxIcon::Error);
             driver.Dismiss();

@@ -311,6 +311,53 @@ TEST_F(FailureSweep, RecoveryOfALeftCopyNeverLosesIt)
     }
 }
 
+TEST_F(FailureSweep, ALeftCopyPutBackWhoseFolderCannotBeSavedSaysSo)
+{
+    const std::string accounts = Utf8WithMark.File({u"ann:old"});
+    for (const Operation& operation : {Operation(AddBob), Operation(FindAnn), Operation(ChangeAnnsPassword)}) {
+        ::unlink(store::UserFileName.c_str());
+        WriteFile(store::TemporaryFileName, accounts);
+        files::FaultInjectingFileSystem faulty;
+        faulty.FailCall(FileCall::Sync, 1, EIO);  // the folder's
+        Outcome outcome;
+        {
+            files::FileSystemScope scope(faulty);
+            outcome = operation();
+        }
+        EXPECT_FALSE(outcome.succeeded);
+        EXPECT_EQ(outcome.message.find(u"Nothing was changed."), std::u16string::npos);
+        EXPECT_NE(outcome.message.find(u"Quillmark.txt again and holds the accounts, but the folder "),
+                  std::u16string::npos)
+            << std::string(outcome.message.begin(), outcome.message.end());
+        EXPECT_EQ(UserFile(), accounts);
+    }
+}
+
+TEST_F(FailureSweep, AFailureAfterAnUnfinishedLineWasCutOffSaysSo)
+{
+    const std::string accounts = Utf8WithMark.File({u"ann:old"});
+    for (const FileCall call : {FileCall::Write, FileCall::Sync}) {
+        for (int nth = 1; nth <= 3; ++nth) {
+            SCOPED_TRACE("call " + std::to_string(nth) + " fails");
+            GivenUserFile(accounts + std::string(1, '\0') + "ob:1");
+            files::FaultInjectingFileSystem faulty;
+            faulty.FailCall(call, nth, EIO);
+            Outcome outcome;
+            {
+                files::FileSystemScope scope(faulty);
+                outcome = AddBob();
+            }
+            if (faulty.FaultsInjected() == 0)
+                continue;
+            EXPECT_FALSE(outcome.succeeded);
+            EXPECT_NE(outcome.message.find(u"No account was changed; only an unfinished line at the end"),
+                      std::u16string::npos)
+                << std::string(outcome.message.begin(), outcome.message.end());
+            EXPECT_EQ(UserFile(), accounts);
+        }
+    }
+}
+
 TEST_F(FailureSweep, AFullDiskIsReportedAndChangesNothing)
 {
     GivenUserFile(Utf8WithMark.File({u"ann:old"}));
@@ -323,4 +370,41 @@ TEST_F(FailureSweep, AFullDiskIsReportedAndChangesNothing)
               FullPath("Quillmark.txt") + u" could not be written: No space left on device. Nothing was changed.");
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:old"}));
     EXPECT_FALSE(TemporaryFileLeft());
+}
+
+TEST_F(FailureSweep, AFirstAccountThatCannotTakeTheLockLeavesAnotherUsersNewFile)
+{
+    files::FaultInjectingFileSystem faulty;
+    // Another user's copy makes the file, under the lock this one cannot open.
+    faulty.BeforeEachCall([this, made = false](FileCall call) mutable {
+        if (call == FileCall::Open && !made)
+            GivenUserFile("", 0600), made = true;
+    });
+    faulty.FailCall(FileCall::Open, 1, EACCES);
+    {
+        files::FileSystemScope scope(faulty);
+        EXPECT_FALSE(AddBob().succeeded);
+    }
+    EXPECT_EQ(UserFile(), std::optional<std::string>(""));
+}
+
+TEST_F(FailureSweep, AWholeLineThatCanNeitherBeSavedNorCutBackIsToldAsMade)
+{
+    GivenUserFile(Utf8WithMark.File({u"ann:old"}));
+    files::FaultInjectingFileSystem faulty;
+    int syncs = 0;
+    // From the save after the record's first character on, everything fails.
+    faulty.BeforeEachCall([&](FileCall call) {
+        if (call == FileCall::Sync && ++syncs == 2)
+            faulty.FailEveryCall(FileCall::Any, EIO);
+    });
+    Outcome outcome;
+    {
+        files::FileSystemScope scope(faulty);
+        outcome = AddBob();
+    }
+    EXPECT_FALSE(outcome.succeeded);
+    EXPECT_TRUE(outcome.userFileChanged);
+    EXPECT_EQ(outcome.message.find(u"The change was made, but "), 0u);
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:old", u"bob:\u00e9"}));
 }

@@ -182,29 +182,34 @@ TEST_F(Permissions, WhetherAFileMayBeWrittenIsAskedForTheEffectiveUser)
     }));
 }
 
-TEST_F(Permissions, AnotherUsersFileThatAllMayReadTakesNoPassword)
+TEST_F(Permissions, AnotherUsersFileTakesNoPasswordAndIsToldAsTheirs)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to act as other users";
     ::chmod(".", 01777);
-    GivenUserFile(Utf8WithMark.File({u"eve:1"}), 0666);
-    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1003, 1003), 0);
-    const auto addAnn = [] {
-        const auto appended = store::AppendRecord(u"ann:secret");
-        return appended.Message().find(u"would not be private") != std::u16string::npos ? 0 : 1;
-    };
-    EXPECT_EQ(AsUser(1001, 1001, {1001}, addAnn), 0);
-    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"eve:1"}));
+    // Open to all: a password there would not be private; closed to others: not this user's to change.
+    for (const auto& [mode, why] : {std::pair{0666u, u"would not be private"}, std::pair{0600u, u"belongs to another user, who"}}) {
+        GivenUserFile(Utf8WithMark.File({u"eve:1"}), mode);
+        ASSERT_EQ(::chown(store::UserFileName.c_str(), 1003, 1003), 0);
+        const auto giveEvesPassword = [why = std::u16string(why)] {
+            const auto rewritten = store::RewriteUserFile(u"eve:1", u"eve:secret");
+            return rewritten.Message().find(why) != std::u16string::npos ? 0 : 1;
+        };
+        EXPECT_EQ(AsUser(1001, 1001, {1001}, giveEvesPassword), 0) << mode;
+        ::chmod(store::UserFileName.c_str(), 0644);
+        EXPECT_EQ(UserFile(), Utf8WithMark.File({u"eve:1"}));
+    }
 }
 
-// The lock file made under a umask that denies writing stays the owner's to lock.
-TEST_F(Permissions, AFirstAccountUnderAUmaskThatDeniesWritingLeavesAUsableLock)
+// The lock and user files made under a umask that denies writing stay the owner's to change.
+TEST_F(Permissions, AFirstAccountUnderAUmaskThatDeniesWritingLeavesUsableFiles)
 {
-    const mode_t previous = ::umask(0222);
+    const mode_t previous = ::umask(0277);
     const auto appended = store::AppendRecord(u"ann:1");
     ::umask(previous);
     EXPECT_EQ(appended.GetOutcome(), AppendOutcome::Written);
     EXPECT_EQ(StatusOf(files::LockNameFor(store::UserFileName)).st_mode & 0777, 0600u);
+    EXPECT_EQ(StatusOf(store::UserFileName).st_mode & 0777, 0600u);
 }
 
 TEST_F(Permissions, AChangeThatMatchesNoLineLeavesTheFileAsItWas)

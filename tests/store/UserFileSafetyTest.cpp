@@ -298,6 +298,16 @@ TEST_F(AnotherCopy, AChangeRacingARemovalMakesNoFile)
     }
 }
 
+TEST_F(AnotherCopy, AFolderInPlaceOfTheLockIsToldAsNoRegularFile)
+{
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+    ASSERT_EQ(::mkdir(files::LockNameFor(store::UserFileName).c_str(), 0700), 0);
+    const auto appended = store::AppendRecord(u"bob:1");
+    EXPECT_NE(appended.Message().find(u"Quillmark.lock could not be opened: it is not a regular file."),
+              std::u16string::npos)
+        << std::string(appended.Message().begin(), appended.Message().end());
+}
+
 TEST_F(AnotherCopy, AChangeWaitingWhileTheFileIsRemovedMakesNoFile)
 {
     GivenUserFile(Utf8WithMark.File({u"ann:1"}));

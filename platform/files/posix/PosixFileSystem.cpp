@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
@@ -16,7 +17,7 @@ namespace files {
 namespace {
 
 // The faults that the layers above ask about, from errno.
-FileError SystemError(int code, std::string action, std::string name = {})
+FileError SystemError(int code, std::string action, std::string name = {}, std::string reason = {})
 {
     FileFault fault = FileFault::Other;
     if (code == ENOENT)
@@ -27,7 +28,7 @@ FileError SystemError(int code, std::string action, std::string name = {})
         fault = FileFault::Busy;
     else if (code == ENOLCK || code == EOPNOTSUPP || code == ENOSYS)
         fault = FileFault::Unsupported;
-    return FileError(fault, code, std::move(action), std::move(name));
+    return FileError(fault, code, std::move(action), std::move(name), std::move(reason));
 }
 
 constexpr mode_t NewFileMode = 0600;  // passwords are stored in clear
@@ -189,14 +190,12 @@ FileStatus PosixFileSystem::CopyRange(FileHandle from, std::uint64_t offset, Fil
         if (count < 0 && errno == EINTR)
             continue;
         // Refused by the kernel or the file system (0: some copy nothing and
-        // say so only this way): the rest goes through memory.
-        if (count == 0 || (count < 0 && (errno == ENOSYS || errno == EXDEV || errno == EINVAL
-                                         || errno == EOPNOTSUPP || errno == ETXTBSY || errno == EPERM))) {
+        // say so only this way), or failed in one of the two files without
+        // saying which: the rest goes through memory, where a fault names its side.
+        if (count <= 0) {
             tail += rest;
             break;
         }
-        if (count < 0)
-            return SystemError(errno, "written");
         rest -= static_cast<std::uint64_t>(count);
     }
     if (tail > 0) {
@@ -251,10 +250,14 @@ FileStatus PosixFileSystem::Rename(const std::string& from, const std::string& t
     if (renamed < 0 && mode == RenameMode::KeepExisting && (errno == EINVAL || errno == ENOSYS)) {
         // A file system without the no-replace rename: a link cannot replace either.
         renamed = ::link(from.c_str(), to.c_str());
-        // Two names would refuse every later change: the new one goes again.
+        // Two names would refuse every later change: the new one goes again,
+        // or the user is told which name to remove.
         if (renamed == 0 && ::unlink(from.c_str()) < 0) {
             const int code = errno;
-            ::unlink(to.c_str());
+            if (::unlink(to.c_str()) < 0)
+                return SystemError(code, "renamed to " + to, from,
+                                 std::string(std::strerror(code)) + "; the file now has both names, and " + from
+                                     + " is to be removed by hand");
             errno = code;
             renamed = -1;
         }

@@ -106,6 +106,12 @@ std::string ReasonOf(DWORD error)
     return reason;
 }
 
+// Nothing taken and no error: asking again would only loop, and no reason is known.
+FileError TookNothing()
+{
+    return FileError(EIO, "written", {}, "the system took none of the bytes");
+}
+
 FileError ErrorOf(DWORD error, std::string action, std::string name = {})
 {
     return FileError(FaultOf(error), ErrnoOf(error), std::move(action), std::move(name), ReasonOf(error));
@@ -602,7 +608,7 @@ FileStatus Win32FileSystem::Write(FileHandle file, const char* data, std::size_t
         if (!WriteFile(entry->handle, data, wanted, &count, nullptr))
             return LastError("written");
         if (count == 0)
-            return ErrorOf(ERROR_HANDLE_DISK_FULL, "written");
+            return TookNothing();
         data += count;
         size -= count;
     }
@@ -618,7 +624,8 @@ FileStatus Win32FileSystem::WriteAt(FileHandle file, std::uint64_t offset, const
     if (!SetFilePointerEx(entry->handle, LARGE_INTEGER{}, &position, FILE_CURRENT))
         return LastError("written");
     DWORD error = ERROR_SUCCESS;
-    while (size > 0 && error == ERROR_SUCCESS) {
+    bool tookNothing = false;
+    while (size > 0 && error == ERROR_SUCCESS && !tookNothing) {
         OVERLAPPED at{};
         at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFF);
         at.OffsetHigh = static_cast<DWORD>(offset >> 32);
@@ -627,12 +634,14 @@ FileStatus Win32FileSystem::WriteAt(FileHandle file, std::uint64_t offset, const
         if (!WriteFile(entry->handle, data, wanted, &count, &at))
             error = GetLastError();
         else if (count == 0)
-            error = ERROR_HANDLE_DISK_FULL;
+            tookNothing = true;
         data += count;
         size -= count;
         offset += count;
     }
     SetFilePointerEx(entry->handle, position, nullptr, FILE_BEGIN);
+    if (tookNothing)
+        return TookNothing();
     if (error != ERROR_SUCCESS)
         return ErrorOf(error, "written");
     return {};
