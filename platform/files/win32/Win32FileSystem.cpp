@@ -109,7 +109,7 @@ std::string ReasonOf(DWORD error)
 // Nothing taken and no error: asking again would only loop, and no reason is known.
 FileError TookNothing()
 {
-    return FileError(EIO, "written", {}, "the system took none of the bytes");
+    return FileError(FileFault::Other, EIO, "written", {}, "the system took none of the bytes");
 }
 
 FileError ErrorOf(DWORD error, std::string action, std::string name = {})
