@@ -3,12 +3,16 @@
 #include "platform/files/TextEncoding.h"
 #include "store/UserFile.h"
 
-#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
 namespace store {
 namespace {
+
+std::u16string Widen(const std::string& text)
+{
+    return files::DecodeText(text, files::TextEncoding::Utf8WithMark);
+}
 
 std::u16string Sentence(std::u16string text)
 {
@@ -33,11 +37,6 @@ const std::u16string outOfMemoryAfterTheChange =
     u" stops before the disk catches up.";
 
 } // namespace
-
-std::u16string Widen(const std::string& text)
-{
-    return files::DecodeText(text, files::TextEncoding::Utf8WithMark);
-}
 
 std::u16string PathForUser(const std::string& name)
 {
@@ -122,7 +121,7 @@ std::u16string UserFileMissing()
 
 std::u16string UserFileNotRegular()
 {
-    return Describe(files::FileError(EINVAL, "opened", UserFileName, "it is not a regular file")) + u".";
+    return Describe(files::FileError(files::FileFault::Other, "opened", UserFileName, "it is not a regular file")) + u".";
 }
 
 } // namespace store

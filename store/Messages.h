@@ -8,7 +8,6 @@
 
 namespace store {
 
-std::u16string Widen(const std::string& text);
 // The full path of a file of the current folder; "the folder <path>" for ".".
 std::u16string PathForUser(const std::string& name);
 // "<full path> could not be <action>: <the system's own words>"

@@ -44,19 +44,4 @@ files::FileResult<bool> FindRecord(files::TextReader& reader, const Record& key)
     return found.Value().has_value();
 }
 
-files::FileResult<bool> FindRecordLineByLine(files::TextReader& reader, const Record& key)
-{
-    const std::string& bytes = key.Bytes(reader.Encoding());
-    files::TextLine line;
-    for (;;) {
-        auto read = reader.ReadRawLine(line);
-        if (!read.Ok())
-            return read.Error();
-        if (!read.Value())
-            return false;
-        if (line.bytes == bytes)
-            return true;
-    }
-}
-
 } // namespace store

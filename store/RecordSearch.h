@@ -19,7 +19,4 @@ files::FileResult<std::optional<std::uint64_t>> FindFirstRecord(files::TextReade
 // What a search that could not read the file says, wherever it runs.
 std::u16string SearchFailure(const files::FileError& error);
 
-// The same, one whole line at a time: what the block search must agree with.
-files::FileResult<bool> FindRecordLineByLine(files::TextReader& reader, const Record& key);
-
 } // namespace store

@@ -1,11 +1,8 @@
 #include "store/Recovery.h"
 
-#include "platform/files/FileLock.h"
 #include "platform/files/FileOperations.h"
 #include "store/Messages.h"
 #include "store/UserFile.h"
-
-#include <cerrno>
 
 namespace store {
 
@@ -37,7 +34,7 @@ StoreResult<RecoveryOutcome> RecoverUserFile()
     auto renamed = files::RenameFile(TemporaryFileName, UserFileName, files::RenameMode::KeepExisting);
     if (!renamed.Ok()) {
         // Another copy recovered it first, or a new user file stands there now.
-        if (renamed.Error().Code() == EEXIST || renamed.Error().IsMissing())
+        if (renamed.Error().IsTaken() || renamed.Error().IsMissing())
             return {RecoveryOutcome::Done};
         return Failed(renamed.Error());
     }

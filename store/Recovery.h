@@ -4,12 +4,7 @@
 // accounts there: it becomes the user file again before anything else happens.
 #include "store/StoreResult.h"
 
-#include <chrono>
-
 namespace store {
-
-// How long a change waits for another copy of the program to finish its own.
-inline constexpr std::chrono::seconds LockPatience{3};
 
 // Done also where there was nothing to recover. Unsaved: the copy is the user
 // file again, but the folder entry that says so may not be on disk yet.

@@ -1,6 +1,5 @@
 #include "store/SafeReplace.h"
 
-#include "platform/files/FileLock.h"
 #include "platform/files/FileOperations.h"
 #include "store/LineEnds.h"
 #include "store/Messages.h"
@@ -73,7 +72,7 @@ Step Replacement::PutInPlace()
     if (!standing.Ok())
         return Failed(standing.Error());
     if (!standing.Value().SameFileAs(m_copyInfo) || standing.Value().symlink)
-        return Failed(Widen(m_copyName) + u" was replaced by someone else while the change was made.");
+        return Failed(PathForUser(m_copyName) + u" was replaced by someone else while the change was made.");
     if (auto held = m_lock.StillHeld(); !held.Ok())
         return Failed(held.Error());
     if (auto renamed = files::RenameFile(m_copyName, UserFileName); !renamed.Ok())
@@ -122,7 +121,7 @@ Step Replacement::CreateCopy()
                                                                              : m_reader->Encoding();
     if (encoding == TextEncoding::Utf16Le && (ReadsAsMark(m_changes.appended) || ReadsAsMark(m_changes.replacement)))
         encoding = TextEncoding::Utf16LeWithMark;
-    auto created = files::OpenTextFile(m_copyName, files::TextFileMode::CreateNew, encoding);
+    auto created = files::CreateTextFile(m_copyName, encoding);
     if (!created.Ok())
         return Failed(created.Error());
     m_createdCopy = true;

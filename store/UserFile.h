@@ -5,6 +5,7 @@
 // place so that no moment shows a reader a part of it as a record.
 #include "store/StoreResult.h"
 
+#include <chrono>
 #include <string>
 
 namespace store {
@@ -15,6 +16,8 @@ inline const std::string TemporaryFileName = "Quillmark_new.txt";
 // be removed (read-only under Wine, another user's in a sticky folder). Only
 // ever renamed over a user file that stands, so never a copy to recover.
 inline const std::string SpareCopyName = "Quillmark_spare.txt";
+// How long a change waits for another copy of the program to finish its own.
+inline constexpr std::chrono::seconds LockPatience{3};
 
 // One vocabulary: Missing always means that there is no user file, Failed that
 // the operation could not be done, with a message that says why.

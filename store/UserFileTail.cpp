@@ -1,6 +1,7 @@
 #include "store/UserFileTail.h"
 
 #include "store/LineEnds.h"
+#include "store/UserFile.h"
 
 #include <algorithm>
 
@@ -21,7 +22,7 @@ files::FileResult<std::uint64_t> LineStartBefore(files::TextReader& reader, std:
         if (!bytes.Ok())
             return bytes.Error();
         if (bytes.Value().size() != at - from)
-            return files::FileError(EIO, "read", "Quillmark.txt", "it changed while it was read");
+            return files::FileError(files::FileFault::Other, "read", UserFileName, "it changed while it was read");
         for (std::size_t offset = bytes.Value().size(); offset >= unit; offset -= unit) {
             if (IsUnit(bytes.Value(), offset - unit, '\n', unit))
                 return from + offset;

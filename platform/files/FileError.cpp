@@ -1,23 +1,28 @@
 #include "platform/files/FileError.h"
 
-#include <cerrno>
 #include <cstring>
 
 namespace files {
 
-FileError::FileError(int code, std::string action, std::string name, std::string reason)
-    : m_code(code), m_action(std::move(action)), m_name(std::move(name)),
+FileError::FileError(FileFault fault, int code, std::string action, std::string name, std::string reason)
+    : m_fault(fault), m_code(code), m_action(std::move(action)), m_name(std::move(name)),
       m_reason(reason.empty() ? std::strerror(code) : std::move(reason))
 {
 }
 
-bool FileError::IsMissing() const { return m_code == ENOENT; }
-
-bool FileError::IsBusy() const { return m_code == EWOULDBLOCK; }
+FileError::FileError(FileFault fault, std::string action, std::string name, std::string reason)
+    : FileError(fault, 0, std::move(action), std::move(name), std::move(reason))
+{
+}
 
 FileError FileError::Named(std::string name) const
 {
-    return FileError(m_code, m_action, std::move(name), m_reason);
+    return Told(m_action, std::move(name), m_reason);
+}
+
+FileError FileError::Told(std::string action, std::string name, std::string reason) const
+{
+    return FileError(m_fault, m_code, std::move(action), std::move(name), std::move(reason));
 }
 
 std::string FileError::Message() const

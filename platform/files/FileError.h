@@ -1,6 +1,8 @@
 #pragma once
 // Why a file operation failed, as a value: what was done to which file and the
 // system's reason. It stands where the old framework raised a file exception.
+// The layers above ask its predicates, never the system's code: each backend
+// decides the fault from its own system's codes.
 #include <optional>
 #include <string>
 #include <utility>
@@ -8,22 +10,35 @@
 
 namespace files {
 
+// Missing: no such file. Exists: the name is taken. Busy: held by someone else.
+// Unsupported: the file system does not offer the call (a lock, say).
+enum class FileFault { Other, Missing, Exists, Busy, Unsupported, Denied };
+
 class FileError {
 public:
-    // The reason defaults to the system's text for the error code.
-    FileError(int code, std::string action, std::string name = {}, std::string reason = {});
+    // From a backend: the system's code, kept for its reason, which defaults to
+    // the system's text for the code.
+    FileError(FileFault fault, int code, std::string action, std::string name = {}, std::string reason = {});
+    // Found above the system, which gave no code.
+    FileError(FileFault fault, std::string action, std::string name, std::string reason);
 
-    int Code() const { return m_code; }
+    int Code() const { return m_code; }  // 0 where the system gave none
     const std::string& Action() const { return m_action; }
     const std::string& Name() const { return m_name; }
     const std::string& Reason() const { return m_reason; }
-    bool IsMissing() const;  // no such file
-    bool IsBusy() const;     // held by someone else
+    bool IsMissing() const { return m_fault == FileFault::Missing; }
+    bool IsTaken() const { return m_fault == FileFault::Exists; }
+    bool IsBusy() const { return m_fault == FileFault::Busy; }
+    bool IsUnsupported() const { return m_fault == FileFault::Unsupported; }
+    bool IsDenied() const { return m_fault == FileFault::Denied; }
     FileError Named(std::string name) const;
+    // The same fault and code, with the words of a caller that knows more.
+    FileError Told(std::string action, std::string name, std::string reason) const;
     // "Quillmark.txt could not be read: Input/output error"
     std::string Message() const;
 
 private:
+    FileFault m_fault;
     int m_code;
     std::string m_action;
     std::string m_name;

@@ -1,6 +1,5 @@
 #include "platform/files/FileLock.h"
 
-#include <cerrno>
 #include <random>
 #include <thread>
 #include <utility>
@@ -8,16 +7,10 @@
 namespace files {
 namespace {
 
-// What each backend's TryLock reports for a file system without record locks.
-bool OffersNoLock(int code)
-{
-    return code == ENOLCK || code == EOPNOTSUPP || code == ENOSYS;
-}
-
 FileError LockError(const FileError& error, const std::string& name)
 {
-    if (OffersNoLock(error.Code()))
-        return FileError(error.Code(), "locked", name, "its file system offers no lock to keep changes apart");
+    if (error.IsUnsupported())
+        return error.Told("locked", name, "its file system offers no lock to keep changes apart");
     return error.Named(name);
 }
 
@@ -49,7 +42,7 @@ void ShareLockLike(FileSystem& fileSystem, FileHandle lock, const FileInfo& lock
 
 FileError NotRegular(const std::string& lockName)
 {
-    return FileError(EINVAL, "opened", lockName, "it is not a regular file");
+    return FileError(FileFault::Other, "opened", lockName, "it is not a regular file");
 }
 
 // What stands at the lock's name, in plain words where the system's would
@@ -61,12 +54,12 @@ FileError OpenError(FileSystem& fileSystem, const FileError& error, const std::s
         return error.Named(lockName);
     const FileInfo& found = standing.Value();
     if (found.symlink)
-        return FileError(ELOOP, "opened", lockName, "it is a symbolic link");
+        return FileError(FileFault::Other, "opened", lockName, "it is a symbolic link");
     if (!found.regular)
         return NotRegular(lockName);
-    if ((error.Code() == EACCES || error.Code() == EPERM) && found.owner != fileSystem.ProcessOwner())
-        return FileError(error.Code(), "opened", lockName,
-                         "it is another user's file, which may be removed while no copy of the program is running");
+    if (error.IsDenied() && found.owner != fileSystem.ProcessOwner())
+        return error.Told("opened", lockName,
+                          "it is another user's file, which may be removed while no copy of the program is running");
     return error.Named(lockName);
 }
 
@@ -111,13 +104,13 @@ FileResult<FileLock> FileLock::Acquire(const std::string& name, std::chrono::mil
                 if (!userFile.Ok())
                     return userFile.Error();
                 if (creation == LockCreation::RequireExisting && !userFile.Value().exists)
-                    return FileError(ENOENT, "opened", name);
+                    return FileError(FileFault::Missing, "opened", name, "it does not exist");
                 ShareLockLike(fileSystem, opened.Value(), held.Value(), userFile.Value());
                 return lock;
             }
         }
         if (std::chrono::steady_clock::now() >= deadline)
-            return FileError(EWOULDBLOCK, "locked", lockName, "another copy of the program is using it");
+            return FileError(FileFault::Busy, "locked", lockName, "another copy of the program is using it");
         std::this_thread::sleep_for(std::chrono::milliseconds(pause(random)));
     }
 }
@@ -149,21 +142,7 @@ FileStatus FileLock::StillHeld() const
     if (!named.Ok())
         return named.Error();
     if (!held.Value().SameFileAs(named.Value()))
-        return FileError(ENOLCK, "kept locked", m_name, "it was removed or replaced during the change");
-    return {};
-}
-
-FileStatus SyncFolder()
-{
-    const std::string folderName = ".";
-    FileSystem& fileSystem = CurrentFileSystem();
-    auto folder = fileSystem.Open(".", OpenMode::Folder);
-    if (!folder.Ok())
-        return folder.Error().Named(folderName);
-    FileStatus synced = fileSystem.Sync(folder.Value());
-    fileSystem.Close(folder.Value());
-    if (!synced.Ok())
-        return synced.Error().Named(folderName);
+        return FileError(FileFault::Other, "kept locked", m_name, "it was removed or replaced during the change");
     return {};
 }
 

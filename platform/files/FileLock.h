@@ -37,7 +37,4 @@ private:
     std::string m_name;
 };
 
-// Makes renames and new names in the current folder durable.
-FileStatus SyncFolder();
-
 } // namespace files

@@ -17,4 +17,18 @@ FileResult<FileInfo> ExamineFile(const std::string& name)
     return CurrentFileSystem().Examine(name);
 }
 
+FileStatus SyncFolder()
+{
+    const std::string folderName = ".";
+    FileSystem& fileSystem = CurrentFileSystem();
+    auto folder = fileSystem.Open(".", OpenMode::Folder);
+    if (!folder.Ok())
+        return folder.Error().Named(folderName);
+    FileStatus synced = fileSystem.Sync(folder.Value());
+    fileSystem.Close(folder.Value());
+    if (!synced.Ok())
+        return synced.Error().Named(folderName);
+    return {};
+}
+
 } // namespace files

@@ -12,5 +12,7 @@ FileStatus RemoveFile(const std::string& name);
 FileStatus RenameFile(const std::string& from, const std::string& to, RenameMode mode = RenameMode::Replace);
 // A missing name gives a FileInfo whose `exists` is false; a link is not followed.
 FileResult<FileInfo> ExamineFile(const std::string& name);
+// Makes renames and new names in the current folder durable.
+FileStatus SyncFolder();
 
 } // namespace files

@@ -1,7 +1,6 @@
 #include "platform/files/FileSystem.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <vector>
 
 namespace files {
@@ -25,7 +24,7 @@ FileStatus CopyThroughMemory(FileSystem& fileSystem, FileHandle from, std::uint6
         // The bytes to copy were there when they were read before: a file
         // that lost them since is not copied short.
         if (count.Value() == 0)
-            return FileError(EIO, "read", {}, "it ended before the copy did");
+            return FileError(FileFault::Other, "read", {}, "it ended before the copy did");
         if (FileStatus written = fileSystem.Write(to, buffer.data(), count.Value()); !written.Ok())
             return written;
         offset += count.Value();

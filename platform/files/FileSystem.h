@@ -59,7 +59,7 @@ public:
     virtual FileStatus Truncate(FileHandle file, std::uint64_t size) = 0;
     virtual FileStatus Sync(FileHandle file) = 0;
     virtual FileStatus Close(FileHandle file) = 0;  // the handle is released even on error
-    // In one step. KeepExisting fails with EEXIST where `to` exists.
+    // In one step. KeepExisting fails with an error that IsTaken() where `to` exists.
     virtual FileStatus Rename(const std::string& from, const std::string& to, RenameMode mode) = 0;
     virtual FileStatus Remove(const std::string& name) = 0;
     virtual FileResult<FileInfo> Examine(const std::string& name) = 0;  // does not follow a link
@@ -73,7 +73,7 @@ public:
     virtual bool IsMember(unsigned user, unsigned group) const = 0;  // true where the system has no groups
     // Exclusive, of the file's first byte, between processes, sessions and
     // machines that share the file, whichever build holds it; false while held
-    // elsewhere; ENOLCK, EOPNOTSUPP or ENOSYS where the file system has no
+    // elsewhere; an error that IsUnsupported() where the file system has no
     // locks. Released when the handle is closed.
     virtual FileResult<bool> TryLock(FileHandle file) = 0;
 };

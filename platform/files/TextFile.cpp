@@ -7,24 +7,14 @@ namespace {
 
 constexpr std::size_t FlushSize = 64 * 1024;
 
-OpenMode OpenModeOf(TextFileMode mode)
-{
-    switch (mode) {
-    case TextFileMode::CreateOrKeep: return OpenMode::CreateOrKeep;
-    case TextFileMode::CreateOrTruncate: return OpenMode::CreateOrTruncate;
-    case TextFileMode::CreateNew: return OpenMode::CreateNew;
-    }
-    return OpenMode::CreateNew;
-}
-
 } // namespace
 
-FileResult<TextFile> OpenTextFile(const std::string& name, TextFileMode mode, TextEncoding encoding)
+FileResult<TextFile> CreateTextFile(const std::string& name, TextEncoding encoding)
 {
     FileSystem& fileSystem = CurrentFileSystem();
     // Copied first: once the file exists, nothing may fail before it has its owner.
     std::string ownName = name;
-    auto file = fileSystem.Open(name, OpenModeOf(mode));
+    auto file = fileSystem.Open(name, OpenMode::CreateNew);
     if (!file.Ok())
         return file.Error().Named(name);
     return TextFile(fileSystem, file.Value(), std::move(ownName), encoding);
@@ -57,20 +47,6 @@ FileStatus TextFile::Flush()
     if (!written.Ok())
         return Named(written.Error());
     return {};
-}
-
-FileStatus TextFile::SeekToEnd()
-{
-    if (FileStatus flushed = Flush(); !flushed.Ok())
-        return flushed;
-    if (FileStatus moved = m_fileSystem.SeekToEnd(m_file); !moved.Ok())
-        return Named(moved.Error());
-    return {};
-}
-
-FileStatus TextFile::WriteText(std::u16string_view text)
-{
-    return WriteBytes(EncodeText(text, m_encoding));
 }
 
 FileStatus TextFile::WriteBytes(std::string_view bytes)

@@ -12,12 +12,6 @@ namespace files {
 
 class TextReader;
 
-enum class TextFileMode {
-    CreateOrKeep,      // create if missing, keep the contents
-    CreateOrTruncate,  // create if missing, empty it
-    CreateNew,         // fail if the name exists, as a file, a folder or a link
-};
-
 class TextFile {
 public:
     TextFile(TextFile&& other) noexcept;
@@ -25,8 +19,6 @@ public:
     ~TextFile();  // closes quietly if Close was not called
 
     TextEncoding Encoding() const { return m_encoding; }
-    FileStatus SeekToEnd();
-    FileStatus WriteText(std::u16string_view text);
     FileStatus WriteBytes(std::string_view bytes);
     // `size` bytes from `offset` of the reader's file, as they are stored,
     // without passing them through this process where the system can.
@@ -39,7 +31,7 @@ public:
     FileStatus Close();  // writes what is buffered first
 
 private:
-    friend FileResult<TextFile> OpenTextFile(const std::string&, TextFileMode, TextEncoding);
+    friend FileResult<TextFile> CreateTextFile(const std::string&, TextEncoding);
     TextFile(FileSystem& fileSystem, FileHandle file, std::string name, TextEncoding encoding);
     FileStatus Flush();
     FileError Named(const FileError& error) const { return error.Named(m_name); }
@@ -51,7 +43,8 @@ private:
     std::string m_pending;
 };
 
-// A new file gets mode 0600; no mode follows a symbolic link.
-FileResult<TextFile> OpenTextFile(const std::string& name, TextFileMode mode, TextEncoding encoding);
+// A new file, of mode 0600; fails where the name exists in any form, a
+// symbolic link included.
+FileResult<TextFile> CreateTextFile(const std::string& name, TextEncoding encoding);
 
 } // namespace files

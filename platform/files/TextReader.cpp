@@ -1,7 +1,6 @@
 #include "platform/files/TextReader.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 namespace files {
@@ -14,7 +13,7 @@ constexpr std::size_t BlockSize = 256 * 1024;
 FileResult<TextReader> TextReader::Open(const std::string& name)
 {
     FileSystem& fileSystem = CurrentFileSystem();
-    const FileError notRegular(EINVAL, "opened", name, "it is not a regular file");
+    const FileError notRegular(FileFault::Other, "opened", name, "it is not a regular file");
     // Copied first: once the file is open, nothing may fail before it has its owner.
     std::string ownName = name;
     auto file = fileSystem.Open(name, OpenMode::Read);
@@ -53,8 +52,7 @@ TextReader::TextReader(TextReader&& other) noexcept
     : m_fileSystem(other.m_fileSystem), m_file(other.m_file), m_name(std::move(other.m_name)),
       m_info(other.m_info), m_encoding(other.m_encoding), m_buffer(std::move(other.m_buffer)),
       m_end(other.m_end), m_bufferOffset(other.m_bufferOffset), m_blockOffset(other.m_blockOffset),
-      m_position(other.m_position), m_searched(other.m_searched), m_atEnd(other.m_atEnd),
-      m_trailing(std::move(other.m_trailing))
+      m_position(other.m_position), m_atEnd(other.m_atEnd)
 {
     other.m_file = -1;
 }
@@ -95,55 +93,6 @@ FileStatus TextReader::Fill()
     return {};
 }
 
-bool TextReader::FindLineEnd(std::size_t& lineEnd, std::size_t& endSize)
-{
-    const std::size_t unit = CodeUnitSize(m_encoding);
-    for (std::size_t at = m_position + m_searched; at + unit <= m_end; at += unit) {
-        bool lineFeed = unit == 1 ? m_buffer[at] == '\n' : m_buffer[at] == '\n' && m_buffer[at + 1] == '\0';
-        if (!lineFeed)
-            continue;
-        bool carriageReturn = at >= m_position + unit && m_buffer[at - unit] == '\r'
-                              && (unit == 1 || m_buffer[at - 1] == '\0');
-        lineEnd = carriageReturn ? at - unit : at;
-        endSize = (carriageReturn ? 2 : 1) * unit;
-        return true;
-    }
-    // Whole code units searched so far; a split unit is searched again after the next fill.
-    m_searched = (m_end - m_position) / unit * unit;
-    return false;
-}
-
-FileResult<bool> TextReader::ReadRawLine(TextLine& line)
-{
-    std::size_t lineEnd = 0;
-    std::size_t endSize = 0;
-    while (!FindLineEnd(lineEnd, endSize)) {
-        if (m_atEnd) {
-            std::size_t rest = m_end - m_position;
-            std::size_t whole = rest / CodeUnitSize(m_encoding) * CodeUnitSize(m_encoding);
-            if (rest > whole)
-                m_trailing.assign(m_buffer, m_position + whole, rest - whole);
-            if (whole == 0) {
-                m_position = m_end;
-                return false;
-            }
-            line.bytes.assign(m_buffer, m_position, whole);
-            line.end.clear();
-            m_position = m_end;
-            m_searched = 0;
-            return true;
-        }
-        FileStatus filled = Fill();
-        if (!filled.Ok())
-            return filled.Error();
-    }
-    line.bytes.assign(m_buffer, m_position, lineEnd - m_position);
-    line.end.assign(m_buffer, lineEnd, endSize);
-    m_position = lineEnd + endSize;
-    m_searched = 0;
-    return true;
-}
-
 FileResult<std::string_view> TextReader::ReadBlock(std::size_t kept)
 {
     kept = std::min(kept, m_position);
@@ -159,7 +108,6 @@ FileResult<std::string_view> TextReader::ReadBlock(std::size_t kept)
     const std::string_view block(m_buffer.data() + m_position - kept, m_end - m_position + kept);
     m_blockOffset = m_bufferOffset + m_position - kept;
     m_position = m_end;
-    m_searched = 0;
     return block;
 }
 
@@ -168,7 +116,6 @@ void TextReader::SkipTo(std::uint64_t offset)
     m_end = 0;
     m_bufferOffset = offset;
     m_position = 0;
-    m_searched = 0;
     m_atEnd = false;
 }
 
@@ -186,15 +133,6 @@ FileResult<std::string> TextReader::ReadBytesAt(std::uint64_t offset, std::size_
     }
     bytes.resize(filled);
     return bytes;
-}
-
-FileResult<bool> TextReader::ReadLine(std::u16string& line)
-{
-    TextLine raw;
-    auto read = ReadRawLine(raw);
-    if (read.Ok() && read.Value())
-        line = DecodeText(raw.bytes, m_encoding);
-    return read;
 }
 
 } // namespace files

@@ -9,11 +9,6 @@
 
 namespace files {
 
-struct TextLine {
-    std::string bytes;  // as stored, without the line end
-    std::string end;    // as stored; empty for a last line without one
-};
-
 class TextReader {
 public:
     // Refuses anything but a regular file (a FIFO would hang, a folder cannot be read).
@@ -26,9 +21,6 @@ public:
     std::string_view Mark() const { return MarkOf(m_encoding); }
     const FileInfo& Info() const { return m_info; }
 
-    // true and the next line; false at the end of the file.
-    FileResult<bool> ReadRawLine(TextLine& line);
-    FileResult<bool> ReadLine(std::u16string& line);
     // The bytes after those already read, a block at a time and with no regard
     // to lines (an odd last byte included), after the last `kept` bytes of the
     // block before, which a search may need again; no more than those at the
@@ -40,15 +32,12 @@ public:
     void SkipTo(std::uint64_t offset);
     // Up to `count` bytes from `offset` of the file, wherever the reading is.
     FileResult<std::string> ReadBytesAt(std::uint64_t offset, std::size_t count);
-    // An odd last byte of a UTF-16 file: no line holds it. Known at the end.
-    const std::string& Trailing() const { return m_trailing; }
     FileStatus Close();
 
 private:
     friend class TextFile;  // copies from the file by its handle
     TextReader(FileSystem& fileSystem, FileHandle file, std::string name, FileInfo info);
     FileStatus Fill();  // appends the next block; sets m_atEnd
-    bool FindLineEnd(std::size_t& lineEnd, std::size_t& endSize);
 
     FileSystem& m_fileSystem;
     FileHandle m_file;
@@ -60,9 +49,7 @@ private:
     std::uint64_t m_bufferOffset = 0;  // of m_buffer's first byte in the file
     std::uint64_t m_blockOffset = 0;
     std::size_t m_position = 0;  // start of the next line in m_buffer
-    std::size_t m_searched = 0;  // bytes after m_position known to hold no line end
     bool m_atEnd = false;
-    std::string m_trailing;
 };
 
 } // namespace files

@@ -7,10 +7,10 @@
 
 namespace {
 
-constexpr std::uint32_t kGrayed = 0x0001;
-constexpr std::uint32_t kChecked = 0x0008;
-constexpr std::uint32_t kPopup = 0x0010;
-constexpr std::uint32_t kSeparator = 0x0800;
+constexpr std::uint32_t Grayed = 0x0001;
+constexpr std::uint32_t Checked = 0x0008;
+constexpr std::uint32_t Popup = 0x0010;
+constexpr std::uint32_t Separator = 0x0800;
 
 struct Token {
     enum class Kind { Number, String, Word, Punct, End } kind = Kind::End;
@@ -341,7 +341,7 @@ private:
     MenuTemplate ParseMenu()
     {
         MenuTemplate menu;
-        menu.flags = kPopup;
+        menu.flags = Popup;
         ParseMenuItems(menu);
         return menu;
     }
@@ -354,7 +354,7 @@ private:
             MenuTemplate item;
             if (kind == "MENUITEM" && IsWord("SEPARATOR")) {
                 Advance();
-                item.flags = kSeparator;
+                item.flags = Separator;
             } else if (kind == "MENUITEM") {
                 item.text = Utf8ToUtf16(ExpectString());
                 SkipComma();
@@ -362,7 +362,7 @@ private:
                 item.flags = ParseItemOptions();
             } else if (kind == "POPUP") {
                 item.text = Utf8ToUtf16(ExpectString());
-                item.flags = kPopup | ParseItemOptions();
+                item.flags = Popup | ParseItemOptions();
                 ParseMenuItems(item);
             } else {
                 Fail("unknown menu statement " + kind);
@@ -378,9 +378,9 @@ private:
         while (IsPunct(',') || IsWord("GRAYED") || IsWord("CHECKED") || IsWord("INACTIVE")) {
             const Token option = Take();
             if (option.text == "GRAYED")
-                flags |= kGrayed;
+                flags |= Grayed;
             else if (option.text == "CHECKED")
-                flags |= kChecked;
+                flags |= Checked;
             else if (option.text == "INACTIVE")
                 flags |= 0x0002;
         }

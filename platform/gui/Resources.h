@@ -22,8 +22,8 @@ const MenuTemplate* FindMenuTemplate(int id);
 // The bytes of a BITMAP or ICON resource; empty when there is none.
 std::string_view FindResourceFile(int id);
 // The art of a BITMAP or ICON resource drawn afresh for a high-DPI scale
-// factor, one of kArtScales, as PNG bytes; empty when there is none.
-inline constexpr double kArtScales[] = {1.25, 1.5, 2.0, 3.0};
+// factor, one of ArtScales, as PNG bytes; empty when there is none.
+inline constexpr double ArtScales[] = {1.25, 1.5, 2.0, 3.0};
 std::string_view FindScaledResourceFile(int id, double scale);
 // Empty when the string table has no such id.
 std::u16string LoadString(int id);

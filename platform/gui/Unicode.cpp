@@ -2,7 +2,7 @@
 
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
+constexpr char32_t Replacement = 0xFFFD;
 
 void AppendUtf16(std::u16string& out, char32_t code)
 {
@@ -25,7 +25,7 @@ std::u16string Utf8ToUtf16(std::string_view text)
         const auto lead = static_cast<unsigned char>(text[i]);
         const int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
         if (length == 0 || i + length > text.size()) {
-            out += static_cast<char16_t>(kReplacement);
+            out += static_cast<char16_t>(Replacement);
             ++i;
             continue;
         }
@@ -36,9 +36,9 @@ std::u16string Utf8ToUtf16(std::string_view text)
             wellFormed = wellFormed && (next & 0xC0) == 0x80;
             code = (code << 6) | (next & 0x3F);
         }
-        constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (!wellFormed || code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            out += static_cast<char16_t>(kReplacement);
+        constexpr char32_t Smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (!wellFormed || code < Smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+            out += static_cast<char16_t>(Replacement);
             ++i;
             continue;
         }
@@ -57,7 +57,7 @@ std::string Utf16ToUtf8(std::u16string_view text)
         if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
             code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00);
         else if (code >= 0xD800 && code <= 0xDFFF)
-            code = kReplacement;
+            code = Replacement;
         if (code < 0x80) {
             out += static_cast<char>(code);
         } else if (code < 0x800) {

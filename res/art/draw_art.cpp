@@ -29,15 +29,15 @@
 
 namespace {
 
-constexpr double kIconUnits = 256.0;
+constexpr double IconUnits = 256.0;
 
-const QColor kInk("#16294a");        // deep navy: tile, band, title
-const QColor kInkLight("#2d5a98");   // the lighter end of the navy gradients
-const QColor kGold("#f2b335");       // the check mark and the nib
-const QColor kGoldDark("#d9901a");
-const QColor kVane("#ffffff");
-const QColor kVaneShade("#d7e3f4");
-const QColor kSlate("#55657d");      // tagline on white
+const QColor Ink("#16294a");        // deep navy: tile, band, title
+const QColor InkLight("#2d5a98");   // the lighter end of the navy gradients
+const QColor Gold("#f2b335");       // the check mark and the nib
+const QColor GoldDark("#d9901a");
+const QColor Vane("#ffffff");
+const QColor VaneShade("#d7e3f4");
+const QColor Slate("#55657d");      // tagline on white
 
 // A two-stop linear gradient in the layer's own units; a == b means solid.
 struct Paint {
@@ -201,22 +201,22 @@ std::vector<Layer> markLayers(const Paint& backdrop)
     const QuillPose pose{{52, 204}, 45.0, 214.0};
     const double len = pose.length;
     std::vector<Layer> layers;
-    layers.push_back({checkPath(), Paint{kGold, kGoldDark, {126, 146}, {210, 204}}, 32.0});
+    layers.push_back({checkPath(), Paint{Gold, GoldDark, {126, 146}, {210, 204}}, 32.0});
     layers.push_back({placed(vanePath(len), pose), backdrop, 0.05 * len});
-    layers.push_back({placed(shaftPath(len), pose), solid(kVane), 0.07 * len});
+    layers.push_back({placed(shaftPath(len), pose), solid(Vane), 0.07 * len});
     layers.push_back({placed(vanePath(len), pose),
-                      Paint{kVaneShade, kVane, placed(QPointF{0.3 * len, 0.15 * len}, pose),
+                      Paint{VaneShade, Vane, placed(QPointF{0.3 * len, 0.15 * len}, pose),
                             placed(QPointF{0.6 * len, -0.2 * len}, pose)},
                       0.0});
     layers.push_back({placed(notchesPath(len), pose), backdrop, 0.0});
-    layers.push_back({placed(spinePath(len), pose), solid(kInkLight), 0.0});
-    layers.push_back({placed(nibPath(len), pose), Paint{kGoldDark, kGold, pose.nib, pose.nib + QPointF(20, -20)}, 0.0});
+    layers.push_back({placed(spinePath(len), pose), solid(InkLight), 0.0});
+    layers.push_back({placed(nibPath(len), pose), Paint{GoldDark, Gold, pose.nib, pose.nib + QPointF(20, -20)}, 0.0});
     return layers;
 }
 
 std::vector<Layer> iconLayers()
 {
-    const Paint tile{kInkLight, kInk, {8, 8}, {248, 248}};
+    const Paint tile{InkLight, Ink, {8, 8}, {248, 248}};
     std::vector<Layer> layers{{tilePath(), tile, 0.0}};
     for (Layer& layer : markLayers(tile))
         layers.push_back(std::move(layer));
@@ -241,7 +241,7 @@ QImage iconImage(int size)
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.scale(size / kIconUnits, size / kIconUnits);
+    painter.scale(size / IconUnits, size / IconUnits);
     paintLayers(painter, iconLayers());
     painter.end();
     return image.convertToFormat(QImage::Format_ARGB32);
@@ -367,15 +367,15 @@ Banner bannerImage(double scale)
     const double tile = 111;
     painter.save();
     painter.translate(14, 14);
-    painter.scale(tile / kIconUnits, tile / kIconUnits);
+    painter.scale(tile / IconUnits, tile / IconUnits);
     paintLayers(painter, iconLayers());
     painter.restore();
 
     const double left = 146;
-    banner.textFits = drawCaption(painter, {left, 71}, "Quillmark", fontOf("DejaVu Serif", 50, true), kInk);
-    painter.fillRect(QRectF(left + 2, 85, 56, 3), kGold);
+    banner.textFits = drawCaption(painter, {left, 71}, "Quillmark", fontOf("DejaVu Serif", 50, true), Ink);
+    painter.fillRect(QRectF(left + 2, 85, 56, 3), Gold);
     banner.textFits = drawCaption(painter, {left + 2, 111}, "Local accounts, kept simple.",
-                                  fontOf("DejaVu Sans", 15, false), kSlate) && banner.textFits;
+                                  fontOf("DejaVu Sans", 15, false), Slate) && banner.textFits;
     return banner;
 }
 
@@ -383,14 +383,14 @@ Banner smallBannerImage(double scale)
 {
     Banner banner{scaledImage({400, 75}, scale)};
     // A scale can leave the last row half covered by the gold rule: gold beneath it.
-    banner.image.fill(kGold);
+    banner.image.fill(Gold);
     QPainter painter(&banner.image);
     beginBanner(painter, scale);
 
     const QRectF bandRect(0, 0, 400, 72);
     QLinearGradient band(bandRect.topLeft(), bandRect.bottomRight());
-    band.setColorAt(0.0, kInkLight);
-    band.setColorAt(1.0, kInk);
+    band.setColorAt(0.0, InkLight);
+    band.setColorAt(1.0, Ink);
     painter.fillRect(bandRect, band);
 
     // A faint outsized feather keeps the right end of the band from looking bare.
@@ -401,13 +401,13 @@ Banner smallBannerImage(double scale)
         vanePath(faint.length).subtracted(notchesPath(faint.length)).subtracted(spinePath(faint.length));
     painter.fillPath(placed(feather, faint), QColor(255, 255, 255, 26));
     painter.restore();
-    painter.fillRect(QRectF(0, 72, 400, 3), kGold);
+    painter.fillRect(QRectF(0, 72, 400, 3), Gold);
 
     QTransform toBand;
     toBand.translate(2, -1);
     toBand.scale(0.29, 0.29);
     const QTransform toIcon = toBand.inverted();
-    const Paint backdrop{kInkLight, kInk, toIcon.map(bandRect.topLeft()), toIcon.map(bandRect.bottomRight())};
+    const Paint backdrop{InkLight, Ink, toIcon.map(bandRect.topLeft()), toIcon.map(bandRect.bottomRight())};
     painter.save();
     painter.setTransform(toBand, true);
     paintLayers(painter, markLayers(backdrop));
@@ -496,7 +496,7 @@ int main(int argc, char** argv)
     const QString res = QString::fromLocal8Bit(argv[1]);
 
     bool ok = true;
-    constexpr int kWindowIcon = 24;
+    constexpr int WindowIcon = 24;
     for (const auto& [banner, name] : {std::pair{bannerImage(1), "banner.bmp"}, {smallBannerImage(1), "banner_small.bmp"}}) {
         if (!banner.textFits)
             std::fprintf(stderr, "draw_art: the text of %s runs off its edge (is DejaVu installed?)\n", name);
@@ -507,9 +507,9 @@ int main(int argc, char** argv)
         const QString suffix = QString("@%1x.png").arg(scale);
         ok = save(bannerImage(scale).image, res + "/scaled/banner" + suffix, "PNG") && ok;
         ok = save(smallBannerImage(scale).image, res + "/scaled/banner_small" + suffix, "PNG") && ok;
-        ok = save(iconImage(qRound(kWindowIcon * scale)), res + "/scaled/Quillmark" + suffix, "PNG") && ok;
+        ok = save(iconImage(qRound(WindowIcon * scale)), res + "/scaled/Quillmark" + suffix, "PNG") && ok;
     }
-    ok = saveIcon({iconImage(kWindowIcon), iconImage(32), iconImage(48)}, res + "/Quillmark.ico") && ok;
+    ok = saveIcon({iconImage(WindowIcon), iconImage(32), iconImage(48)}, res + "/Quillmark.ico") && ok;
     ok = writeBytes(svgDocument(iconLayers()).toUtf8(), res + "/icons/quillmark.svg") && ok;
     for (int size : {16, 32, 48, 64, 128, 256}) {
         const QString path = QString("%1/icons/hicolor/%2x%2/apps/quillmark.png").arg(res).arg(size);

@@ -3,6 +3,7 @@
 #include "CallInterposer.h"
 #include "Folder.h"
 #include "platform/files/FileLock.h"
+#include "platform/files/FileOperations.h"
 #include "platform/files/TextFile.h"
 #include "store/UserFile.h"
 

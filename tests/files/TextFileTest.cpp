@@ -1,30 +1,26 @@
-// The writer's open modes, and what it never does: follow a link, add bytes.
+// The writer: a new file only, never through a link, with no byte added.
 #include "Folder.h"
+#include "platform/files/FileOperations.h"
 #include "platform/files/TextFile.h"
 #include "platform/files/TextReader.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace testing_support;
 using files::TextEncoding;
-using files::TextFileMode;
 
 namespace {
 
 class TextFileTest : public ::testing::Test {
 protected:
-    bool Write(TextFileMode mode, std::u16string_view text, bool seekToEnd = false)
+    bool Create(std::string_view bytes)
     {
-        auto file = files::OpenTextFile("file.txt", mode, TextEncoding::Utf8WithMark);
+        auto file = files::CreateTextFile("file.txt", TextEncoding::Utf8WithMark);
         if (!file.Ok())
             return false;
-        if (seekToEnd) {
-            EXPECT_TRUE(file.Value().SeekToEnd().Ok());
-        }
-        EXPECT_TRUE(file.Value().WriteText(text).Ok());
+        EXPECT_TRUE(file.Value().WriteBytes(bytes).Ok());
         return file.Value().Close().Ok();
     }
 
@@ -33,42 +29,16 @@ protected:
 
 } // namespace
 
-TEST_F(TextFileTest, CreateOrKeepWithSeekToEndAppends)
+TEST_F(TextFileTest, CreatesWhatItWritesAndRefusesAnExistingNameOrALink)
 {
-    WriteFile("file.txt", "old\n");
-    EXPECT_TRUE(Write(TextFileMode::CreateOrKeep, u"new\n", true));
-    EXPECT_EQ(ReadFile("file.txt"), "old\nnew\n");
-}
-
-TEST_F(TextFileTest, CreateOrTruncateEmptiesTheFile)
-{
-    WriteFile("file.txt", "old contents\n");
-    EXPECT_TRUE(Write(TextFileMode::CreateOrTruncate, u"new"));
+    EXPECT_TRUE(Create("new"));
     EXPECT_EQ(ReadFile("file.txt"), "new");
-}
-
-TEST_F(TextFileTest, NewFilesAreForTheOwnerOnly)
-{
-    ::umask(0);
-    EXPECT_TRUE(Write(TextFileMode::CreateOrKeep, u"a"));
-    ::umask(022);
-    EXPECT_EQ(ModeOf("file.txt"), 0600u);
-}
-
-TEST_F(TextFileTest, NoModeFollowsALink)
-{
+    EXPECT_FALSE(Create("x"));
+    EXPECT_EQ(ReadFile("file.txt"), "new");
     WriteFile("target", "keep");
-    ASSERT_EQ(::symlink("target", "file.txt"), 0);
-    for (auto mode : {TextFileMode::CreateOrKeep, TextFileMode::CreateOrTruncate, TextFileMode::CreateNew})
-        EXPECT_FALSE(Write(mode, u"x"));
+    ASSERT_EQ(::symlink("target", "link.txt"), 0);
+    EXPECT_FALSE(files::CreateTextFile("link.txt", TextEncoding::Utf8WithMark).Ok());
     EXPECT_EQ(ReadFile("target"), "keep");
-}
-
-TEST_F(TextFileTest, CreateNewRefusesAnExistingName)
-{
-    WriteFile("file.txt", "keep");
-    EXPECT_FALSE(Write(TextFileMode::CreateNew, u"x"));
-    EXPECT_EQ(ReadFile("file.txt"), "keep");
 }
 
 // The kernel's copy and the one through memory, which a file system that
@@ -83,7 +53,8 @@ TEST_F(TextFileTest, CopiedRangesFollowTheWrittenBytesByEitherWay)
         SCOPED_TRACE(throughMemory ? "through memory" : "by the kernel");
         auto reader = files::TextReader::Open("source.txt");
         ASSERT_TRUE(reader.Ok());
-        auto file = files::OpenTextFile("file.txt", TextFileMode::CreateOrTruncate, TextEncoding::Utf8WithMark);
+        files::RemoveFile("file.txt");
+        auto file = files::CreateTextFile("file.txt", TextEncoding::Utf8WithMark);
         ASSERT_TRUE(file.Ok());
         EXPECT_TRUE(file.Value().WriteBytes("head").Ok());
         if (throughMemory) {

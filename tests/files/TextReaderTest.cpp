@@ -1,11 +1,12 @@
-// The reader that stands for the old runtime's Unicode text mode.
+// The reader's encoding, and the line-by-line reading that stands for the old
+// runtime's Unicode text mode.
 #include "Folder.h"
 #include "platform/files/TextReader.h"
+#include "tests/support/LineByLine.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
-#include <sys/stat.h>
 #include <vector>
 
 using namespace testing_support;
@@ -13,38 +14,30 @@ using files::TextEncoding;
 
 namespace {
 
-struct ReadBack {
-    TextEncoding encoding;
-    std::vector<files::TextLine> lines;
-    std::string trailing;
-
-    std::vector<std::string> Bytes() const
-    {
-        std::vector<std::string> bytes;
-        for (const auto& line : lines)
-            bytes.push_back(line.bytes);
-        return bytes;
-    }
-};
-
+// The lines that the line-by-line reading, which the block search is held to,
+// finds in a file; the reader must tell the same encoding.
 class TextReaderTest : public ::testing::Test {
 protected:
-    ReadBack Read(std::string_view contents)
+    RawLines Read(std::string_view contents)
     {
         WriteFile("file.txt", contents);
         auto reader = files::TextReader::Open("file.txt");
         EXPECT_TRUE(reader.Ok());
-        ReadBack result{reader.Value().Encoding(), {}, {}};
-        files::TextLine line;
-        while (reader.Value().ReadRawLine(line).Value())
-            result.lines.push_back(line);
-        result.trailing = reader.Value().Trailing();
-        EXPECT_TRUE(reader.Value().Close().Ok());
-        return result;
+        RawLines read = ReadRawLines(contents);
+        EXPECT_EQ(reader.Value().Encoding(), read.encoding);
+        return read;
     }
 
     TemporaryFolder m_folder;
 };
+
+std::vector<std::string> Bytes(const RawLines& read)
+{
+    std::vector<std::string> bytes;
+    for (const auto& line : read.lines)
+        bytes.push_back(line.bytes);
+    return bytes;
+}
 
 using Lines = std::vector<std::string>;
 
@@ -53,9 +46,9 @@ using Lines = std::vector<std::string>;
 TEST_F(TextReaderTest, TheFirstBytesChooseTheEncodingAndTheMarkIsNoPartOfALine)
 {
     EXPECT_EQ(Read("\xEF\xBB\xBF" "a\n").encoding, TextEncoding::Utf8WithMark);
-    EXPECT_EQ(Read("\xEF\xBB\xBF" "a\n").Bytes(), Lines{"a"});
+    EXPECT_EQ(Bytes(Read("\xEF\xBB\xBF" "a\n")), Lines{"a"});
     EXPECT_EQ(Read("\xFF\xFE" + Utf16(u"a")).encoding, TextEncoding::Utf16LeWithMark);
-    EXPECT_EQ(Read("\xFF\xFE" + Utf16(u"a")).Bytes(), Lines{Utf16(u"a")});
+    EXPECT_EQ(Bytes(Read("\xFF\xFE" + Utf16(u"a"))), Lines{Utf16(u"a")});
     EXPECT_EQ(Read("ab\n").encoding, TextEncoding::Utf16Le);
     EXPECT_EQ(Read("").encoding, TextEncoding::Utf16Le);
     EXPECT_EQ(Read("\xEF\xBB").encoding, TextEncoding::Utf16Le);
@@ -65,7 +58,7 @@ TEST_F(TextReaderTest, TheFirstBytesChooseTheEncodingAndTheMarkIsNoPartOfALine)
 TEST_F(TextReaderTest, LinesEndAtLineFeedOrCarriageReturnLineFeedOnly)
 {
     auto read = Read("\xEF\xBB\xBF" "a\r\n\nb\rc\n\r\nlast\r");
-    EXPECT_EQ(read.Bytes(), (Lines{"a", "", "b\rc", "", "last\r"}));
+    EXPECT_EQ(Bytes(read), (Lines{"a", "", "b\rc", "", "last\r"}));
     EXPECT_EQ(read.lines[0].end, "\r\n");
     EXPECT_EQ(read.lines[1].end, "\n");
     EXPECT_EQ(read.lines[4].end, "");
@@ -75,29 +68,18 @@ TEST_F(TextReaderTest, Utf16LineEndsAreWholeCodeUnits)
 {
     // 0A 0D inside a code unit is no line end; only aligned units count.
     auto read = Read(Utf16(u"\u0A0D\u0D0A:x\r\ny"));
-    EXPECT_EQ(read.Bytes(), (Lines{Utf16(u"\u0A0D\u0D0A:x"), Utf16(u"y")}));
+    EXPECT_EQ(Bytes(read), (Lines{Utf16(u"\u0A0D\u0D0A:x"), Utf16(u"y")}));
     EXPECT_EQ(read.lines[0].end, Utf16(u"\r\n"));
 }
 
 TEST_F(TextReaderTest, AnOddLastByteOfUtf16IsTrailingNotALine)
 {
     auto read = Read(Utf16(u"ab\n") + "Z");
-    EXPECT_EQ(read.Bytes(), Lines{Utf16(u"ab")});
+    EXPECT_EQ(Bytes(read), Lines{Utf16(u"ab")});
     EXPECT_EQ(read.trailing, "Z");
     read = Read(Utf16(u"ab") + "Z");
-    EXPECT_EQ(read.Bytes(), Lines{Utf16(u"ab")});
+    EXPECT_EQ(Bytes(read), Lines{Utf16(u"ab")});
     EXPECT_EQ(read.trailing, "Z");
-}
-
-TEST_F(TextReaderTest, LinesHaveNoLengthLimitAndEndsMaySpanTwoBlocks)
-{
-    const std::string longLine(65535, 'x');  // with the mark its CR is the block's last byte
-    auto read = Read("\xEF\xBB\xBF" + longLine.substr(3) + "\r\n" + std::string(300000, 'y'));
-    EXPECT_EQ(read.Bytes(), (Lines{longLine.substr(3), std::string(300000, 'y')}));
-    EXPECT_EQ(read.lines[0].end, "\r\n");
-    auto wide = Read(Utf16(std::u16string(32767, u'w') + u"\r\n" + u"z"));
-    EXPECT_EQ(wide.lines.size(), 2u);
-    EXPECT_EQ(wide.lines[0].end, Utf16(u"\r\n"));
 }
 
 TEST_F(TextReaderTest, ThePiecesAddUpToTheFileForAnyBytes)
@@ -115,14 +97,3 @@ TEST_F(TextReaderTest, ThePiecesAddUpToTheFileForAnyBytes)
     }
 }
 
-TEST_F(TextReaderTest, RefusesWhatIsNotARegularFile)
-{
-    ASSERT_EQ(::mkfifo("fifo", 0600), 0);
-    auto fifo = files::TextReader::Open("fifo");
-    ASSERT_FALSE(fifo.Ok());
-    EXPECT_EQ(fifo.Error().Message(), "fifo could not be opened: it is not a regular file");
-    EXPECT_FALSE(files::TextReader::Open(".").Ok());
-    auto missing = files::TextReader::Open("missing");
-    ASSERT_FALSE(missing.Ok());
-    EXPECT_TRUE(missing.Error().IsMissing());
-}

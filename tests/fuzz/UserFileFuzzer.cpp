@@ -1,10 +1,11 @@
-// Any bytes as a user file: the reader's pieces add up to the file, the fast
-// paths agree with decoding every line, and a rewrite keeps every line it does
+// Any bytes as a user file: the line-by-line pieces add up to the file, the
+// fast paths agree with reading it line by line, and a rewrite keeps every line it does
 // not replace byte for byte, in order.
 #include "platform/files/TextReader.h"
 #include "store/Record.h"
 #include "store/RecordSearch.h"
 #include "store/UserFile.h"
+#include "tests/support/LineByLine.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -16,11 +17,7 @@
 
 namespace {
 
-struct Pieces {
-    files::TextEncoding encoding;
-    std::vector<files::TextLine> lines;
-    std::string trailing;
-};
+using Pieces = testing_support::RawLines;
 
 void Check(bool holds, const char* what)
 {
@@ -45,19 +42,8 @@ void EnterFolderOnce()
 
 Pieces Read(const std::string& name)
 {
-    auto reader = files::TextReader::Open(name);
-    Check(reader.Ok(), "the file opens");
-    Pieces pieces{reader.Value().Encoding(), {}, {}};
-    files::TextLine line;
-    for (;;) {
-        auto read = reader.Value().ReadRawLine(line);
-        Check(read.Ok(), "every line reads");
-        if (!read.Value())
-            break;
-        pieces.lines.push_back(line);
-    }
-    pieces.trailing = reader.Value().Trailing();
-    return pieces;
+    std::ifstream in(name, std::ios::binary);
+    return testing_support::ReadRawLines(std::string(std::istreambuf_iterator<char>(in), {}));
 }
 
 bool Found(const std::u16string& key, bool fast)
@@ -65,9 +51,16 @@ bool Found(const std::u16string& key, bool fast)
     std::u16string why;
     const std::optional<store::Record> record = store::Record::Admit(key, why);
     Check(record.has_value(), "the key is admitted");
+    if (!fast) {
+        const Pieces read = Read(store::UserFileName);
+        for (const auto& line : read.lines)
+            if (line.bytes == record->Bytes(read.encoding))
+                return true;
+        return false;
+    }
     auto reader = files::TextReader::Open(store::UserFileName);
     Check(reader.Ok(), "the file opens");
-    auto found = fast ? store::FindRecord(reader.Value(), *record) : store::FindRecordLineByLine(reader.Value(), *record);
+    auto found = store::FindRecord(reader.Value(), *record);
     Check(found.Ok(), "the file reads");
     return found.Value();
 }

@@ -4,9 +4,11 @@
 #include "UserFileFixture.h"
 
 #include "platform/files/TextReader.h"
+#include "tests/support/LineByLine.h"
 #include "store/Record.h"
 #include "store/RecordSearch.h"
 
+#include <algorithm>
 #include <random>
 
 using namespace testing_support;
@@ -52,9 +54,14 @@ bool FoundBy(bool fast, const std::u16string& key)
     const std::optional<store::Record> record = store::Record::Admit(key, why);
     if (!record)
         return false;
+    if (!fast) {
+        const RawLines read = ReadRawLines(ReadFile(store::UserFileName).value_or(""));
+        return std::any_of(read.lines.begin(), read.lines.end(),
+                           [&](const RawLine& line) { return line.bytes == record->Bytes(read.encoding); });
+    }
     auto reader = files::TextReader::Open(store::UserFileName);
     EXPECT_TRUE(reader.Ok());
-    auto found = fast ? store::FindRecord(reader.Value(), *record) : store::FindRecordLineByLine(reader.Value(), *record);
+    auto found = store::FindRecord(reader.Value(), *record);
     EXPECT_TRUE(found.Ok());
     return found.Ok() && found.Value();
 }
@@ -62,14 +69,12 @@ bool FoundBy(bool fast, const std::u16string& key)
 // The rewrite's rules applied one whole line at a time, to the user file as it is.
 std::string RewrittenLineByLine(const std::string& file, const std::u16string& key, const std::u16string& replacement)
 {
-    auto reader = files::TextReader::Open(store::UserFileName);
-    const files::TextEncoding encoding = reader.Value().Encoding();
-    const auto encode = [&](std::u16string_view text) { return files::EncodeText(text, encoding); };
-    std::string bytes(reader.Value().Mark());
+    RawLines read = ReadRawLines(file);
+    const auto encode = [&](std::u16string_view text) { return files::EncodeText(text, read.encoding); };
+    std::string bytes(files::MarkOf(read.encoding));
     std::string convention;
     bool changed = false;
-    files::TextLine line;
-    while (reader.Value().ReadRawLine(line).Value()) {
+    for (RawLine& line : read.lines) {
         if (convention.empty())
             convention = line.end;
         const bool equal = line.bytes == encode(key);
@@ -80,7 +85,7 @@ std::string RewrittenLineByLine(const std::string& file, const std::u16string& k
                                                                      : convention;
         bytes += (equal ? encode(replacement) : line.bytes) + line.end;
     }
-    return changed ? bytes + reader.Value().Trailing() : file;
+    return changed ? bytes + read.trailing : file;
 }
 
 class FastPath : public EachFormat {

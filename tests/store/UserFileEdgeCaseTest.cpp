@@ -1,8 +1,6 @@
 // The record rules of the user file, in each of its three encodings.
 #include "UserFileFixture.h"
 
-#include <sys/stat.h>
-
 using namespace testing_support;
 using store::AppendOutcome;
 using store::RewriteOutcome;
@@ -122,16 +120,6 @@ TEST_F(NoUserFile, ScanAndRewriteSayMissingAndCreateNothing)
     EXPECT_EQ(Scan(u"a:b"), ScanOutcome::Missing);
     EXPECT_EQ(Replace(u"a:b", u"a:c"), RewriteOutcome::Missing);
     EXPECT_FALSE(Exists(store::UserFileName));
-    EXPECT_FALSE(TemporaryFileLeft());
-}
-
-TEST_F(NoUserFile, AppendCreatesItInUtf8WithItsMarkAndMode0600)
-{
-    ::umask(0);
-    EXPECT_EQ(Append(u"ann:\u00e9"), AppendOutcome::Written);
-    ::umask(022);
-    EXPECT_EQ(UserFile(), "\xEF\xBB\xBF" "ann:\xC3\xA9\n");
-    EXPECT_EQ(ModeOf(store::UserFileName), 0600u);
     EXPECT_FALSE(TemporaryFileLeft());
 }
 

@@ -1,8 +1,32 @@
 #include "tests/support/FileFaultInjection.h"
 
-namespace files {
+#include <cerrno>
 
-FaultInjectingFileSystem::FaultInjectingFileSystem(FileSystem& inner) : m_inner(inner) {}
+namespace files {
+namespace {
+
+// As the backends decide it from the system's codes.
+FileFault FaultOf(int code)
+{
+    switch (code) {
+    case ENOENT:
+        return FileFault::Missing;
+    case EEXIST:
+        return FileFault::Exists;
+    case EWOULDBLOCK:
+        return FileFault::Busy;
+    case ENOLCK:
+    case EOPNOTSUPP:
+    case ENOSYS:
+        return FileFault::Unsupported;
+    default:
+        return FileFault::Other;
+    }
+}
+
+} // namespace
+
+FaultInjectingFileSystem::FaultInjectingFileSystem(FileSystem& inner) : ForwardingFileSystem(inner) {}
 
 void FaultInjectingFileSystem::FailCall(FileCall kind, int nth, int code)
 {
@@ -39,21 +63,21 @@ std::optional<FileError> FaultInjectingFileSystem::Fault(FileCall kind, const st
     if (!fails)
         return std::nullopt;
     ++m_faults;
-    return FileError(m_code, action, name);
+    return FileError(FaultOf(m_code), m_code, action, name);
 }
 
 FileResult<FileHandle> FaultInjectingFileSystem::Open(const std::string& name, OpenMode mode)
 {
     if (auto error = Fault(FileCall::Open, "opened", name))
         return *error;
-    return m_inner.Open(name, mode);
+    return ForwardingFileSystem::Open(name, mode);
 }
 
 FileResult<std::size_t> FaultInjectingFileSystem::Read(FileHandle file, char* buffer, std::size_t size)
 {
     if (auto error = Fault(FileCall::Read, "read"))
         return *error;
-    return m_inner.Read(file, buffer, size);
+    return ForwardingFileSystem::Read(file, buffer, size);
 }
 
 FileResult<std::size_t> FaultInjectingFileSystem::ReadAt(FileHandle file, std::uint64_t offset, char* buffer,
@@ -61,28 +85,28 @@ FileResult<std::size_t> FaultInjectingFileSystem::ReadAt(FileHandle file, std::u
 {
     if (auto error = Fault(FileCall::Read, "read"))
         return *error;
-    return m_inner.ReadAt(file, offset, buffer, size);
+    return ForwardingFileSystem::ReadAt(file, offset, buffer, size);
 }
 
 FileStatus FaultInjectingFileSystem::Truncate(FileHandle file, std::uint64_t size)
 {
     if (auto error = Fault(FileCall::Truncate, "cut back"))
         return *error;
-    return m_inner.Truncate(file, size);
+    return ForwardingFileSystem::Truncate(file, size);
 }
 
 FileStatus FaultInjectingFileSystem::Write(FileHandle file, const char* data, std::size_t size)
 {
     if (auto error = Fault(FileCall::Write, "written"))
         return *error;
-    return m_inner.Write(file, data, size);
+    return ForwardingFileSystem::Write(file, data, size);
 }
 
 FileStatus FaultInjectingFileSystem::WriteAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size)
 {
     if (auto error = Fault(FileCall::Write, "written"))
         return *error;
-    return m_inner.WriteAt(file, offset, data, size);
+    return ForwardingFileSystem::WriteAt(file, offset, data, size);
 }
 
 FileStatus FaultInjectingFileSystem::CopyRange(FileHandle from, std::uint64_t offset, FileHandle to,
@@ -92,28 +116,28 @@ FileStatus FaultInjectingFileSystem::CopyRange(FileHandle from, std::uint64_t of
         return *error;
     if (m_kernelCopy == KernelCopy::Refused)
         return CopyThroughMemory(*this, from, offset, to, size);
-    return m_inner.CopyRange(from, offset, to, size);
+    return ForwardingFileSystem::CopyRange(from, offset, to, size);
 }
 
 FileStatus FaultInjectingFileSystem::SeekToEnd(FileHandle file)
 {
     if (auto error = Fault(FileCall::Seek, "positioned"))
         return *error;
-    return m_inner.SeekToEnd(file);
+    return ForwardingFileSystem::SeekToEnd(file);
 }
 
 FileStatus FaultInjectingFileSystem::Sync(FileHandle file)
 {
     if (auto error = Fault(FileCall::Sync, "saved to disk"))
         return *error;
-    return m_inner.Sync(file);
+    return ForwardingFileSystem::Sync(file);
 }
 
 FileStatus FaultInjectingFileSystem::Close(FileHandle file)
 {
     // A failed close still releases the descriptor, as on Linux.
     auto error = Fault(FileCall::Close, "closed");
-    FileStatus closed = m_inner.Close(file);
+    FileStatus closed = ForwardingFileSystem::Close(file);
     if (error)
         return *error;
     return closed;
@@ -123,49 +147,49 @@ FileStatus FaultInjectingFileSystem::Rename(const std::string& from, const std::
 {
     if (auto error = Fault(FileCall::Rename, "renamed to " + to, from))
         return *error;
-    return m_inner.Rename(from, to, mode);
+    return ForwardingFileSystem::Rename(from, to, mode);
 }
 
 FileStatus FaultInjectingFileSystem::Remove(const std::string& name)
 {
     if (auto error = Fault(FileCall::Remove, "removed", name))
         return *error;
-    return m_inner.Remove(name);
+    return ForwardingFileSystem::Remove(name);
 }
 
 FileResult<FileInfo> FaultInjectingFileSystem::Examine(const std::string& name)
 {
     if (auto error = Fault(FileCall::Examine, "examined", name))
         return *error;
-    return m_inner.Examine(name);
+    return ForwardingFileSystem::Examine(name);
 }
 
 FileResult<FileInfo> FaultInjectingFileSystem::Examine(FileHandle file)
 {
     if (auto error = Fault(FileCall::Examine, "examined"))
         return *error;
-    return m_inner.Examine(file);
+    return ForwardingFileSystem::Examine(file);
 }
 
 FileStatus FaultInjectingFileSystem::SetMode(FileHandle file, unsigned mode)
 {
     if (auto error = Fault(FileCall::SetMode, "given its permissions"))
         return *error;
-    return m_inner.SetMode(file, mode);
+    return ForwardingFileSystem::SetMode(file, mode);
 }
 
 FileStatus FaultInjectingFileSystem::SetOwner(FileHandle file, unsigned owner, unsigned group)
 {
     if (auto error = Fault(FileCall::SetOwner, "given its owner"))
         return *error;
-    return m_inner.SetOwner(file, owner, group);
+    return ForwardingFileSystem::SetOwner(file, owner, group);
 }
 
 FileResult<bool> FaultInjectingFileSystem::TryLock(FileHandle file)
 {
     if (auto error = Fault(FileCall::Lock, "locked"))
         return *error;
-    return m_inner.TryLock(file);
+    return ForwardingFileSystem::TryLock(file);
 }
 
 } // namespace files

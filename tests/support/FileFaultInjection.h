@@ -1,8 +1,8 @@
 #pragma once
 // For tests: a file system that makes chosen calls fail with a chosen error
-// (EIO, ENOSPC...) and passes everything else to the real one. Install it with
+// (EIO, ENOSPC...) and passes everything else on to the real one. Install it with
 // FileSystemScope; link quillmark_files_testing.
-#include "platform/files/FileSystem.h"
+#include "tests/support/ForwardingFileSystem.h"
 
 #include <functional>
 #include <vector>
@@ -13,7 +13,7 @@ namespace files {
 // copy, in reads and writes that fail like any other.
 enum class KernelCopy { Used, Refused };
 
-class FaultInjectingFileSystem final : public FileSystem {
+class FaultInjectingFileSystem final : public ForwardingFileSystem {
 public:
     explicit FaultInjectingFileSystem(FileSystem& inner = SystemFileSystem());
 
@@ -47,14 +47,9 @@ public:
     FileResult<FileInfo> Examine(FileHandle file) override;
     FileStatus SetMode(FileHandle file, unsigned mode) override;
     FileStatus SetOwner(FileHandle file, unsigned owner, unsigned group) override;
-    FileResult<bool> TakeAccessList(const std::string& original, FileHandle copy) override
-    {
-        return m_inner.TakeAccessList(original, copy);
-    }
-    unsigned ProcessOwner() const override { return m_inner.ProcessOwner(); }
     bool IsMember(unsigned user, unsigned group) const override
     {
-        return m_members ? m_members(user, group) : m_inner.IsMember(user, group);
+        return m_members ? m_members(user, group) : ForwardingFileSystem::IsMember(user, group);
     }
     // Stands for the system's user and group database, for users it lacks.
     void SetMembers(std::function<bool(unsigned user, unsigned group)> members) { m_members = std::move(members); }
@@ -64,7 +59,6 @@ private:
     // Records the call; the error to return if it is to fail.
     std::optional<FileError> Fault(FileCall kind, const std::string& action, const std::string& name = {});
 
-    FileSystem& m_inner;
     std::function<void(FileCall)> m_observer;
     std::function<bool(unsigned, unsigned)> m_members;
     std::vector<FileCall> m_calls;

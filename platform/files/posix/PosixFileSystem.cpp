@@ -16,6 +16,23 @@
 namespace files {
 namespace {
 
+// The faults that the layers above ask about, from errno.
+FileError SystemError(int code, std::string action, std::string name = {}, std::string reason = {})
+{
+    FileFault fault = FileFault::Other;
+    if (code == ENOENT)
+        fault = FileFault::Missing;
+    else if (code == EEXIST)
+        fault = FileFault::Exists;
+    else if (code == EWOULDBLOCK)
+        fault = FileFault::Busy;
+    else if (code == ENOLCK || code == EOPNOTSUPP || code == ENOSYS)
+        fault = FileFault::Unsupported;
+    else if (code == EACCES || code == EPERM)
+        fault = FileFault::Denied;
+    return FileError(fault, code, std::move(action), std::move(name), std::move(reason));
+}
+
 constexpr mode_t NewFileMode = 0600;  // passwords are stored in clear
 
 int FlagsOf(OpenMode mode)
@@ -60,10 +77,10 @@ FileStatus WriteAll(const char* data, std::size_t size, WritePart writePart)
         if (count < 0 && errno == EINTR)
             continue;
         if (count < 0)
-            return FileError(errno, "written");
+            return SystemError(errno, "written");
         // Nothing taken and no error: asking again would only loop.
         if (count == 0)
-            return FileError(EIO, "written", {}, "the system took none of the bytes");
+            return FileError(FileFault::Other, EIO, "written", {}, "the system took none of the bytes");
         data += count;
         size -= static_cast<std::size_t>(count);
         done += static_cast<std::uint64_t>(count);
@@ -99,7 +116,7 @@ FileResult<FileHandle> PosixFileSystem::Open(const std::string& name, OpenMode m
         struct stat status {};
         const bool stands = mode != OpenMode::CreateNew && ::lstat(name.c_str(), &status) == 0;
         const bool creates = mode == OpenMode::CreateOrKeep || mode == OpenMode::CreateOrTruncate || mode == OpenMode::CreateNew;
-        return FileError(code, creates && !stands ? "created" : "opened", name);
+        return SystemError(code, creates && !stands ? "created" : "opened", name);
     }
     if (mode == OpenMode::Read || mode == OpenMode::Lock || mode == OpenMode::CreateOrKeep) {
         // Non-blocking only so that a FIFO cannot hang the open; reads block as usual.
@@ -117,7 +134,7 @@ FileResult<std::size_t> PosixFileSystem::Read(FileHandle file, char* buffer, std
         count = ::read(file, buffer, size);
     } while (count < 0 && errno == EINTR);
     if (count < 0)
-        return FileError(errno, "read");
+        return SystemError(errno, "read");
     return static_cast<std::size_t>(count);
 }
 
@@ -128,7 +145,7 @@ FileResult<std::size_t> PosixFileSystem::ReadAt(FileHandle file, std::uint64_t o
         count = ::pread(file, buffer, size, static_cast<off_t>(offset));
     } while (count < 0 && errno == EINTR);
     if (count < 0)
-        return FileError(errno, "read");
+        return SystemError(errno, "read");
     return static_cast<std::size_t>(count);
 }
 
@@ -201,21 +218,21 @@ FileStatus PosixFileSystem::CopyRange(FileHandle from, std::uint64_t offset, Fil
 FileStatus PosixFileSystem::SeekToEnd(FileHandle file)
 {
     if (::lseek(file, 0, SEEK_END) < 0)
-        return FileError(errno, "positioned");
+        return SystemError(errno, "positioned");
     return {};
 }
 
 FileStatus PosixFileSystem::Truncate(FileHandle file, std::uint64_t size)
 {
     if (RetryOnInterrupt([&] { return ::ftruncate(file, static_cast<off_t>(size)); }) < 0)
-        return FileError(errno, "cut back");
+        return SystemError(errno, "cut back");
     return {};
 }
 
 FileStatus PosixFileSystem::Sync(FileHandle file)
 {
     if (RetryOnInterrupt([&] { return ::fsync(file); }) < 0)
-        return FileError(errno, "saved to disk");
+        return SystemError(errno, "saved to disk");
     return {};
 }
 
@@ -223,7 +240,7 @@ FileStatus PosixFileSystem::Close(FileHandle file)
 {
     // Linux releases the descriptor even when close fails, so it is never retried.
     if (::close(file) < 0 && errno != EINTR)
-        return FileError(errno, "closed");
+        return SystemError(errno, "closed");
     return {};
 }
 
@@ -240,7 +257,7 @@ FileStatus PosixFileSystem::Rename(const std::string& from, const std::string& t
         if (renamed == 0 && ::unlink(from.c_str()) < 0) {
             const int code = errno;
             if (::unlink(to.c_str()) < 0)
-                return FileError(code, "renamed to " + to, from,
+                return SystemError(code, "renamed to " + to, from,
                                  std::string(std::strerror(code)) + "; the file now has both names, and " + from
                                      + " is to be removed by hand");
             errno = code;
@@ -248,14 +265,14 @@ FileStatus PosixFileSystem::Rename(const std::string& from, const std::string& t
         }
     }
     if (renamed < 0)
-        return FileError(errno, "renamed to " + to, from);
+        return SystemError(errno, "renamed to " + to, from);
     return {};
 }
 
 FileStatus PosixFileSystem::Remove(const std::string& name)
 {
     if (::unlink(name.c_str()) < 0)
-        return FileError(errno, "removed", name);
+        return SystemError(errno, "removed", name);
     return {};
 }
 
@@ -265,7 +282,7 @@ FileResult<FileInfo> PosixFileSystem::Examine(const std::string& name)
     if (::lstat(name.c_str(), &status) < 0) {
         if (errno == ENOENT)
             return FileInfo{};
-        return FileError(errno, "examined", name);
+        return SystemError(errno, "examined", name);
     }
     // As the process's effective user, whom the owner check names too.
     bool writable = !S_ISLNK(status.st_mode) && ::faccessat(AT_FDCWD, name.c_str(), W_OK, AT_EACCESS) == 0;
@@ -276,21 +293,21 @@ FileResult<FileInfo> PosixFileSystem::Examine(FileHandle file)
 {
     struct stat status {};
     if (::fstat(file, &status) < 0)
-        return FileError(errno, "examined");
+        return SystemError(errno, "examined");
     return InfoOf(status, true);
 }
 
 FileStatus PosixFileSystem::SetMode(FileHandle file, unsigned mode)
 {
     if (::fchmod(file, static_cast<mode_t>(mode)) < 0)
-        return FileError(errno, "given its permissions");
+        return SystemError(errno, "given its permissions");
     return {};
 }
 
 FileStatus PosixFileSystem::SetOwner(FileHandle file, unsigned owner, unsigned group)
 {
     if (::fchown(file, static_cast<uid_t>(owner), static_cast<gid_t>(group)) < 0)
-        return FileError(errno, "given its owner");
+        return SystemError(errno, "given its owner");
     return {};
 }
 
@@ -328,14 +345,14 @@ FileResult<bool> PosixFileSystem::TakeAccessList(const std::string& original, Fi
     const ssize_t size = ::lgetxattr(original.c_str(), AccessList, list.data(), list.size());
     if (size >= 0) {
         if (::fsetxattr(copy, AccessList, list.data(), static_cast<std::size_t>(size), 0) < 0)
-            return FileError(errno, "given the access list of " + original);
+            return SystemError(errno, "given the access list of " + original);
         return true;
     }
     if (errno != ENODATA && errno != ENOTSUP)
-        return FileError(errno, "examined", original);
+        return SystemError(errno, "examined", original);
     // A list that the copy took from its folder's default goes: the original had none.
     if (::fremovexattr(copy, AccessList) < 0 && errno != ENODATA && errno != ENOTSUP)
-        return FileError(errno, "given the access list of " + original);
+        return SystemError(errno, "given the access list of " + original);
     return false;
 }
 
@@ -356,7 +373,7 @@ FileResult<bool> PosixFileSystem::TryLock(FileHandle file)
         return true;
     if (errno == EAGAIN || errno == EACCES)
         return false;
-    return FileError(errno, "locked");
+    return SystemError(errno, "locked");
 }
 
 FileSystem& SystemFileSystem()

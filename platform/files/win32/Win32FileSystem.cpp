@@ -25,11 +25,32 @@ namespace {
 // Another program's handle (an indexer, a virus scanner, a log-in reading the
 // file) holds a file for a moment at a time: opens, replaces and removals
 // that meet one try again for this long before they fail.
-constexpr auto kBusyPatience = std::chrono::seconds(5);
-constexpr DWORD kLongestPause = 20;  // milliseconds
-constexpr auto kRightsVerdict = std::chrono::milliseconds(250);
+constexpr auto BusyPatience = std::chrono::seconds(5);
+constexpr DWORD LongestPause = 20;  // milliseconds
+constexpr auto RightsVerdict = std::chrono::milliseconds(250);
 
-// What the layers above test for, from the system's error codes.
+// The faults that the layers above ask about, from the system's error codes.
+FileFault FaultOf(DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+        return FileFault::Missing;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return FileFault::Exists;
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_FUNCTION:
+        return FileFault::Unsupported;
+    case ERROR_ACCESS_DENIED:
+        return FileFault::Denied;
+    default:
+        return FileFault::Other;
+    }
+}
+
+// The same codes in C's words, for Code().
 int ErrnoOf(DWORD error)
 {
     switch (error) {
@@ -90,12 +111,12 @@ std::string ReasonOf(DWORD error)
 // Nothing taken and no error: asking again would only loop, and no reason is known.
 FileError TookNothing()
 {
-    return FileError(EIO, "written", {}, "the system took none of the bytes");
+    return FileError(FileFault::Other, EIO, "written", {}, "the system took none of the bytes");
 }
 
 FileError ErrorOf(DWORD error, std::string action, std::string name = {})
 {
-    return FileError(ErrnoOf(error), std::move(action), std::move(name), ReasonOf(error));
+    return FileError(FaultOf(error), ErrnoOf(error), std::move(action), std::move(name), ReasonOf(error));
 }
 
 FileError LastError(std::string action, std::string name = {})
@@ -122,8 +143,8 @@ bool IsSharingViolation(DWORD error)
 template <typename Attempt, typename Busy>
 DWORD WhileBusy(Attempt attempt, Busy busy)
 {
-    const auto deadline = std::chrono::steady_clock::now() + kBusyPatience;
-    for (DWORD pause = 1;; pause = std::min(pause * 2, kLongestPause)) {
+    const auto deadline = std::chrono::steady_clock::now() + BusyPatience;
+    for (DWORD pause = 1;; pause = std::min(pause * 2, LongestPause)) {
         const DWORD error = attempt();
         if (error == ERROR_SUCCESS || !busy(error) || std::chrono::steady_clock::now() >= deadline)
             return error;
@@ -131,7 +152,7 @@ DWORD WhileBusy(Attempt attempt, Busy busy)
     }
 }
 
-// Takes one byte of a file, shared or alone, waiting up to kBusyPatience.
+// Takes one byte of a file, shared or alone, waiting up to BusyPatience.
 bool TakeByte(HANDLE file, DWORD offset, DWORD lockFlags)
 {
     const DWORD error = WhileBusy(
@@ -154,8 +175,8 @@ bool TakeByte(HANDLE file, DWORD offset, DWORD lockFlags)
 // a byte stays taken, each goes on as without it.
 class ReadersByte {
 public:
-    static constexpr DWORD kReaders = 1;
-    static constexpr DWORD kTurnstile = 2;
+    static constexpr DWORD Readers = 1;
+    static constexpr DWORD Turnstile = 2;
 
     ReadersByte(const std::string& name, DWORD lockFlags)
     {
@@ -165,14 +186,14 @@ public:
                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (m_handle == INVALID_HANDLE_VALUE)
             return;
-        if (!TakeByte(m_handle, kTurnstile, lockFlags) || !TakeByte(m_handle, kReaders, lockFlags)) {
+        if (!TakeByte(m_handle, Turnstile, lockFlags) || !TakeByte(m_handle, Readers, lockFlags)) {
             CloseHandle(Release());
             return;
         }
         // A reader passes the turnstile; a replacement holds it until done.
         if (!(lockFlags & LOCKFILE_EXCLUSIVE_LOCK)) {
             OVERLAPPED range{};
-            range.Offset = kTurnstile;
+            range.Offset = Turnstile;
             UnlockFileEx(m_handle, 0, 1, 0, &range);
         }
     }
@@ -311,17 +332,17 @@ bool StillNamed(const std::wstring& name, const BY_HANDLE_FILE_INFORMATION& file
 
 FileError LinkRefused(std::string action, std::string name)
 {
-    return FileError(ELOOP, std::move(action), std::move(name), "it is a symbolic link");
+    return FileError(FileFault::Other, ELOOP, std::move(action), std::move(name), "it is a symbolic link");
 }
 
 // Windows has no owner ids: a file of this process's user is 1, as is the
 // process (ProcessOwner), and any other owner 2. Under Wine, a file of
 // another Unix user reads as owned by an anonymous account, so it is 2 too.
-constexpr unsigned kThisUser = 1;
-constexpr unsigned kAnotherUser = 2;
+constexpr unsigned ThisUser = 1;
+constexpr unsigned AnotherUser = 2;
 
 struct Ownership {
-    unsigned owner = kAnotherUser;
+    unsigned owner = AnotherUser;
     bool everyoneReads = false;
 };
 
@@ -356,7 +377,7 @@ Ownership OwnershipOf(HANDLE handle)
                         nullptr, &list, nullptr, &security)
         != ERROR_SUCCESS)
         return {};  // an owner may always read a file's security
-    const Ownership ownership{IsProcessOwner(owner) ? kThisUser : kAnotherUser, LetsEveryoneRead(list)};
+    const Ownership ownership{IsProcessOwner(owner) ? ThisUser : AnotherUser, LetsEveryoneRead(list)};
     LocalFree(security);
     return ownership;
 }
@@ -729,14 +750,14 @@ FileStatus Win32FileSystem::Rename(const std::string& from, const std::string& t
         if (error != ERROR_ACCESS_DENIED)
             return false;
         seenHeld = seenHeld || HeldOpen(target);
-        return seenHeld || std::chrono::steady_clock::now() - start < kRightsVerdict;
+        return seenHeld || std::chrono::steady_clock::now() - start < RightsVerdict;
     };
     error = WhileBusy([&] { return RenameThrough(handle, target, replace); }, held);
     closed.Close();
     if (error == ERROR_SUCCESS)
         return {};
     if (seenHeld)
-        return FileError(EBUSY, "renamed to " + to, from, "another program kept " + to + " open");
+        return FileError(FileFault::Other, EBUSY, "renamed to " + to, from, "another program kept " + to + " open");
     return ErrorOf(error, "renamed to " + to, from);
 }
 
@@ -882,7 +903,7 @@ FileResult<bool> Win32FileSystem::TakeAccessList(const std::string&, FileHandle)
 
 unsigned Win32FileSystem::ProcessOwner() const
 {
-    return kThisUser;
+    return ThisUser;
 }
 
 bool Win32FileSystem::IsMember(unsigned, unsigned) const

@@ -22,8 +22,8 @@
 
 namespace {
 
-const char* const kControlId = "controlId";
-const char* const kTabStop = "tabStop";
+const char* const ControlId = "controlId";
+const char* const TabStop = "tabStop";
 
 // An edit without automatic scrolling takes no more text than it can show.
 class FitsWidthValidator final : public QValidator {
@@ -148,9 +148,9 @@ QWidget* CreateByClass(const ControlTemplate& control, QWidget* parent)
 QWidget* CreateControl(const ControlTemplate& control, const DialogUnits& units, QWidget* parent)
 {
     QWidget* widget = CreateByClass(control, parent);
-    widget->setProperty(kControlId, control.id);
+    widget->setProperty(ControlId, control.id);
     const bool tabStop = (control.style & WS_TABSTOP) != 0;
-    widget->setProperty(kTabStop, tabStop);
+    widget->setProperty(TabStop, tabStop);
     const bool takesFocus = qobject_cast<QPushButton*>(widget) || qobject_cast<QLineEdit*>(widget);
     widget->setFocusPolicy(!takesFocus ? Qt::NoFocus : tabStop ? Qt::StrongFocus : Qt::ClickFocus);
 
@@ -169,11 +169,11 @@ QWidget* CreateControl(const ControlTemplate& control, const DialogUnits& units,
 
 int ControlIdOf(const QWidget* widget)
 {
-    const QVariant id = widget ? widget->property(kControlId) : QVariant();
+    const QVariant id = widget ? widget->property(ControlId) : QVariant();
     return id.isValid() ? id.toInt() : 0;
 }
 
 bool IsTabStop(const QWidget* widget)
 {
-    return widget->property(kTabStop).toBool();
+    return widget->property(TabStop).toBool();
 }

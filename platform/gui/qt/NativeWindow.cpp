@@ -30,7 +30,7 @@
 
 namespace {
 
-const char* const kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+const char* const Alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
 // A dialog face that Linux lacks becomes the closest installed sans-serif
 // face, chosen once: asking for missing faces one by one is slow.
@@ -66,7 +66,7 @@ QFont DialogFont(const DialogTemplate& dialogTemplate)
 DialogUnits UnitsOf(const QFont& font)
 {
     const QFontMetrics metrics(font);
-    return DialogUnits(metrics.horizontalAdvance(QString::fromLatin1(kAlphabet)), metrics.height());
+    return DialogUnits(metrics.horizontalAdvance(QString::fromLatin1(Alphabet)), metrics.height());
 }
 
 Qt::WindowFlags FlagsOf(const DialogTemplate& dialogTemplate)

@@ -6,9 +6,9 @@
 
 namespace {
 
-const char* const kCommandId = "commandId";
+const char* const CommandId = "commandId";
 // Whether a disabled item was asked for MF_GRAYED or MF_DISABLED; both disable it here.
-const char* const kDisabledFlag = "disabledFlag";
+const char* const DisabledFlag = "disabledFlag";
 
 QAction* FindIn(const QList<QAction*>& actions, int id)
 {
@@ -27,7 +27,7 @@ unsigned StateOf(const QAction* action)
 {
     unsigned state = action->isChecked() ? MF_CHECKED : MF_UNCHECKED;
     if (!action->isEnabled())
-        state |= action->property(kDisabledFlag).isValid() ? action->property(kDisabledFlag).toUInt() : MF_GRAYED;
+        state |= action->property(DisabledFlag).isValid() ? action->property(DisabledFlag).toUInt() : MF_GRAYED;
     return state;
 }
 
@@ -35,7 +35,7 @@ unsigned StateOf(const QAction* action)
 
 int CommandIdOf(const QAction* action)
 {
-    const QVariant id = action->property(kCommandId);
+    const QVariant id = action->property(CommandId);
     return id.isValid() ? id.toInt() : 0;
 }
 
@@ -48,7 +48,7 @@ int ChosenCommandId(QAction* action)
 
 void SetCommandId(QAction* action, int id)
 {
-    action->setProperty(kCommandId, id);
+    action->setProperty(CommandId, id);
 }
 
 QAction* NativeMenu::FindCommand(int id) const
@@ -69,7 +69,7 @@ unsigned Menu::EnableMenuItem(int id, unsigned flags)
         return MENU_ITEM_MISSING;
     const unsigned previous = StateOf(action) & (MF_GRAYED | MF_DISABLED);
     const unsigned disabled = flags & (MF_GRAYED | MF_DISABLED);
-    action->setProperty(kDisabledFlag, disabled ? QVariant(disabled) : QVariant());
+    action->setProperty(DisabledFlag, disabled ? QVariant(disabled) : QVariant());
     action->setEnabled(disabled == 0);
     return previous;
 }

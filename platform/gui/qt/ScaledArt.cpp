@@ -29,7 +29,7 @@ ScaledArt::ScaledArt(int id, const char* format)
     m_base = QPixmap::fromImage(first);
     for (int index = 1; index < reader.imageCount() && reader.jumpToImage(index); ++index)
         m_otherSizes.push_back(QPixmap::fromImage(reader.read()));
-    for (const double scale : kArtScales) {
+    for (const double scale : ArtScales) {
         const std::string_view bytes = FindScaledResourceFile(id, scale);
         if (!bytes.empty())
             m_finer.push_back({scale, bytes, {}});

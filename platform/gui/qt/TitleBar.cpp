@@ -13,15 +13,15 @@
 
 namespace {
 
-constexpr int kMargin = 4;
+constexpr int Margin = 4;
 
 }  // namespace
 
 TitleBar::TitleBar(QWidget& window) : QWidget(&window), m_window(window)
 {
     auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(kMargin, kMargin / 2, kMargin / 2, kMargin / 2);
-    row->setSpacing(kMargin / 2);
+    row->setContentsMargins(Margin, Margin / 2, Margin / 2, Margin / 2);
+    row->setSpacing(Margin / 2);
     row->addStretch();
     // Qt keeps a frame on a window that asks for title bar buttons; the
     // buttons are asked of this bar instead.
@@ -33,7 +33,7 @@ TitleBar::TitleBar(QWidget& window) : QWidget(&window), m_window(window)
         AddButton(QStyle::SP_TitleBarMaxButton, QStringLiteral("Maximise"), [&window] { window.showMaximized(); });
     if (flags & Qt::WindowCloseButtonHint)
         AddButton(QStyle::SP_TitleBarCloseButton, QStringLiteral("Close"), [&window] { window.close(); });
-    setFixedHeight(fontMetrics().height() + 3 * kMargin);
+    setFixedHeight(fontMetrics().height() + 3 * Margin);
     // The caption and icon are set after the window is built, and may change.
     window.installEventFilter(this);
 }
@@ -64,13 +64,13 @@ void TitleBar::paintEvent(QPaintEvent*)
     painter.setPen(palette().color(QPalette::Mid));
     painter.drawLine(rect().bottomLeft(), rect().bottomRight());
     const int iconSize = fontMetrics().height();
-    const QRect iconArea(kMargin, (height() - iconSize) / 2, iconSize, iconSize);
+    const QRect iconArea(Margin, (height() - iconSize) / 2, iconSize, iconSize);
     m_window.windowIcon().paint(&painter, iconArea);
     // The caption takes what the buttons leave, centred as title bars centre it.
     int buttonsLeft = width();
     for (const QToolButton* button : findChildren<QToolButton*>())
         buttonsLeft = std::min(buttonsLeft, button->x());
-    const QRect textArea(iconArea.right() + kMargin, 0, buttonsLeft - iconArea.right() - 2 * kMargin, height());
+    const QRect textArea(iconArea.right() + Margin, 0, buttonsLeft - iconArea.right() - 2 * Margin, height());
     QFont bold = font();
     bold.setBold(true);
     painter.setFont(bold);

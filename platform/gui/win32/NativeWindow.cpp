@@ -6,7 +6,7 @@
 
 namespace {
 
-const wchar_t* const kWindowProperty = L"Quillmark.NativeWindow";
+const wchar_t* const WindowProperty = L"Quillmark.NativeWindow";
 
 }  // namespace
 
@@ -17,7 +17,7 @@ HINSTANCE ProgramModule()
 
 NativeWindow* NativeWindow::FromHandle(HWND hwnd)
 {
-    return hwnd ? static_cast<NativeWindow*>(GetPropW(hwnd, kWindowProperty)) : nullptr;
+    return hwnd ? static_cast<NativeWindow*>(GetPropW(hwnd, WindowProperty)) : nullptr;
 }
 
 // The dialog manager calls this for its own default handling; until the
@@ -44,7 +44,7 @@ INT_PTR CALLBACK NativeWindow::DialogProc(HWND hwnd, UINT message, WPARAM wParam
 void NativeWindow::Attach(HWND hwnd)
 {
     m_hwnd = hwnd;
-    SetPropW(hwnd, kWindowProperty, this);
+    SetPropW(hwnd, WindowProperty, this);
     m_dialogManager = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&NativeWindow::SubclassProc)));
 }
@@ -54,7 +54,7 @@ void NativeWindow::Detach()
     if (!m_hwnd)
         return;
     SetWindowLongPtrW(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_dialogManager));
-    RemovePropW(m_hwnd, kWindowProperty);
+    RemovePropW(m_hwnd, WindowProperty);
     m_hwnd = nullptr;
 }
 

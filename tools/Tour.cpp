@@ -1,4 +1,4 @@
-#include "tests/screenshots/Tour.h"
+#include "tools/Tour.h"
 
 #include "res/ResourceIds.h"
 #include "tests/driver/Driver.h"

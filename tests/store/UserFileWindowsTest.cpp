@@ -5,7 +5,6 @@
 // and the lock keeps out a second holder.
 #include "FileFaultInjection.h"
 #include "Folder.h"
-#include "PosixShims.h"
 #include "UserFileFixture.h"
 #include "platform/files/FileLock.h"
 #include "platform/files/FileOperations.h"
@@ -111,10 +110,12 @@ TEST_F(WindowsUserFile, NewFilesAreForTheirOwnerOnly)
     EXPECT_FALSE(OpenToOthers(access)) << access;
     EXPECT_NE(access.find(CurrentUser()), std::wstring::npos) << access;
     // The copy that a change writes, and any file the store creates.
-    for (const auto mode : {files::TextFileMode::CreateNew, files::TextFileMode::CreateOrTruncate,
-                            files::TextFileMode::CreateOrKeep}) {
+    for (const auto mode : {files::OpenMode::CreateNew, files::OpenMode::CreateOrTruncate,
+                            files::OpenMode::CreateOrKeep}) {
         const std::string name = "new-" + std::to_string(static_cast<int>(mode)) + ".txt";
-        ASSERT_TRUE(files::OpenTextFile(name, mode, files::TextEncoding::Utf8WithMark).Ok());
+        auto opened = files::SystemFileSystem().Open(name, mode);
+        ASSERT_TRUE(opened.Ok());
+        files::SystemFileSystem().Close(opened.Value());
         EXPECT_FALSE(OpenToOthers(AccessOf(name))) << name;
     }
 }
@@ -271,9 +272,9 @@ TEST(WindowsFileNames, TakeAnyCharacterAsUtf8)
 {
     TemporaryFolder folder;
     const std::string name = "n\xC3\xA4me-\xE2\x9C\x93.txt";
-    auto file = files::OpenTextFile(name, files::TextFileMode::CreateNew, files::TextEncoding::Utf8WithMark);
+    auto file = files::CreateTextFile(name, files::TextEncoding::Utf8WithMark);
     ASSERT_TRUE(file.Ok());
-    ASSERT_TRUE(file.Value().WriteText(u"x").Ok());
+    ASSERT_TRUE(file.Value().WriteBytes("x").Ok());
     ASSERT_TRUE(file.Value().Close().Ok());
     EXPECT_TRUE(Exists(name));
     EXPECT_TRUE(files::RenameFile(name, "plain.txt").Ok());

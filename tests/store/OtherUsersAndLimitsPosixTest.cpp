@@ -177,7 +177,7 @@ TEST_F(Permissions, WhetherAFileMayBeWrittenIsAskedForTheEffectiveUser)
     GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0644);
     EXPECT_TRUE(SucceedsInChild([] {
         // Still root by the real user id, as a program started through setuid is.
-        const auto info = ::seteuid(1001) == 0 ? files::ExamineFile(store::UserFileName) : files::FileError(EPERM, "");
+        const auto info = ::seteuid(1001) == 0 ? files::ExamineFile(store::UserFileName) : files::FileError(files::FileFault::Other, EPERM, "");
         return info.Ok() && !info.Value().writable;
     }));
 }

@@ -1,4 +1,4 @@
-// The test folder helpers of tests/support/Folder.h on Windows, where a file's
+// The test folder helpers of Folder.h on Windows, where a file's
 // only permission is read-only: a mode without write bits stands for it.
 #include "Folder.h"
 
