@@ -201,15 +201,25 @@ TEST_F(Permissions, AnotherUsersFileTakesNoPasswordAndIsToldAsTheirs)
     }
 }
 
-// The lock and user files made under a umask that denies writing stay the owner's to change.
+// The lock and user files made under a umask that denies writing stay the
+// owner's to change, even where no mode is set after they are made (a kill).
 TEST_F(Permissions, AFirstAccountUnderAUmaskThatDeniesWritingLeavesUsableFiles)
 {
-    const mode_t previous = ::umask(0277);
-    const auto appended = store::AppendRecord(u"ann:1");
-    ::umask(previous);
-    EXPECT_EQ(appended.GetOutcome(), AppendOutcome::Written);
-    EXPECT_EQ(StatusOf(files::LockNameFor(store::UserFileName)).st_mode & 0777, 0600u);
-    EXPECT_EQ(StatusOf(store::UserFileName).st_mode & 0777, 0600u);
+    for (const bool modesRefused : {false, true}) {
+        SCOPED_TRACE(modesRefused ? "no mode set after the files are made" : "modes set");
+        ::unlink(files::LockNameFor(store::UserFileName).c_str());
+        ::unlink(store::UserFileName.c_str());
+        files::FaultInjectingFileSystem faulty;
+        if (modesRefused)
+            faulty.FailEveryCall(files::FileCall::SetMode, EPERM);
+        files::FileSystemScope scope(faulty);
+        const mode_t previous = ::umask(0277);
+        const auto appended = store::AppendRecord(u"ann:1");
+        ::umask(previous);
+        EXPECT_EQ(appended.GetOutcome(), AppendOutcome::Written);
+        EXPECT_EQ(StatusOf(files::LockNameFor(store::UserFileName)).st_mode & 0777, 0600u);
+        EXPECT_EQ(StatusOf(store::UserFileName).st_mode & 0777, 0600u);
+    }
 }
 
 // A read lock holds every change off as a write lock does: only those who may

@@ -109,7 +109,11 @@ PosixFileSystem::PosixFileSystem()
 
 FileResult<FileHandle> PosixFileSystem::Open(const std::string& name, OpenMode mode)
 {
+    // Born 0600 whatever the umask: a mode set afterwards could be cut off by a
+    // kill, leaving a file its owner may no longer write.
+    const mode_t umask = ::umask(0077);
     int file = RetryOnInterrupt([&] { return ::open(name.c_str(), FlagsOf(mode) | O_CLOEXEC, NewFileMode); });
+    ::umask(umask);
     if (file < 0) {
         const int code = errno;
         // A file that stands there was not to be created, only opened, unless it had to be new.
