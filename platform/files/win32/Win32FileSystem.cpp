@@ -529,7 +529,7 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
         // A FIFO at the lock's name: Wine opens it, then cannot examine it.
         if (mode == OpenMode::Lock && GetFileType(handle) != FILE_TYPE_DISK) {
             letGo(false);
-            return FileError(EINVAL, "opened", name, "it is not a regular file");
+            return FileError(FileFault::Other, "opened", name, "it is not a regular file");
         }
         if (mode == OpenMode::CreateOrTruncate && !SetEndOfFile(handle)) {
             const DWORD error = GetLastError();
