@@ -1,29 +1,14 @@
 #include "store/Record.h"
 
+#include "platform/text/Unicode.h"
+
 namespace store {
-namespace {
-
-bool IsLeading(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsTrailing(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
-bool HasUnpairedSurrogate(std::u16string_view text)
-{
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        if (IsLeading(text[at]) && at + 1 < text.size() && IsTrailing(text[at + 1]))
-            ++at;
-        else if (IsLeading(text[at]) || IsTrailing(text[at]))
-            return true;
-    }
-    return false;
-}
-
-} // namespace
 
 std::optional<std::u16string> RefusalOf(const std::u16string& line)
 {
     if (line.find_first_of(std::u16string_view(u"\r\n\0", 3)) != std::u16string::npos)
         return u"A user name or password cannot contain a line break or a NUL character.";
-    if (HasUnpairedSurrogate(line))
+    if (!unicode::IsWellFormed(line))
         return u"A user name or password cannot contain an unpaired surrogate character.";
     if (line.empty())
         return u"A record cannot be empty.";
@@ -49,8 +34,8 @@ const std::string& Record::Bytes(files::TextEncoding encoding) const
 
 std::size_t Record::FirstCharacterSize(files::TextEncoding encoding) const
 {
-    const bool pair = m_text.size() > 1 && IsLeading(m_text[0]);
-    return files::EncodeText(std::u16string_view(m_text).substr(0, pair ? 2 : 1), encoding).size();
+    const std::u16string_view first = std::u16string_view(m_text).substr(0, unicode::FirstCharacterLength(m_text));
+    return files::EncodeText(first, encoding).size();
 }
 
 } // namespace store

@@ -1,9 +1,14 @@
 #pragma once
+// Conversions for texts that the program itself makes (messages, resources):
+// anything ill-formed becomes U+FFFD.
+#include "platform/text/Unicode.h"
 
-#include <string>
-#include <string_view>
+inline std::u16string Utf8ToUtf16(std::string_view text)
+{
+    return unicode::Utf8ToUtf16(text, unicode::Malformed::Replace);
+}
 
-// Conversions for texts that the program itself makes (messages, resources);
-// an ill-formed sequence becomes U+FFFD.
-std::u16string Utf8ToUtf16(std::string_view text);
-std::string Utf16ToUtf8(std::u16string_view text);
+inline std::string Utf16ToUtf8(std::u16string_view text)
+{
+    return unicode::Utf16ToUtf8(text, unicode::Malformed::Replace);
+}

@@ -25,9 +25,3 @@ TEST(TextEncoding, Utf8IsStandardForValidText)
     EXPECT_EQ(EncodeText(u"a\u00e9", TextEncoding::Utf16Le), std::string("a\0\xE9\0", 4));
 }
 
-TEST(TextEncoding, InvalidUtf8BecomesOneReplacementPerByte)
-{
-    EXPECT_EQ(DecodeText("\xC0\x80", TextEncoding::Utf8WithMark), u"\uFFFD\uFFFD");
-    EXPECT_EQ(DecodeText("a\xFF" "b\xE2\x82", TextEncoding::Utf8WithMark), u"a\uFFFDb\uFFFD\uFFFD");
-    EXPECT_EQ(DecodeText("\xF4\x90\x80\x80", TextEncoding::Utf8WithMark), u"\uFFFD\uFFFD\uFFFD\uFFFD");
-}

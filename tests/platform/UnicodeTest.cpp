@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using unicode::Malformed;
+
 TEST(Unicode, RoundTripsEveryPlane)
 {
     const std::u16string text = u"ascii é € 😀 end";
@@ -10,11 +12,23 @@ TEST(Unicode, RoundTripsEveryPlane)
     EXPECT_EQ(Utf16ToUtf8(u"😀"), "\xF0\x9F\x98\x80");
 }
 
-TEST(Unicode, IllFormedInputBecomesReplacementCharacters)
+// Invalid bytes become U+FFFD each under either policy; only surrogates differ.
+// The windowing's own texts replace them, a user file's keep them.
+TEST(Unicode, IllFormedInputBecomesWhatThePolicySays)
 {
-    EXPECT_EQ(Utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
-    EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD") << "overlong encodings are refused";
-    EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD") << "encoded surrogates are refused";
-    EXPECT_EQ(Utf8ToUtf16("\xE2\x82"), u"\uFFFD\uFFFD") << "a cut sequence";
-    EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD") << "a lone surrogate";
+    const std::u16string lone(1, char16_t(0xD800));
+    struct Row { std::string_view utf8; std::u16string replaced, kept; const char* what; };
+    const Row rows[] = {
+        {"a\xFF" "b", u"a\uFFFDb", u"a\uFFFDb", "a stray byte"},
+        {"\xC0\xAF", u"\uFFFD\uFFFD", u"\uFFFD\uFFFD", "an overlong encoding"},
+        {"\xE2\x82", u"\uFFFD\uFFFD", u"\uFFFD\uFFFD", "a cut sequence"},
+        {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD", u"\uFFFD\uFFFD\uFFFD\uFFFD", "beyond U+10FFFF"},
+        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD", lone, "an encoded surrogate"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(Utf8ToUtf16(row.utf8), row.replaced) << row.what;
+        EXPECT_EQ(unicode::Utf8ToUtf16(row.utf8, Malformed::KeepSurrogates), row.kept) << row.what;
+    }
+    EXPECT_EQ(Utf16ToUtf8(lone), "\xEF\xBF\xBD");
+    EXPECT_EQ(unicode::Utf16ToUtf8(lone, Malformed::KeepSurrogates), "\xED\xA0\x80");
 }
