@@ -110,7 +110,8 @@ PosixFileSystem::PosixFileSystem()
 FileResult<FileHandle> PosixFileSystem::Open(const std::string& name, OpenMode mode)
 {
     // Born 0600 whatever the umask: a mode set afterwards could be cut off by a
-    // kill, leaving a file its owner may no longer write.
+    // kill, leaving a file its owner may no longer write. The umask is the
+    // process's; the program makes its files from one thread.
     const mode_t umask = ::umask(0077);
     int file = RetryOnInterrupt([&] { return ::open(name.c_str(), FlagsOf(mode) | O_CLOEXEC, NewFileMode); });
     ::umask(umask);
