@@ -19,11 +19,6 @@ using store::ScanOutcome;
 
 namespace {
 
-bool Mentions(const std::u16string& message, std::u16string_view words)
-{
-    return message.find(words) != std::u16string::npos;
-}
-
 struct stat StatusOf(const std::string& name)
 {
     struct stat status {};

@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 namespace testing_support {
 
@@ -23,6 +24,11 @@ struct FileFormat {
 };
 
 inline void PrintTo(const FileFormat& format, std::ostream* out) { *out << format.name; }
+
+inline bool Mentions(const std::u16string& message, std::u16string_view words)
+{
+    return message.find(words) != std::u16string::npos;
+}
 
 const FileFormat Utf8WithMark{"Utf8WithMark", "\xEF\xBB\xBF", &Utf8};
 const FileFormat Utf16LeWithMark{"Utf16LeWithMark", "\xFF\xFE", &Utf16};

@@ -23,15 +23,6 @@ using store::AppendOutcome;
 using store::RewriteOutcome;
 using store::ScanOutcome;
 
-namespace {
-
-bool Mentions(const std::u16string& message, std::u16string_view words)
-{
-    return message.find(words) != std::u16string::npos;
-}
-
-} // namespace
-
 using UntouchedLines = UserFileTest;
 
 TEST_F(UntouchedLines, KeepTheirBytesInUtf8WhateverTheyHold)
