@@ -30,6 +30,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "MIT licence"
 
 !include FileFunc.nsh
 !include LogicLib.nsh
+!include WordFunc.nsh
 !include MUI2.nsh
 
 !define MUI_ICON "${ICON}"
@@ -134,15 +135,25 @@ Section
     ; temporary folder and ends at once with status 0. Run in place (_?=, last)
     ; it is the uninstall, but holds its own file open until it ends: the quiet
     ; uninstall runs a copy in the temporary folder in place, and so waits for
-    ; the uninstall and ends with its status.
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$SYSDIR\cmd.exe" /d /c copy /b /y "$INSTDIR\Uninstall.exe" "%TEMP%\Quillmark-uninstall.exe" >nul && "%TEMP%\Quillmark-uninstall.exe" /S _?=$INSTDIR'
+    ; the uninstall and ends with its status. The folder after _?= cannot be
+    ; quoted: its ^ and & are escaped from cmd.
+    ${WordReplace} "$INSTDIR" "^" "^^" "+" $1
+    ${WordReplace} "$1" "&" "^&" "+" $1
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$SYSDIR\cmd.exe" /d /c copy /b /y "$INSTDIR\Uninstall.exe" "%TEMP%\Quillmark-uninstall.exe" >nul && "%TEMP%\Quillmark-uninstall.exe" /S _?=$1'
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
+; Run in place (_?=), the folder is the caller's word: one that holds no
+; uninstaller holds no Quillmark of this setup's, and is not reported removed.
 Function un.onInit
+    ${IfNot} ${FileExists} "$INSTDIR\Uninstall.exe"
+        MessageBox MB_OK|MB_ICONSTOP "Quillmark is not installed in $INSTDIR." /SD IDOK
+        SetErrorLevel 2
+        Quit
+    ${EndIf}
     Call un.CheckNotRunning
 FunctionEnd
 
