@@ -69,32 +69,54 @@ Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error, 
 
 // Whatever kills the process or stops the machine, no moment leaves a line
 // that a key can match other than the whole record: until its last write the
-// line starts with NUL, which no key holds. `made` is given the file's
-// identity where this call creates it.
-Result WriteInPlace(const NewLine& line, const files::FileLock& lock,
-                    files::FileInfo* made = nullptr)
+// line starts with NUL, which no key holds. `examined` is the file the check
+// read, or none: then the file is created here, and only here, and `made` is
+// given its identity. Nothing where the name was taken since it was examined.
+std::optional<Result> WriteInPlace(const NewLine& line, const files::FileLock& lock, const files::FileInfo& examined,
+                                   files::FileInfo* made = nullptr)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
-    auto opened = fileSystem.Open(UserFileName, files::OpenMode::CreateOrKeep);
-    if (!opened.Ok())
+    const bool creating = !examined.exists;
+    auto opened = fileSystem.Open(UserFileName, creating ? files::OpenMode::CreateNew : files::OpenMode::Existing);
+    if (!opened.Ok()) {
+        if (creating && opened.Error().IsTaken())
+            return std::nullopt;
+        if (!creating && opened.Error().IsMissing())
+            return Result{AppendOutcome::Failed, ChangedByAnotherProgram()};
         return Failed(opened.Error().Named(UserFileName));
+    }
     const files::FileHandle file = opened.Value();
     auto info = fileSystem.Examine(file);
-    if (made) {
+    if (creating && made) {
         // Made under the lock, so the name still holds it if the handle cannot tell.
         auto identity = info.Ok() ? info : files::ExamineFile(UserFileName);
         if (identity.Ok())
             *made = identity.Value();
     }
-    if (!info.Ok() || !info.Value().regular) {
+    if (!info.Ok()) {
         fileSystem.Close(file);
-        if (!info.Ok())
-            return Failed(info.Error().Named(UserFileName));
-        return {AppendOutcome::Failed, NothingChanged(UserFileNotRegular())};
+        return Failed(info.Error().Named(UserFileName));
+    }
+    // Decided on what is held: the file examined, as long as it was then, and
+    // one this user may change, whatever stands at the name by now.
+    if (!creating) {
+        const bool changed = !info.Value().SameFileAs(examined) || info.Value().size != examined.size;
+        std::optional<Result> refused;
+        try {
+            if (const std::optional<std::u16string> why = WhyUnchangeable(info.Value()); why || changed)
+                refused = Result{AppendOutcome::Failed, why ? NothingChanged(*why) : ChangedByAnotherProgram()};
+        } catch (const std::bad_alloc&) {
+            fileSystem.Close(file);
+            throw;
+        }
+        if (refused) {
+            fileSystem.Close(file);
+            return refused;
+        }
     }
     // Its owner keeps reading and writing it whatever the umask: a first
     // account must not leave a file that refuses the second.
-    if (const unsigned mode = info.Value().mode; made && (mode & 0600) != 0600) {
+    if (const unsigned mode = info.Value().mode; creating && (mode & 0600) != 0600) {
         if (auto set = fileSystem.SetMode(file, mode | 0600); !set.Ok()) {
             fileSystem.Close(file);
             return Failed(set.Error().Named(UserFileName));
@@ -127,13 +149,22 @@ Result WriteInPlace(const NewLine& line, const files::FileLock& lock,
     return {AppendOutcome::Written};
 }
 
+Result AppendLocked(const Record& key, Duplicates duplicates, bool& checked, const files::FileLock& lock,
+                    files::FileInfo& made);
+
 // Nothing where the line is gone, else the failure to tell.
-std::optional<Result> CutUnfinishedLine(std::uint64_t lineStart)
+std::optional<Result> CutUnfinishedLine(std::uint64_t lineStart, const files::FileInfo& examined)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
-    auto opened = fileSystem.Open(UserFileName, files::OpenMode::CreateOrKeep);
+    auto opened = fileSystem.Open(UserFileName, files::OpenMode::Existing);
     if (!opened.Ok())
         return Failed(opened.Error().Named(UserFileName));
+    // Only the line examined is cut: not another file's bytes, nor a line an editor wrote since.
+    auto held = fileSystem.Examine(opened.Value());
+    if (!held.Ok() || !held.Value().SameFileAs(examined) || held.Value().size != examined.size) {
+        fileSystem.Close(opened.Value());
+        return held.Ok() ? Result{AppendOutcome::Failed, ChangedByAnotherProgram()} : Failed(held.Error().Named(UserFileName));
+    }
     const files::FileStatus cut = fileSystem.Truncate(opened.Value(), lineStart);
     const files::FileStatus saved = cut.Ok() ? fileSystem.Sync(opened.Value()) : cut;
     fileSystem.Close(opened.Value());
@@ -159,9 +190,10 @@ Result AppendByCopy(const Record& key, const files::FileLock& lock)
 }
 
 // `checked`: the file holds no equal line, or there was no file to hold one.
-// `made`: the file this copy created under the lock, if it did.
-Result AppendLocked(const Record& key, Duplicates duplicates, bool& checked,
-                    const files::FileLock& lock, files::FileInfo& made)
+// `made`: the file this copy created under the lock, if it did. Nothing where
+// a name was taken since it was examined: what stands there is examined again.
+std::optional<Result> AppendToWhatStands(const Record& key, Duplicates duplicates, bool& checked,
+                                         const files::FileLock& lock, files::FileInfo& made)
 {
     // Examined again under the lock: the file may have changed while this copy waited.
     auto info = files::ExamineFile(UserFileName);
@@ -169,13 +201,13 @@ Result AppendLocked(const Record& key, Duplicates duplicates, bool& checked,
         return Failed(info.Error());
     if (info.Value().exists) {
         if (auto why = WhyUnchangeable(info.Value()))
-            return {AppendOutcome::Failed, NothingChanged(*why)};
+            return Result{AppendOutcome::Failed, NothingChanged(*why)};
     }
     if (!info.Value().exists || info.Value().size == 0) {
         checked = true;
         const TextEncoding encoding = TextEncoding::Utf8WithMark;
         return WriteInPlace(NewLineFor(key, encoding, std::string(files::MarkOf(encoding)), EndForNewFile(encoding)),
-                            lock, info.Value().exists ? nullptr : &made);
+                            lock, info.Value(), &made);
     }
     // A check that cannot read the file says so in the words of a scan.
     const auto checkFailed = [duplicates](const FileError& error) {
@@ -190,7 +222,7 @@ Result AppendLocked(const Record& key, Duplicates duplicates, bool& checked,
         if (!found.Ok())
             return checkFailed(found.Error());
         if (found.Value())
-            return {AppendOutcome::AlreadyPresent};
+            return Result{AppendOutcome::AlreadyPresent};
     }
     checked = true;
     auto tail = ReadTail(reader);
@@ -200,18 +232,30 @@ Result AppendLocked(const Record& key, Duplicates duplicates, bool& checked,
     if (auto closed = reader.Close(); !closed.Ok())
         return Failed(closed.Error());
     if (tail.Value().unfinished) {
-        if (auto failed = CutUnfinishedLine(tail.Value().lastLineStart))
+        if (auto failed = CutUnfinishedLine(tail.Value().lastLineStart, reader.Info()))
             return *failed;
         Result result = AppendLocked(key, Duplicates::Allow, checked, lock, made);
         if (result.GetOutcome() == AppendOutcome::Failed && !result.UserFileChanged())
-            return {AppendOutcome::Failed, OnlyUnfinishedLineRemoved(result.Message())};
+            return Result{AppendOutcome::Failed, OnlyUnfinishedLineRemoved(result.Message())};
         return result;
     }
     const TextEncoding encoding = reader.Encoding();
     const bool lastLineEnds = EndForLastLine(tail.Value().lastUnit, false, tail.Value().convention, encoding).empty();
     if (tail.Value().oddByte || !lastLineEnds)
         return AppendByCopy(key, lock);
-    return WriteInPlace(NewLineFor(key, encoding, {}, EndForNewLine(tail.Value().convention, encoding)), lock);
+    return WriteInPlace(NewLineFor(key, encoding, {}, EndForNewLine(tail.Value().convention, encoding)), lock,
+                        reader.Info());
+}
+
+Result AppendLocked(const Record& key, Duplicates duplicates, bool& checked, const files::FileLock& lock,
+                    files::FileInfo& made)
+{
+    // A name taken at each try is another program at work: it is told so, not waited for.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (std::optional<Result> result = AppendToWhatStands(key, duplicates, checked, lock, made))
+            return std::move(*result);
+    }
+    return {AppendOutcome::Failed, ChangedByAnotherProgram()};
 }
 
 // Only under the lock, and only the very file this copy made: another
