@@ -11,8 +11,10 @@
 #include "store/Unchangeable.h"
 #include "store/UserFileTail.h"
 
+#include <algorithm>
 #include <new>
 #include <optional>
+#include <string_view>
 
 namespace store {
 namespace {
@@ -30,7 +32,9 @@ struct NewLine {
     std::string record;
     std::size_t firstCharacterSize = 0;
     std::string end;
+    std::size_t unit = 1;  // the encoding's code unit
 
+    std::string Whole() const { return leading + record + end; }
     std::string Placeholder() const
     {
         return leading + std::string(firstCharacterSize, '\0') + record.substr(firstCharacterSize) + end;
@@ -39,18 +43,30 @@ struct NewLine {
 
 NewLine NewLineFor(const Record& key, TextEncoding encoding, std::string leading, std::string end)
 {
-    return NewLine{std::move(leading), key.Bytes(encoding), key.FirstCharacterSize(encoding), std::move(end)};
+    return NewLine{std::move(leading), key.Bytes(encoding), key.FirstCharacterSize(encoding), std::move(end),
+                   files::CodeUnitSize(encoding)};
 }
 
 // How far a failed append had come: its line still led by NUL, or whole.
 enum class LineState { Unfinished, Whole };
+
+// Cuts the file back to `size` where it is longer: a file that another
+// program made shorter meanwhile is never grown with NUL.
+files::FileStatus CutBackTo(files::FileHandle file, std::uint64_t size)
+{
+    files::FileSystem& fileSystem = files::CurrentFileSystem();
+    auto held = fileSystem.Examine(file);
+    if (!held.Ok())
+        return held.Error();
+    return held.Value().size > size ? fileSystem.Truncate(file, size) : files::FileStatus{};
+}
 
 // Undoes a failed append: the file goes back to its old size.
 Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error, LineState line)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
     const FileError named = error.Named(UserFileName);
-    auto cut = fileSystem.Truncate(file, size);
+    auto cut = CutBackTo(file, size);
     fileSystem.Close(file);
     if (cut.Ok())
         return {AppendOutcome::Failed, NothingChanged(named)};
@@ -65,6 +81,85 @@ Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error, 
     return {AppendOutcome::Failed, Describe(named) + u"; " + Describe(cut.Error().Named(UserFileName))
                                        + u". The end of the file may hold an unfinished line, which matches no account"
                                          u" and is removed by the next account created."};
+}
+
+// Whether the file held is still the one at the user file's name, and ends at
+// `lineStart` with the very `bytes` this copy left there.
+files::FileResult<bool> AsLeft(files::FileHandle file, std::uint64_t lineStart, const std::string& bytes)
+{
+    files::FileSystem& fileSystem = files::CurrentFileSystem();
+    auto held = fileSystem.Examine(file);
+    if (!held.Ok())
+        return held.Error();
+    auto named = files::ExamineFile(UserFileName);
+    if (!named.Ok())
+        return named.Error();
+    if (held.Value().size != lineStart + bytes.size() || !named.Value().SameFileAs(held.Value()))
+        return false;
+    std::string there(bytes.size(), '\0');
+    auto read = fileSystem.ReadAt(file, lineStart, there.data(), there.size());
+    if (!read.Ok())
+        return read.Error();
+    return read.Value() == there.size() && there == bytes;
+}
+
+// Whether `bytes`, read from where the line starts, are what this copy wrote
+// there (its placeholder, with or without its first character) or the NUL of
+// a gap that a write past a cut end leaves.
+bool OwnBytes(std::string_view bytes, const NewLine& line)
+{
+    const std::string placeholder = line.Placeholder();
+    const std::string whole = line.Whole();
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+        if (at >= whole.size() || (bytes[at] != whole[at] && bytes[at] != placeholder[at] && bytes[at] != '\0'))
+            return false;
+    }
+    return true;
+}
+
+// Where the NUL code units that end the file's first `end` bytes start: a gap
+// that a write past another program's cut leaves. Read backwards in steps.
+files::FileResult<std::uint64_t> GapBefore(files::FileHandle file, std::uint64_t end, std::size_t unit)
+{
+    constexpr std::uint64_t Step = 64 * 1024;
+    std::string bytes;
+    while (end >= unit) {
+        const std::uint64_t from = end - std::min(end / unit * unit, Step);
+        bytes.assign(static_cast<std::size_t>(end - from), '\0');
+        auto read = files::CurrentFileSystem().ReadAt(file, from, bytes.data(), bytes.size());
+        if (!read.Ok())
+            return read.Error();
+        if (read.Value() != bytes.size())
+            return end;
+        for (std::size_t at = bytes.size(); at >= unit; at -= unit) {
+            if (bytes.compare(at - unit, unit, std::string(unit, '\0')) != 0)
+                return from + at;
+        }
+        end = from;
+    }
+    return end;
+}
+
+// Another program changed the file during the append: only what this copy
+// wrote goes, with any gap of NUL before it that another program's cut left,
+// so that no NUL stays where no unfinished line is.
+Result Changed(files::FileHandle file, std::uint64_t lineStart, const NewLine& line)
+{
+    files::FileSystem& fileSystem = files::CurrentFileSystem();
+    Result changed{AppendOutcome::Failed, ChangedByAnotherProgram()};
+    auto held = fileSystem.Examine(file);
+    const std::uint64_t size = held.Ok() ? held.Value().size : 0;
+    if (size > lineStart && size - lineStart <= line.Whole().size()) {
+        std::string bytes(static_cast<std::size_t>(size - lineStart), '\0');
+        auto read = fileSystem.ReadAt(file, lineStart, bytes.data(), bytes.size());
+        if (read.Ok() && read.Value() == bytes.size() && OwnBytes(bytes, line)) {
+            auto gap = GapBefore(file, lineStart, line.unit);
+            if (gap.Ok() && fileSystem.Truncate(file, gap.Value()).Ok())
+                fileSystem.Sync(file);
+        }
+    }
+    fileSystem.Close(file);
+    return changed;
 }
 
 // Whatever kills the process or stops the machine, no moment leaves a line
@@ -99,8 +194,14 @@ std::optional<Result> WriteInPlace(const NewLine& line, const files::FileLock& l
     }
     // Decided on what is held: the file examined, as long as it was then, and
     // one this user may change, whatever stands at the name by now.
+    // A file just made holds nothing yet, unless another program wrote it meanwhile.
+    const std::uint64_t size = creating ? 0 : examined.size;
+    if (info.Value().size != size) {
+        fileSystem.Close(file);
+        return Result{AppendOutcome::Failed, ChangedByAnotherProgram()};
+    }
     if (!creating) {
-        const bool changed = !info.Value().SameFileAs(examined) || info.Value().size != examined.size;
+        const bool changed = !info.Value().SameFileAs(examined);
         std::optional<Result> refused;
         try {
             if (const std::optional<std::u16string> why = WhyUnchangeable(info.Value()); why || changed)
@@ -122,24 +223,36 @@ std::optional<Result> WriteInPlace(const NewLine& line, const files::FileLock& l
             return Failed(set.Error().Named(UserFileName));
         }
     }
-    const std::uint64_t size = info.Value().size;
     const std::string placeholder = line.Placeholder();
     // A lock file removed by hand lets another copy write at the same end.
-    files::FileStatus status = lock.StillHeld();
-    if (status.Ok())
-        status = fileSystem.SeekToEnd(file);
-    if (status.Ok())
-        status = fileSystem.Write(file, placeholder.data(), placeholder.size());
-    if (status.Ok())
-        status = fileSystem.Sync(file);
+    if (files::FileStatus held = lock.StillHeld(); !held.Ok()) {
+        fileSystem.Close(file);
+        return Failed(held.Error().Named(UserFileName));
+    }
+    // At the end as it is when written: a file cut meanwhile gets no gap.
+    auto landed = fileSystem.WriteAtEnd(file, placeholder.data(), placeholder.size());
+    if (!landed.Ok())
+        return Undo(file, size, landed.Error(), LineState::Unfinished);
+    const std::uint64_t lineStart = landed.Value();
+    if (lineStart != size)
+        return Changed(file, lineStart, line);
+    files::FileStatus status = fileSystem.Sync(file);
     if (status.Ok())
         status = lock.StillHeld();
-    if (status.Ok())
-        status = fileSystem.WriteAt(file, size + line.leading.size(), line.record.data(), line.firstCharacterSize);
+    if (!status.Ok())
+        return Undo(file, size, status.Error(), LineState::Unfinished);
+    // The first character goes only where this copy just wrote its placeholder.
+    if (auto left = AsLeft(file, lineStart, placeholder); !left.Ok() || !left.Value())
+        return left.Ok() ? Changed(file, lineStart, line) : Undo(file, size, left.Error(), LineState::Unfinished);
+    status = fileSystem.WriteAt(file, lineStart + line.leading.size(), line.record.data(), line.firstCharacterSize);
     if (!status.Ok())
         return Undo(file, size, status.Error(), LineState::Unfinished);
     if (status = fileSystem.Sync(file); !status.Ok())
         return Undo(file, size, status.Error(), LineState::Whole);
+    // Cut by another program between the look and the write: the write may
+    // have landed past the new end.
+    if (auto left = AsLeft(file, lineStart, line.Whole()); left.Ok() && !left.Value())
+        return Changed(file, lineStart, line);
     // A close that fails after the save loses nothing.
     fileSystem.Close(file);
     // The file's name may not be on disk yet: this copy made it, or a run
