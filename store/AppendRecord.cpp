@@ -26,25 +26,28 @@ using Result = StoreResult<AppendOutcome>;
 Result Failed(const FileError& error) { return {AppendOutcome::Failed, NothingChanged(error)}; }
 
 // The bytes of one new line, written in two steps: first with a NUL in place
-// of the record's first character, then that character over it.
+// of the record's first character, then that character over it. Made before
+// the file is opened, with room to read them back: nothing that may run out
+// of memory comes between the open and the close.
 struct NewLine {
-    std::string leading;  // a byte-order mark for an empty file
-    std::string record;
-    std::size_t firstCharacterSize = 0;
-    std::string end;
-    std::size_t unit = 1;  // the encoding's code unit
-
-    std::string Whole() const { return leading + record + end; }
-    std::string Placeholder() const
-    {
-        return leading + std::string(firstCharacterSize, '\0') + record.substr(firstCharacterSize) + end;
-    }
+    std::string whole;          // a byte-order mark first for an empty file
+    std::size_t firstCharacter; // where the record's first character starts
+    std::size_t firstCharacterSize;
+    std::string placeholder;
+    std::size_t unit;           // the encoding's code unit
+    std::string readBack;       // room for the line, or a step of a backward read
 };
 
-NewLine NewLineFor(const Record& key, TextEncoding encoding, std::string leading, std::string end)
+constexpr std::size_t BackwardStep = 64 * 1024;
+
+NewLine NewLineFor(const Record& key, TextEncoding encoding, const std::string& leading, const std::string& end)
 {
-    return NewLine{std::move(leading), key.Bytes(encoding), key.FirstCharacterSize(encoding), std::move(end),
-                   files::CodeUnitSize(encoding)};
+    NewLine line{leading + key.Bytes(encoding) + end, leading.size(), key.FirstCharacterSize(encoding), {},
+                 files::CodeUnitSize(encoding), {}};
+    line.placeholder = line.whole;
+    line.placeholder.replace(line.firstCharacter, line.firstCharacterSize, line.firstCharacterSize, '\0');
+    line.readBack.resize(std::max(line.whole.size(), BackwardStep));
+    return line;
 }
 
 // How far a failed append had come: its line still led by NUL, or whole.
@@ -85,7 +88,8 @@ Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error, 
 
 // Whether the file held is still the one at the user file's name, and ends at
 // `lineStart` with the very `bytes` this copy left there.
-files::FileResult<bool> AsLeft(files::FileHandle file, std::uint64_t lineStart, const std::string& bytes)
+files::FileResult<bool> AsLeft(files::FileHandle file, std::uint64_t lineStart, const std::string& bytes,
+                               std::string& readBack)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
     auto held = fileSystem.Examine(file);
@@ -96,11 +100,10 @@ files::FileResult<bool> AsLeft(files::FileHandle file, std::uint64_t lineStart, 
         return named.Error();
     if (held.Value().size != lineStart + bytes.size() || !named.Value().SameFileAs(held.Value()))
         return false;
-    std::string there(bytes.size(), '\0');
-    auto read = fileSystem.ReadAt(file, lineStart, there.data(), there.size());
+    auto read = fileSystem.ReadAt(file, lineStart, readBack.data(), bytes.size());
     if (!read.Ok())
         return read.Error();
-    return read.Value() == there.size() && there == bytes;
+    return read.Value() == bytes.size() && std::string_view(readBack).substr(0, bytes.size()) == bytes;
 }
 
 // Whether `bytes`, read from where the line starts, are what this copy wrote
@@ -108,10 +111,9 @@ files::FileResult<bool> AsLeft(files::FileHandle file, std::uint64_t lineStart, 
 // a gap that a write past a cut end leaves.
 bool OwnBytes(std::string_view bytes, const NewLine& line)
 {
-    const std::string placeholder = line.Placeholder();
-    const std::string whole = line.Whole();
     for (std::size_t at = 0; at < bytes.size(); ++at) {
-        if (at >= whole.size() || (bytes[at] != whole[at] && bytes[at] != placeholder[at] && bytes[at] != '\0'))
+        if (at >= line.whole.size()
+            || (bytes[at] != line.whole[at] && bytes[at] != line.placeholder[at] && bytes[at] != '\0'))
             return false;
     }
     return true;
@@ -119,20 +121,19 @@ bool OwnBytes(std::string_view bytes, const NewLine& line)
 
 // Where the NUL code units that end the file's first `end` bytes start: a gap
 // that a write past another program's cut leaves. Read backwards in steps.
-files::FileResult<std::uint64_t> GapBefore(files::FileHandle file, std::uint64_t end, std::size_t unit)
+files::FileResult<std::uint64_t> GapBefore(files::FileHandle file, std::uint64_t end, NewLine& line)
 {
-    constexpr std::uint64_t Step = 64 * 1024;
-    std::string bytes;
+    const std::size_t unit = line.unit;
     while (end >= unit) {
-        const std::uint64_t from = end - std::min(end / unit * unit, Step);
-        bytes.assign(static_cast<std::size_t>(end - from), '\0');
-        auto read = files::CurrentFileSystem().ReadAt(file, from, bytes.data(), bytes.size());
+        const std::uint64_t from = end - std::min<std::uint64_t>(end / unit * unit, BackwardStep);
+        const std::string_view bytes(line.readBack.data(), static_cast<std::size_t>(end - from));
+        auto read = files::CurrentFileSystem().ReadAt(file, from, line.readBack.data(), bytes.size());
         if (!read.Ok())
             return read.Error();
         if (read.Value() != bytes.size())
             return end;
         for (std::size_t at = bytes.size(); at >= unit; at -= unit) {
-            if (bytes.compare(at - unit, unit, std::string(unit, '\0')) != 0)
+            if (bytes.substr(at - unit, unit).find_first_not_of('\0') != std::string_view::npos)
                 return from + at;
         }
         end = from;
@@ -142,24 +143,23 @@ files::FileResult<std::uint64_t> GapBefore(files::FileHandle file, std::uint64_t
 
 // Another program changed the file during the append: only what this copy
 // wrote goes, with any gap of NUL before it that another program's cut left,
-// so that no NUL stays where no unfinished line is.
-Result Changed(files::FileHandle file, std::uint64_t lineStart, const NewLine& line)
+// so that no NUL stays where no unfinished line is. Closes the file.
+Result Changed(files::FileHandle file, std::uint64_t lineStart, NewLine& line)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
-    Result changed{AppendOutcome::Failed, ChangedByAnotherProgram()};
     auto held = fileSystem.Examine(file);
     const std::uint64_t size = held.Ok() ? held.Value().size : 0;
-    if (size > lineStart && size - lineStart <= line.Whole().size()) {
-        std::string bytes(static_cast<std::size_t>(size - lineStart), '\0');
-        auto read = fileSystem.ReadAt(file, lineStart, bytes.data(), bytes.size());
-        if (read.Ok() && read.Value() == bytes.size() && OwnBytes(bytes, line)) {
-            auto gap = GapBefore(file, lineStart, line.unit);
+    if (size > lineStart && size - lineStart <= line.whole.size()) {
+        const std::size_t length = static_cast<std::size_t>(size - lineStart);
+        auto read = fileSystem.ReadAt(file, lineStart, line.readBack.data(), length);
+        if (read.Ok() && read.Value() == length && OwnBytes(std::string_view(line.readBack.data(), length), line)) {
+            auto gap = GapBefore(file, lineStart, line);
             if (gap.Ok() && fileSystem.Truncate(file, gap.Value()).Ok())
                 fileSystem.Sync(file);
         }
     }
     fileSystem.Close(file);
-    return changed;
+    return {AppendOutcome::Failed, ChangedByAnotherProgram()};
 }
 
 // Whatever kills the process or stops the machine, no moment leaves a line
@@ -167,7 +167,7 @@ Result Changed(files::FileHandle file, std::uint64_t lineStart, const NewLine& l
 // line starts with NUL, which no key holds. `examined` is the file the check
 // read, or none: then the file is created here, and only here, and `made` is
 // given its identity. Nothing where the name was taken since it was examined.
-std::optional<Result> WriteInPlace(const NewLine& line, const files::FileLock& lock, const files::FileInfo& examined,
+std::optional<Result> WriteInPlace(NewLine line, const files::FileLock& lock, const files::FileInfo& examined,
                                    files::FileInfo* made = nullptr)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
@@ -192,9 +192,9 @@ std::optional<Result> WriteInPlace(const NewLine& line, const files::FileLock& l
         fileSystem.Close(file);
         return Failed(info.Error().Named(UserFileName));
     }
-    // Decided on what is held: the file examined, as long as it was then, and
-    // one this user may change, whatever stands at the name by now.
-    // A file just made holds nothing yet, unless another program wrote it meanwhile.
+    // Decided on what is held: the file examined, as long as it was then (a
+    // file just made holds nothing, unless another program wrote it meanwhile),
+    // and one this user may change, whatever stands at the name by now.
     const std::uint64_t size = creating ? 0 : examined.size;
     if (info.Value().size != size) {
         fileSystem.Close(file);
@@ -223,7 +223,7 @@ std::optional<Result> WriteInPlace(const NewLine& line, const files::FileLock& l
             return Failed(set.Error().Named(UserFileName));
         }
     }
-    const std::string placeholder = line.Placeholder();
+    const std::string& placeholder = line.placeholder;
     // A lock file removed by hand lets another copy write at the same end.
     if (files::FileStatus held = lock.StillHeld(); !held.Ok()) {
         fileSystem.Close(file);
@@ -242,16 +242,17 @@ std::optional<Result> WriteInPlace(const NewLine& line, const files::FileLock& l
     if (!status.Ok())
         return Undo(file, size, status.Error(), LineState::Unfinished);
     // The first character goes only where this copy just wrote its placeholder.
-    if (auto left = AsLeft(file, lineStart, placeholder); !left.Ok() || !left.Value())
+    if (auto left = AsLeft(file, lineStart, placeholder, line.readBack); !left.Ok() || !left.Value())
         return left.Ok() ? Changed(file, lineStart, line) : Undo(file, size, left.Error(), LineState::Unfinished);
-    status = fileSystem.WriteAt(file, lineStart + line.leading.size(), line.record.data(), line.firstCharacterSize);
+    status = fileSystem.WriteAt(file, lineStart + line.firstCharacter, line.whole.data() + line.firstCharacter,
+                                line.firstCharacterSize);
     if (!status.Ok())
         return Undo(file, size, status.Error(), LineState::Unfinished);
     if (status = fileSystem.Sync(file); !status.Ok())
         return Undo(file, size, status.Error(), LineState::Whole);
     // Cut by another program between the look and the write: the write may
     // have landed past the new end.
-    if (auto left = AsLeft(file, lineStart, line.Whole()); left.Ok() && !left.Value())
+    if (auto left = AsLeft(file, lineStart, line.whole, line.readBack); left.Ok() && !left.Value())
         return Changed(file, lineStart, line);
     // A close that fails after the save loses nothing.
     fileSystem.Close(file);
