@@ -52,6 +52,8 @@ std::u16string PathForUser(const std::string& name)
 
 std::u16string Describe(const files::FileError& error)
 {
+    if (error.Action().empty())
+        return PathForUser(error.Name()) + u" " + Widen(error.Reason());
     return PathForUser(error.Name()) + u" could not be " + Widen(error.Action()) + u": " + Widen(error.Reason());
 }
 

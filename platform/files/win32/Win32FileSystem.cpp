@@ -911,6 +911,23 @@ bool Win32FileSystem::IsMember(unsigned, unsigned) const
     return true;
 }
 
+std::string Win32FileSystem::UserName(unsigned user) const
+{
+    return user == ThisUser ? "this user" : "another user";
+}
+
+// The lock keeps the folder's usual permissions here: who may open it is the
+// folder's to say, not the bits this file system shows.
+bool Win32FileSystem::OpenBeyondWriters(const FileInfo&, const FileInfo&) const
+{
+    return false;
+}
+
+FileResult<bool> Win32FileSystem::LetInWritersOf(const std::string&, FileHandle, unsigned)
+{
+    return false;
+}
+
 // A byte-range lock, which the file system enforces between processes,
 // sessions and the machines that share a folder; it dies with its holder.
 FileResult<bool> Win32FileSystem::TryLock(FileHandle file)
