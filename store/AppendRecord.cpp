@@ -45,13 +45,20 @@ NewLine NewLineFor(const Record& key, TextEncoding encoding, std::string leading
 // How far a failed append had come: its line still led by NUL, or whole.
 enum class LineState { Unfinished, Whole };
 
-// Undoes a failed append: the file goes back to its old size.
+// A write's or a save's error has no name of its own; the lock's keeps its.
+FileError OfUserFile(const FileError& error)
+{
+    return error.Name().empty() ? error.Named(UserFileName) : error;
+}
+
+// Undoes a failed append: the file goes back to its old size, and is closed
+// before any message is made, which may find no memory.
 Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error, LineState line)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
-    const FileError named = error.Named(UserFileName);
     auto cut = fileSystem.Truncate(file, size);
     fileSystem.Close(file);
+    const FileError named = OfUserFile(error);
     if (cut.Ok())
         return {AppendOutcome::Failed, NothingChanged(named)};
     // The whole line stays: the account is there, though perhaps not yet on disk.
@@ -75,6 +82,8 @@ Result WriteInPlace(const NewLine& line, const files::FileLock& lock,
                     files::FileInfo* made = nullptr)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
+    // Made before the file is open: no allocation may leave it open.
+    const std::string placeholder = line.Placeholder();
     auto opened = fileSystem.Open(UserFileName, files::OpenMode::CreateOrKeep);
     if (!opened.Ok())
         return Failed(opened.Error().Named(UserFileName));
@@ -101,7 +110,6 @@ Result WriteInPlace(const NewLine& line, const files::FileLock& lock,
         }
     }
     const std::uint64_t size = info.Value().size;
-    const std::string placeholder = line.Placeholder();
     // A lock file removed by hand lets another copy write at the same end.
     files::FileStatus status = lock.StillHeld();
     if (status.Ok())
@@ -202,10 +210,15 @@ Result AppendLocked(const Record& key, Duplicates duplicates, bool& checked,
     if (tail.Value().unfinished) {
         if (auto failed = CutUnfinishedLine(tail.Value().lastLineStart))
             return *failed;
-        Result result = AppendLocked(key, Duplicates::Allow, checked, lock, made);
-        if (result.GetOutcome() == AppendOutcome::Failed && !result.UserFileChanged())
-            return {AppendOutcome::Failed, OnlyUnfinishedLineRemoved(result.Message())};
-        return result;
+        // From here on, a failure that changed no account still cut that line.
+        try {
+            Result result = AppendLocked(key, Duplicates::Allow, checked, lock, made);
+            if (result.GetOutcome() == AppendOutcome::Failed && !result.UserFileChanged())
+                return {AppendOutcome::Failed, OnlyUnfinishedLineRemoved(result.Message())};
+            return result;
+        } catch (const std::bad_alloc&) {
+            return Result::Lasting(AppendOutcome::Failed, OutOfMemoryUnfinishedLineRemoved());
+        }
     }
     const TextEncoding encoding = reader.Encoding();
     const bool lastLineEnds = EndForLastLine(tail.Value().lastUnit, false, tail.Value().convention, encoding).empty();

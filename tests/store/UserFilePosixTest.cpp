@@ -86,26 +86,60 @@ TEST_F(UnusualUserFile, WhatStandsAtTheLocksNameIsToldPlainly)
 }
 
 // A lock file removed during a change would let another copy lock a new one
-// and write at once: the change stops before its last step, changing nothing.
-TEST_F(AnotherCopy, AChangeWhoseLockFileIsRemovedStopsBeforeItCommits)
+// and write at once: replaced before any call once it is held, the change
+// stops before its last step, changes nothing and says so in those words.
+TEST_F(AnotherCopy, AChangeWhoseLockFileIsReplacedStopsBeforeItCommits)
 {
-    const std::string before = Utf8WithMark.File({u"ann:1"});
-    const std::pair<const char*, std::function<bool()>> changes[] = {
-        {"add", [] { return store::AppendRecord(u"bob:1").GetOutcome() == AppendOutcome::Written; }},
-        {"rewrite", [] { return Replace(u"ann:1", u"ann:2") == RewriteOutcome::Done; }},
+    struct Change {
+        const char* name;
+        std::optional<std::string> before;
+        std::function<store::StoreResult<bool>()> run;
     };
-    for (const auto& [name, change] : changes) {
-        SCOPED_TRACE(name);
-        GivenUserFile(before);
-        files::FaultInjectingFileSystem removing;
-        // The first save is of the new line or of the copy, before the change counts.
-        removing.BeforeEachCall([&, removed = false](FileCall call) mutable {
-            if (call == FileCall::Sync && !std::exchange(removed, true))
-                ::unlink(files::LockNameFor(store::UserFileName).c_str());
-        });
-        files::FileSystemScope scope(removing);
-        EXPECT_FALSE(change());
-        EXPECT_EQ(UserFile(), before);
-        EXPECT_FALSE(TemporaryFileLeft());
+    const auto add = [] {
+        auto result = store::AppendRecord(u"bob:1");
+        return store::StoreResult<bool>(result.GetOutcome() == AppendOutcome::Written, result.Message());
+    };
+    const Change changes[] = {
+        {"add in place", Utf8WithMark.File({u"ann:1"}), add},
+        {"add the first account", std::nullopt, add},
+        {"add by a copy", Utf8WithMark.mark + "ann:1", add},
+        {"rewrite", Utf8WithMark.File({u"ann:1"}), [] {
+             auto result = store::RewriteUserFile(u"ann:1", u"ann:2");
+             return store::StoreResult<bool>(result.GetOutcome() == RewriteOutcome::Done, result.Message());
+         }},
+    };
+    const std::string lockName = files::LockNameFor(store::UserFileName);
+    const std::u16string told = FullPath(lockName)
+                                + u" could not be kept locked: it was removed or replaced during the change."
+                                  u" Nothing was changed.";
+    for (const Change& change : changes) {
+        for (int nth = 1;; ++nth) {
+            SCOPED_TRACE(std::string(change.name) + ": replaced before call " + std::to_string(nth));
+            ::unlink(store::UserFileName.c_str());
+            if (change.before)
+                GivenUserFile(*change.before);
+            files::FaultInjectingFileSystem replacing;
+            int calls = 0;
+            bool locked = false;
+            replacing.BeforeEachCall([&](FileCall call) {
+                if (++calls == nth && locked) {
+                    ::unlink(lockName.c_str());
+                    WriteFile(lockName, "");
+                }
+                locked = locked || call == FileCall::Lock;
+            });
+            store::StoreResult<bool> result(false);
+            {
+                files::FileSystemScope scope(replacing);
+                result = change.run();
+            }
+            if (nth > calls)
+                break;
+            if (result.GetOutcome())
+                continue;
+            EXPECT_EQ(result.Message(), told) << std::string(result.Message().begin(), result.Message().end());
+            EXPECT_EQ(UserFile(), change.before);
+            EXPECT_FALSE(TemporaryFileLeft());
+        }
     }
 }
