@@ -8,7 +8,10 @@
 #include <functional>
 #include <utility>
 
+#include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace testing_support;
@@ -142,4 +145,32 @@ TEST_F(AnotherCopy, AChangeWhoseLockFileIsReplacedStopsBeforeItCommits)
             EXPECT_FALSE(TemporaryFileLeft());
         }
     }
+}
+
+// A file server's lease (a client's oplock) refuses the program's opens for
+// a while: that is another program at work, not another copy's change.
+TEST_F(UnusualUserFile, AFileThatAnotherProgramLeasesIsToldAsSuch)
+{
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        // The lease stays, since its holder never answers the call to break it.
+        std::signal(SIGIO, SIG_IGN);
+        const int file = ::open(store::UserFileName.c_str(), O_RDONLY);
+        const char taken = ::fcntl(file, F_SETLEASE, F_WRLCK) == 0 ? 'y' : 'n';
+        ::write(ready[1], &taken, 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char taken = 'n';
+    ::read(ready[0], &taken, 1);
+    const auto changed = store::RewriteUserFile(u"ann:1", u"ann:2");
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    if (taken != 'y')
+        GTEST_SKIP() << "no leases here";
+    EXPECT_EQ(changed.Message(), FullPath(store::UserFileName) + u" could not be opened: another program is using it. Nothing was changed.");
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -10,13 +11,15 @@
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
 namespace files {
 namespace {
 
-// The faults that the layers above ask about, from errno.
+// The faults that the layers above ask about, from errno. Busy is the lock's
+// own word for another copy's change (TryLock); no call's errno means it.
 FileError SystemError(int code, std::string action, std::string name = {}, std::string reason = {})
 {
     FileFault fault = FileFault::Other;
@@ -24,8 +27,6 @@ FileError SystemError(int code, std::string action, std::string name = {}, std::
         fault = FileFault::Missing;
     else if (code == EEXIST)
         fault = FileFault::Exists;
-    else if (code == EWOULDBLOCK)
-        fault = FileFault::Busy;
     else if (code == ENOLCK || code == EOPNOTSUPP || code == ENOSYS)
         fault = FileFault::Unsupported;
     else if (code == EACCES || code == EPERM)
@@ -34,6 +35,7 @@ FileError SystemError(int code, std::string action, std::string name = {}, std::
 }
 
 constexpr mode_t NewFileMode = 0600;  // passwords are stored in clear
+constexpr auto LeasePatience = std::chrono::seconds(5);
 
 int FlagsOf(OpenMode mode)
 {
@@ -114,6 +116,13 @@ FileResult<FileHandle> PosixFileSystem::Open(const std::string& name, OpenMode m
     // process's; the program makes its files from one thread.
     const mode_t umask = ::umask(0077);
     int file = RetryOnInterrupt([&] { return ::open(name.c_str(), FlagsOf(mode) | O_CLOEXEC, NewFileMode); });
+    // A lease (a file server's, for a client's oplock) refuses a non-blocking
+    // open until its holder lets go, which the open itself asks of it.
+    for (const auto deadline = std::chrono::steady_clock::now() + LeasePatience;
+         file < 0 && errno == EWOULDBLOCK && std::chrono::steady_clock::now() < deadline;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        file = RetryOnInterrupt([&] { return ::open(name.c_str(), FlagsOf(mode) | O_CLOEXEC, NewFileMode); });
+    }
     // In a sticky folder that anyone may write, the system may refuse a
     // creating open of another user's file that its bits let one open.
     if (file < 0 && errno == EACCES && mode == OpenMode::Lock)
@@ -125,7 +134,8 @@ FileResult<FileHandle> PosixFileSystem::Open(const std::string& name, OpenMode m
         struct stat status {};
         const bool stands = mode != OpenMode::CreateNew && ::lstat(name.c_str(), &status) == 0;
         const bool creates = mode == OpenMode::CreateOrKeep || mode == OpenMode::CreateOrTruncate || mode == OpenMode::CreateNew;
-        return SystemError(code, creates && !stands ? "created" : "opened", name);
+        return SystemError(code, creates && !stands ? "created" : "opened", name,
+                           code == EWOULDBLOCK ? "another program is using it" : "");
     }
     if (mode == OpenMode::Read || mode == OpenMode::Lock || mode == OpenMode::CreateOrKeep) {
         // Non-blocking only so that a FIFO cannot hang the open; reads block as usual.
