@@ -438,3 +438,32 @@ TEST_F(FailureSweep, AWholeLineThatCanNeitherBeSavedNorCutBackIsToldAsMade)
     EXPECT_EQ(outcome.message.find(u"The change was made, but "), 0u);
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:old", u"bob:\u00e9"}));
 }
+
+// A leftover that cannot be removed (here a folder) sends the copy to the
+// spare name: a failure after that removes the spare and names no other copy.
+TEST_F(FailureSweep, AChangeWrittenUnderTheSpareNameLeavesNoCopyWhenItFails)
+{
+    const std::string accounts = Utf8WithMark.File({u"ann:old"});
+    ASSERT_TRUE(std::filesystem::create_directory(store::TemporaryFileName));
+    for (int nth = 1;; ++nth) {
+        SCOPED_TRACE("call " + std::to_string(nth) + " fails");
+        GivenUserFile(accounts);
+        files::FaultInjectingFileSystem faulty;
+        bool spareWritten = false;
+        faulty.BeforeEachCall([&](FileCall) { spareWritten = spareWritten || Exists(store::SpareCopyName); });
+        faulty.FailCall(FileCall::Any, nth, EIO);
+        Outcome outcome;
+        {
+            files::FileSystemScope scope(faulty);
+            outcome = ChangeAnnsPassword();
+        }
+        if (faulty.FaultsInjected() == 0)
+            break;
+        EXPECT_FALSE(Exists(store::SpareCopyName));
+        if (spareWritten && !outcome.succeeded && !outcome.userFileChanged) {
+            EXPECT_EQ(outcome.message.find(u"Quillmark_new.txt"), std::u16string::npos)
+                << std::string(outcome.message.begin(), outcome.message.end());
+            EXPECT_EQ(UserFile(), accounts);
+        }
+    }
+}
