@@ -185,6 +185,69 @@ TEST(WindowsChild, OpensTheUserFileAgainAndAgain)
     std::exit(0);
 }
 
+// Anyone who may read the lock file may take its readers' byte (1) or its
+// turnstile (2), through a handle that may only read: a log-in or a change
+// waits for them a moment only, and another copy adding accounts meanwhile
+// never waits past its patience on the change.
+TEST(WindowsReadersBytes, HeldByAnotherUserDelayNothingForLongNorFailAnotherCopy)
+{
+    for (const char* role : {"readers", "turnstile"}) {
+        SCOPED_TRACE(role);
+        TemporaryFolder folder;
+        WriteFile(store::UserFileName, "\xEF\xBB\xBF" "ann:0\n");
+        ASSERT_EQ(store::AppendRecord(u"first:1").Message(), u"");  // makes the lock file
+        ChildProcess holder("WindowsChild.HoldsAByteOfTheLockFile", role);
+        WaitFor("holding");
+        ASSERT_TRUE(Exists("holding"));
+        ChildProcess adder("WindowsChild.AddsAccountsUntilStopped", "adder");
+        WaitFor("opening");
+        ASSERT_TRUE(Exists("opening"));
+        for (int round = 1; round <= 3; ++round) {
+            const auto found = store::ScanUserFile(Widen("ann:" + std::to_string(round - 1)));
+            const auto appended = store::AppendRecord(Widen("user" + std::to_string(round) + ":1"));
+            const auto changed = store::RewriteUserFile(Widen("ann:" + std::to_string(round - 1)),
+                                                        Widen("ann:" + std::to_string(round)));
+            EXPECT_EQ(found.GetOutcome(), store::ScanOutcome::Found);
+            EXPECT_EQ(appended.Message() + changed.Message(), u"") << Narrow(appended.Message() + changed.Message());
+        }
+        WriteFile("stop", "");
+        EXPECT_EQ(adder.ExitCode(), 0u) << "the other copy failed to add an account";
+        EXPECT_EQ(holder.ExitCode(), 0u);
+    }
+}
+
+TEST(WindowsChild, HoldsAByteOfTheLockFile)
+{
+    const std::string role = Role();
+    if (role != "readers" && role != "turnstile")
+        GTEST_SKIP() << "runs as a child of WindowsReadersBytes";
+    HANDLE lock = CreateFileW(L"Quillmark.lock", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    OVERLAPPED range{};
+    range.Offset = role == "readers" ? 1 : 2;
+    if (lock == INVALID_HANDLE_VALUE || !LockFileEx(lock, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range))
+        std::exit(2);
+    Announce("holding");
+    while (!Exists("stop"))
+        Sleep(20);
+    std::exit(0);
+}
+
+// Another copy of the program adding accounts until told to stop; fails on
+// the first that is not added.
+TEST(WindowsChild, AddsAccountsUntilStopped)
+{
+    if (Role() != "adder")
+        GTEST_SKIP() << "runs as a child of WindowsReadersBytes";
+    Announce("opening");
+    for (int account = 1; !Exists("stop"); ++account) {
+        if (store::AppendRecord(Widen("other" + std::to_string(account) + ":1")).GetOutcome()
+            != store::AppendOutcome::Written)
+            std::exit(3);
+    }
+    std::exit(0);
+}
+
 // Run as root by tests/wine/two-sessions once the user file, world-readable,
 // belongs to another Unix user: Wine shows it as another owner's.
 TEST(WindowsChild, LeavesAnotherUsersFilesAlone)

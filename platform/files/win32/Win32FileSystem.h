@@ -46,8 +46,10 @@ private:
         void* handle = nullptr;  // HANDLE
         bool folder = false;
         void* readers = nullptr;  // HANDLE of the lock file while reading: ReadersByte
+        bool changeLock = false;  // holds a lock file's first byte: TryLock
     };
     FileHandle Add(Entry entry);
+    bool HoldsChangeLock();
     Entry* Find(FileHandle file);
 
     std::mutex m_mutex;
