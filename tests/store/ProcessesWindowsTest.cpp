@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -216,16 +217,50 @@ TEST(WindowsReadersBytes, HeldByAnotherUserDelayNothingForLongNorFailAnotherCopy
     }
 }
 
+// Wine renames over a file that readers hold open, so only the bytes keep a
+// change from it: seen from another handle, a change waiting for a reader
+// holds the turnstile and has not renamed yet.
+TEST(WindowsReadersBytes, AChangeWaitingForAReaderHoldsTheTurnstileAndRenamesAfterIt)
+{
+    TemporaryFolder folder;
+    WriteFile(store::UserFileName, "\xEF\xBB\xBF" "ann:0\n");
+    ASSERT_EQ(store::AppendRecord(u"first:1").Message(), u"");
+    const auto before = ReadFile(store::UserFileName);
+    ChildProcess reader("WindowsChild.HoldsAByteOfTheLockFile", "reader");
+    WaitFor("holding");
+    ASSERT_TRUE(Exists("holding"));
+    auto change = std::async(std::launch::async, [] { return store::RewriteUserFile(u"ann:0", u"ann:1").GetOutcome(); });
+    HANDLE probe = CreateFileW(L"Quillmark.lock", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    bool turnstileHeld = false;
+    for (int tries = 0; tries < 80 && !turnstileHeld; ++tries) {
+        OVERLAPPED range{};
+        range.Offset = 2;
+        turnstileHeld = !LockFileEx(probe, LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range);
+        if (!turnstileHeld)
+            UnlockFileEx(probe, 0, 1, 0, &range);
+        Sleep(10);
+    }
+    EXPECT_TRUE(turnstileHeld);
+    EXPECT_EQ(ReadFile(store::UserFileName), before) << "renamed while a reader held its byte";
+    CloseHandle(probe);
+    WriteFile("stop", "");
+    EXPECT_EQ(change.get(), store::RewriteOutcome::Done);
+    EXPECT_EQ(reader.ExitCode(), 0u);
+}
+
 TEST(WindowsChild, HoldsAByteOfTheLockFile)
 {
+    // Another user's hold of a byte is exclusive; a reader's of its byte, shared.
     const std::string role = Role();
-    if (role != "readers" && role != "turnstile")
+    if (role != "readers" && role != "turnstile" && role != "reader")
         GTEST_SKIP() << "runs as a child of WindowsReadersBytes";
     HANDLE lock = CreateFileW(L"Quillmark.lock", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     OVERLAPPED range{};
-    range.Offset = role == "readers" ? 1 : 2;
-    if (lock == INVALID_HANDLE_VALUE || !LockFileEx(lock, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range))
+    range.Offset = role == "turnstile" ? 2 : 1;
+    const DWORD exclusive = role == "reader" ? 0 : LOCKFILE_EXCLUSIVE_LOCK;
+    if (lock == INVALID_HANDLE_VALUE || !LockFileEx(lock, exclusive | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range))
         std::exit(2);
     Announce("holding");
     while (!Exists("stop"))
