@@ -152,19 +152,6 @@ TEST_F(SystemError, AFailingFsyncIsReportedAndUndone)
     EXPECT_FALSE(Exists(store::TemporaryFileName));
 }
 
-TEST_F(SystemError, AChangeWhileAnotherCopyHoldsTheLockSaysSoInFull)
-{
-    WriteFile(store::UserFileName, "\xEF\xBB\xBF" "ann:1\n");
-    auto held = files::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(0));
-    ASSERT_TRUE(held.Ok());
-    const auto appended = store::AppendRecord(u"bob:22");
-    EXPECT_EQ(appended.GetOutcome(), store::AppendOutcome::Failed);
-    EXPECT_EQ(appended.Message(), FullPath("Quillmark.txt")
-                                      + u" is being changed by another copy of the program. Nothing was changed; "
-                                        u"please try again.");
-    EXPECT_EQ(ReadFile(store::UserFileName), "\xEF\xBB\xBF" "ann:1\n");
-}
-
 // Only a file system's own want of locks is told as such; any other refusal
 // is told by its cause. Either way nothing goes on unlocked.
 TEST_F(SystemError, ALockTheSystemRefusesIsToldByItsCause)
