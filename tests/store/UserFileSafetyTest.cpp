@@ -342,8 +342,9 @@ TEST_F(AnotherCopy, AFileWrittenByAnotherProgramAtAnyCallOfAnAppendGetsNoStrayBy
                 continue;
             EXPECT_EQ(appended.GetOutcome() == AppendOutcome::Written, Scan(u"bob:1") == ScanOutcome::Found)
                 << std::string(appended.Message().begin(), appended.Message().end());
-            if (appended.GetOutcome() != AppendOutcome::Written)
+            if (appended.GetOutcome() != AppendOutcome::Written) {
                 EXPECT_TRUE(Mentions(appended.Message(), u"was changed by another program during the change. Nothing was changed"));
+            }
         }
     }
 }
