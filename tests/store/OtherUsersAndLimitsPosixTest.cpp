@@ -335,15 +335,12 @@ TEST_F(Permissions, ALockPlantedByAnotherUserInAStickyFolderIsToldWithItsOwner)
         GTEST_SKIP() << "needs root to act as other users";
     ::chmod(".", 01777);
     const std::string lockName = files::LockNameFor(store::UserFileName);
-    const std::u16string told = (std::filesystem::current_path() / lockName).u16string()
-                                + u" belongs to user 1002; in this folder only user 1002 or an administrator may"
-                                  u" remove it. Nothing was changed.";
-    const std::function<int()> plants[] = {
-        [&] { return ::close(::open(lockName.c_str(), O_CREAT | O_WRONLY, 0644)); },
-        [&] { return ::fchmod(::open(lockName.c_str(), O_CREAT | O_WRONLY, 0666), 0666); },
-        [&] { return ::symlink("elsewhere", lockName.c_str()); },
-        [&] { return ::mkfifo(lockName.c_str(), 0666); },
-    };
+    const std::u16string told = FullPath(lockName) + u" belongs to user 1002; in this folder only user 1002 or an"
+                                                     u" administrator may remove it. Nothing was changed.";
+    const std::function<int()> plants[] = {[&] { return ::close(::open(lockName.c_str(), O_CREAT | O_WRONLY, 0644)); },
+                                           [&] { return ::fchmod(::open(lockName.c_str(), O_CREAT | O_WRONLY, 0), 0666); },
+                                           [&] { return ::symlink("elsewhere", lockName.c_str()); },
+                                           [&] { return ::mkfifo(lockName.c_str(), 0666); }};
     for (const auto& plant : plants) {
         GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0600);
         ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 1001), 0);
