@@ -126,7 +126,7 @@ FileResult<FileHandle> PosixFileSystem::Open(const std::string& name, OpenMode m
     }
     // In a sticky folder that anyone may write, the system may refuse a
     // creating open of another user's file that its bits let one open.
-    if (file < 0 && errno == EACCES && mode == OpenMode::Lock)
+    if (file < 0 && (errno == EACCES || errno == EPERM) && mode == OpenMode::Lock)
         file = RetryOnInterrupt([&] { return ::open(name.c_str(), (FlagsOf(mode) & ~O_CREAT) | O_CLOEXEC); });
     ::umask(umask);
     if (file < 0) {
