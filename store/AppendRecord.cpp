@@ -64,13 +64,20 @@ files::FileStatus CutBackTo(files::FileHandle file, std::uint64_t size)
     return held.Value().size > size ? fileSystem.Truncate(file, size) : files::FileStatus{};
 }
 
-// Undoes a failed append: the file goes back to its old size.
+// A write's or a save's error has no name of its own; the lock's keeps its.
+FileError OfUserFile(const FileError& error)
+{
+    return error.Name().empty() ? error.Named(UserFileName) : error;
+}
+
+// Undoes a failed append: the file goes back to its old size, and is closed
+// before any message is made, which may find no memory.
 Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error, LineState line)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
-    const FileError named = error.Named(UserFileName);
     auto cut = CutBackTo(file, size);
     fileSystem.Close(file);
+    const FileError named = OfUserFile(error);
     if (cut.Ok())
         return {AppendOutcome::Failed, NothingChanged(named)};
     // The whole line stays: the account is there, though perhaps not yet on disk.
@@ -227,7 +234,7 @@ std::optional<Result> WriteInPlace(NewLine line, const files::FileLock& lock, co
     // A lock file removed by hand lets another copy write at the same end.
     if (files::FileStatus held = lock.StillHeld(); !held.Ok()) {
         fileSystem.Close(file);
-        return Failed(held.Error().Named(UserFileName));
+        return Failed(OfUserFile(held.Error()));
     }
     // At the end as it is when written: a file cut meanwhile gets no gap.
     auto landed = fileSystem.WriteAtEnd(file, placeholder.data(), placeholder.size());
@@ -348,10 +355,15 @@ std::optional<Result> AppendToWhatStands(const Record& key, Duplicates duplicate
     if (tail.Value().unfinished) {
         if (auto failed = CutUnfinishedLine(tail.Value().lastLineStart, reader.Info()))
             return *failed;
-        Result result = AppendLocked(key, Duplicates::Allow, checked, lock, made);
-        if (result.GetOutcome() == AppendOutcome::Failed && !result.UserFileChanged())
-            return Result{AppendOutcome::Failed, OnlyUnfinishedLineRemoved(result.Message())};
-        return result;
+        // From here on, a failure that changed no account still cut that line.
+        try {
+            Result result = AppendLocked(key, Duplicates::Allow, checked, lock, made);
+            if (result.GetOutcome() == AppendOutcome::Failed && !result.UserFileChanged())
+                return Result{AppendOutcome::Failed, OnlyUnfinishedLineRemoved(result.Message())};
+            return result;
+        } catch (const std::bad_alloc&) {
+            return Result::Lasting(AppendOutcome::Failed, OutOfMemoryUnfinishedLineRemoved());
+        }
     }
     const TextEncoding encoding = reader.Encoding();
     const bool lastLineEnds = EndForLastLine(tail.Value().lastUnit, false, tail.Value().convention, encoding).empty();

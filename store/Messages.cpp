@@ -32,6 +32,9 @@ std::u16string AbsolutePath(const std::filesystem::path& path)
 const std::u16string nothingChanged = u" Nothing was changed.";
 const std::u16string outOfMemory = u"There is not enough memory for the user file.";
 const std::u16string outOfMemoryNothingChanged = outOfMemory + nothingChanged;
+const std::u16string unfinishedLineRemoved =
+    u" No account was changed; only an unfinished line at the end, which matched no account, was removed.";
+const std::u16string outOfMemoryUnfinishedLineRemoved = outOfMemory + unfinishedLineRemoved;
 const std::u16string outOfMemoryAfterTheChange =
     u"The change was made, but there was not enough memory to save it to disk. It may be lost if the computer"
     u" stops before the disk catches up.";
@@ -52,6 +55,8 @@ std::u16string PathForUser(const std::string& name)
 
 std::u16string Describe(const files::FileError& error)
 {
+    if (error.Action().empty())
+        return PathForUser(error.Name()) + u" " + Widen(error.Reason());
     return PathForUser(error.Name()) + u" could not be " + Widen(error.Action()) + u": " + Widen(error.Reason());
 }
 
@@ -69,8 +74,7 @@ std::u16string OnlyUnfinishedLineRemoved(const std::u16string& message)
 {
     if (!message.ends_with(nothingChanged))
         return message;
-    return message.substr(0, message.size() - nothingChanged.size())
-           + u" No account was changed; only an unfinished line at the end, which matched no account, was removed.";
+    return message.substr(0, message.size() - nothingChanged.size()) + unfinishedLineRemoved;
 }
 
 std::u16string NothingChanged(const files::FileError& error)
@@ -113,6 +117,11 @@ const std::u16string& OutOfMemory()
 const std::u16string& OutOfMemoryNothingChanged()
 {
     return outOfMemoryNothingChanged;
+}
+
+const std::u16string& OutOfMemoryUnfinishedLineRemoved()
+{
+    return outOfMemoryUnfinishedLineRemoved;
 }
 
 const std::u16string& OutOfMemoryAfterTheChange()

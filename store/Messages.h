@@ -30,6 +30,7 @@ std::u16string ChangedByAnotherProgram();
 // Made before they are needed: where memory has run out, no text can be made.
 const std::u16string& OutOfMemory();                  // for a scan
 const std::u16string& OutOfMemoryNothingChanged();    // for a change that did not happen
+const std::u16string& OutOfMemoryUnfinishedLineRemoved();  // for one that only cut an unfinished line
 const std::u16string& OutOfMemoryAfterTheChange();    // for a change made but not yet saved
 std::u16string UserFileMissing();
 std::u16string UserFileNotRegular();

@@ -27,6 +27,8 @@ FileError FileError::Told(std::string action, std::string name, std::string reas
 
 std::string FileError::Message() const
 {
+    if (m_action.empty())
+        return m_name + " " + m_reason;
     return m_name + " could not be " + m_action + ": " + m_reason;
 }
 

@@ -34,7 +34,8 @@ public:
     FileError Named(std::string name) const;
     // The same fault and code, with the words of a caller that knows more.
     FileError Told(std::string action, std::string name, std::string reason) const;
-    // "Quillmark.txt could not be read: Input/output error"
+    // "Quillmark.txt could not be read: Input/output error"; with no action,
+    // the reason is said of the file itself: "Quillmark.lock belongs to ann".
     std::string Message() const;
 
 private:

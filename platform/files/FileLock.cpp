@@ -7,6 +7,9 @@
 namespace files {
 namespace {
 
+const std::string AnotherUsersLock =
+    "it is another user's file, which may be removed while no copy of the program is running";
+
 FileError LockError(const FileError& error, const std::string& name)
 {
     if (error.IsUnsupported())
@@ -20,7 +23,10 @@ FileError LockError(const FileError& error, const std::string& name)
 // in another's folder), else its group where the owner is a member; a class
 // that may not write the user file, or whose group was not given, gets no
 // bit. A lock whose permissions cannot be set is still held: no change fails.
-void ShareLockLike(FileSystem& fileSystem, FileHandle lock, const FileInfo& lockInfo, const FileInfo& userFile)
+// Under an access list the user file's named entries are let in by the same
+// rule, entry by entry.
+void ShareLockLike(FileSystem& fileSystem, FileHandle lock, const FileInfo& lockInfo, const FileInfo& userFile,
+                   const std::string& name)
 {
     if (lockInfo.owner != fileSystem.ProcessOwner() || lockInfo.links != 1)
         return;
@@ -38,11 +44,27 @@ void ShareLockLike(FileSystem& fileSystem, FileHandle lock, const FileInfo& lock
         mode |= 0006;
     if (lockInfo.mode != mode)
         fileSystem.SetMode(lock, mode);
+    if (shared)
+        fileSystem.LetInWritersOf(name, lock, mode);
 }
 
-FileError NotRegular(const std::string& lockName)
+// Where the folder is sticky only the owner of a lock (or an administrator)
+// may remove it: telling anyone else to remove it would not help.
+FileError ForeignLock(FileSystem& fileSystem, const FileInfo& found, const std::string& lockName, FileError plain)
 {
-    return FileError(FileFault::Other, "opened", lockName, "it is not a regular file");
+    auto folder = fileSystem.Examine(".");
+    const bool sticky = folder.Ok() && (folder.Value().mode & 01000) != 0;
+    if (!sticky || found.owner == fileSystem.ProcessOwner())
+        return plain;
+    const std::string owner = fileSystem.UserName(found.owner);
+    return FileError(FileFault::Denied, "", lockName,
+                     "belongs to " + owner + "; in this folder only " + owner + " or an administrator may remove it");
+}
+
+FileError NotRegular(FileSystem& fileSystem, const FileInfo& found, const std::string& lockName)
+{
+    return ForeignLock(fileSystem, found, lockName,
+                       FileError(FileFault::Other, "opened", lockName, "it is not a regular file"));
 }
 
 // What stands at the lock's name, in plain words where the system's would
@@ -54,12 +76,12 @@ FileError OpenError(FileSystem& fileSystem, const FileError& error, const std::s
         return error.Named(lockName);
     const FileInfo& found = standing.Value();
     if (found.symlink)
-        return FileError(FileFault::Other, "opened", lockName, "it is a symbolic link");
+        return ForeignLock(fileSystem, found, lockName,
+                           FileError(FileFault::Other, "opened", lockName, "it is a symbolic link"));
     if (!found.regular)
-        return NotRegular(lockName);
+        return NotRegular(fileSystem, found, lockName);
     if (error.IsDenied() && found.owner != fileSystem.ProcessOwner())
-        return error.Told("opened", lockName,
-                          "it is another user's file, which may be removed while no copy of the program is running");
+        return ForeignLock(fileSystem, found, lockName, error.Told("opened", lockName, AnotherUsersLock));
     return error.Named(lockName);
 }
 
@@ -89,7 +111,7 @@ FileResult<FileLock> FileLock::Acquire(const std::string& name, std::chrono::mil
         if (!held.Ok())
             return OpenError(fileSystem, held.Error(), lockName);
         if (!held.Value().regular)
-            return NotRegular(lockName);
+            return NotRegular(fileSystem, held.Value(), lockName);
         auto locked = fileSystem.TryLock(opened.Value());
         if (!locked.Ok())
             return LockError(locked.Error(), lockName);
@@ -105,7 +127,15 @@ FileResult<FileLock> FileLock::Acquire(const std::string& name, std::chrono::mil
                     return userFile.Error();
                 if (creation == LockCreation::RequireExisting && !userFile.Value().exists)
                     return FileError(FileFault::Missing, "opened", name, "it does not exist");
-                ShareLockLike(fileSystem, opened.Value(), held.Value(), userFile.Value());
+                // Another user's lock that lets in those who may not change
+                // the accounts cannot be narrowed here: they could hold it.
+                if (held.Value().owner != fileSystem.ProcessOwner()
+                    && fileSystem.OpenBeyondWriters(held.Value(), userFile.Value()))
+                    return ForeignLock(fileSystem, held.Value(), lockName,
+                                       FileError(FileFault::Denied, "used", lockName,
+                                                 "it is another user's file, open to users who may not change the"
+                                                 " accounts, which may be removed while no copy of the program is running"));
+                ShareLockLike(fileSystem, opened.Value(), held.Value(), userFile.Value(), name);
                 return lock;
             }
         }

@@ -112,12 +112,16 @@ Outcome ChangeAnnsPassword()
     return {result.GetOutcome() == store::RewriteOutcome::Done, result.UserFileChanged(), result.Message()};
 }
 
-Outcome AddBob()
+Outcome Add(const std::u16string& key)
 {
-    auto result = Counted([] { return store::AppendRecord(u"bob:\u00e9"); });
+    auto result = Counted([&] { return store::AppendRecord(key); });
     return {result.GetOutcome() == store::AppendOutcome::Written, result.UserFileChanged(), result.Message(),
             result.GetOutcome() == store::AppendOutcome::NotChecked};
 }
+
+Outcome AddBob() { return Add(u"bob:\u00e9"); }
+// Longer than a string keeps without allocating.
+Outcome AddALongerName() { return Add(u"bob-with-a-longer-name:\u00e9"); }
 
 Outcome FindAnn()
 {
@@ -186,10 +190,13 @@ protected:
         }
     }
 
-    // Every allocation of the operation fails in turn: a failure with a
-    // message, the file as it was, no copy and no descriptor left.
-    void SweepAllocations(const std::optional<std::string>& before, const Operation& operation)
+    // Every allocation of the operation fails in turn: a failure with its
+    // whole message, the file as it was (or with its unfinished last line cut
+    // off, `cutBack`, and told so), no copy and no descriptor left.
+    void SweepAllocations(const std::optional<std::string>& before, const Operation& operation,
+                          const std::optional<std::string>& cutBack = std::nullopt)
     {
+        const std::u16string short_ = u"There is not enough memory for the user file.";
         Restore(before);
         operation();  // what is made once per process is made before the count
         Restore(before);
@@ -209,10 +216,17 @@ protected:
                 ++g_faultPoints;
                 EXPECT_FALSE(outcome.succeeded);
                 EXPECT_FALSE(outcome.notChecked);
-                EXPECT_NE(outcome.message.find(u"not enough memory"), std::u16string::npos)
-                    << std::string(outcome.message.begin(), outcome.message.end());
                 // Past the commit, the message says that the change was made.
-                EXPECT_EQ(UserFile(), outcome.userFileChanged ? after : before);
+                const bool cut = cutBack && UserFile() == cutBack;
+                const std::u16string told =
+                    outcome.userFileChanged ? u"The change was made, but there was not enough memory to save it to disk."
+                                              u" It may be lost if the computer stops before the disk catches up."
+                    : operation.target<Outcome (*)()>() && *operation.target<Outcome (*)()>() == &FindAnn ? short_
+                    : cut ? short_ + u" No account was changed; only an unfinished line at the end, which matched no"
+                                     u" account, was removed."
+                          : short_ + u" Nothing was changed.";
+                EXPECT_EQ(outcome.message, told) << std::string(outcome.message.begin(), outcome.message.end());
+                EXPECT_EQ(UserFile(), outcome.userFileChanged ? after : cut ? cutBack : before);
                 EXPECT_FALSE(TemporaryFileLeft());
                 EXPECT_EQ(OpenDescriptors(), descriptors);
             }
@@ -300,8 +314,11 @@ TEST_F(FailureSweep, RunningOutOfMemoryAnywhereFailsWithAMessageAndLeavesNothing
     SweepAllocations(accounts, ChangeAnnsPassword);
     SweepAllocations(accounts, AddBob);
     SweepAllocations(std::nullopt, AddBob);
+    SweepAllocations(accounts, AddALongerName);
+    SweepAllocations(std::nullopt, AddALongerName);
     // A last line without its end: the append goes by a copy.
     SweepAllocations(Utf8WithMark.mark + "zed:1\nann:old", AddBob);
+    SweepAllocations(accounts + std::string(1, '\0') + "ob:1", AddALongerName, accounts);
 }
 
 TEST_F(FailureSweep, RecoveryOfALeftCopyNeverLosesIt)
@@ -420,4 +437,23 @@ TEST_F(FailureSweep, AWholeLineThatCanNeitherBeSavedNorCutBackIsToldAsMade)
     EXPECT_TRUE(outcome.userFileChanged);
     EXPECT_EQ(outcome.message.find(u"The change was made, but "), 0u);
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:old", u"bob:\u00e9"}));
+}
+
+// A leftover that cannot be removed (here a folder) sends the copy to the
+// spare name: a failure after that removes the spare and names no other copy.
+TEST_F(FailureSweep, AChangeWrittenUnderTheSpareNameLeavesNoCopyWhenItFails)
+{
+    ASSERT_TRUE(std::filesystem::create_directory(store::TemporaryFileName));
+    for (int nth = 1, faults = 1; faults > 0; ++nth) {
+        GivenUserFile(Utf8WithMark.File({u"ann:old"}));
+        files::FaultInjectingFileSystem faulty;
+        bool spareWritten = false;
+        faulty.BeforeEachCall([&](FileCall) { spareWritten = spareWritten || Exists(store::SpareCopyName); });
+        faulty.FailCall(FileCall::Any, nth, EIO);
+        const Outcome outcome = [&] { files::FileSystemScope scope(faulty); return ChangeAnnsPassword(); }();
+        faults = faulty.FaultsInjected();
+        EXPECT_FALSE(Exists(store::SpareCopyName)) << "call " << nth;
+        EXPECT_TRUE(!spareWritten || outcome.userFileChanged || !Mentions(outcome.message, u"Quillmark_new.txt"))
+            << "call " << nth;
+    }
 }

@@ -6,7 +6,9 @@
 #include "platform/files/FileLock.h"
 #include "platform/files/FileOperations.h"
 
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -269,6 +271,7 @@ TEST_F(Permissions, TheLockIsOpenOnlyToThoseWhoMayWriteTheUserFile)
         {"a group the owner cannot give gets nothing", 0660, 3000, 1001, false, Modes::Settable, 0600, 1001, 1001},
         {"root leaves the owner a lock it can open", 0600, 1001, 0, false, Modes::Settable, 0600, 1001, 1001},
         {"permissions that cannot be set stop no change", 0660, 3000, 1001, true, Modes::Refused, 0600, 1001, 3000},
+        {"a file that others may write opens its lock to them", 0666, 1001, 1001, false, Modes::Settable, 0666, 1001, 1001},
     };
     const std::string lockName = files::LockNameFor(store::UserFileName);
     for (const Row& row : rows) {
@@ -302,6 +305,50 @@ TEST_F(Permissions, TheLockIsOpenOnlyToThoseWhoMayWriteTheUserFile)
                   return Mentions(store::AppendRecord(u"cy:1").Message(), u"another user's file, which may be removed") ? 0 : 1;
               }),
               0);
+    // Under an access list: read and write for the entries that may write the
+    // file, nothing for a read-only named user or a read-only owning group.
+    ::unlink(lockName.c_str());
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0660);
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 3000), 0);
+    if (std::system("setfacl -m u:1002:rw,u:1003:r,g::r Quillmark.txt 2>/dev/null") == 0) {
+        EXPECT_EQ(AsUser(1001, 1001, {1001, 3000}, [] {
+                      files::FaultInjectingFileSystem system;
+                      system.SetMembers([](unsigned user, unsigned group) { return user == 1001 && group != 1004; });
+                      files::FileSystemScope scope(system);
+                      return Append(u"bob:1") == AppendOutcome::Written ? 0 : 1;
+                  }),
+                  0);
+        const auto opensLock = [&](uid_t user, std::initializer_list<gid_t> groups) {
+            return AsUser(user, user, groups, [&] { return ::open(lockName.c_str(), O_RDONLY) >= 0 ? 0 : 1; }) == 0;
+        };
+        EXPECT_TRUE(opensLock(1002, {1002}));
+        EXPECT_FALSE(opensLock(1003, {1003}));
+        EXPECT_FALSE(opensLock(1004, {1004, 3000}));
+    }
+}
+
+// In a sticky folder only its owner may remove a lock that another user put
+// there first; one open to all cannot be narrowed, so it is not used either.
+TEST_F(Permissions, ALockPlantedByAnotherUserInAStickyFolderIsToldWithItsOwner)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as other users";
+    ::chmod(".", 01777);
+    const std::string lockName = files::LockNameFor(store::UserFileName);
+    const std::u16string told = FullPath(lockName) + u" belongs to user 1002; in this folder only user 1002 or an"
+                                                     u" administrator may remove it. Nothing was changed.";
+    const std::function<int()> plants[] = {[&] { return ::close(::open(lockName.c_str(), O_CREAT | O_WRONLY, 0644)); },
+                                           [&] { return ::fchmod(::open(lockName.c_str(), O_CREAT | O_WRONLY, 0), 0666); },
+                                           [&] { return ::symlink("elsewhere", lockName.c_str()); },
+                                           [&] { return ::mkfifo(lockName.c_str(), 0666); }};
+    for (const auto& plant : plants) {
+        GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0600);
+        ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 1001), 0);
+        ::unlink(lockName.c_str());
+        ASSERT_EQ(AsUser(1002, 1002, {1002}, plant), 0);
+        EXPECT_EQ(AsUser(1001, 1001, {1001}, [&] { return store::AppendRecord(u"bob:1").Message() == told ? 0 : 1; }), 0);
+        EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
+    }
 }
 
 TEST_F(Permissions, AChangeThatMatchesNoLineLeavesTheFileAsItWas)

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -181,6 +182,87 @@ TEST(WindowsChild, OpensTheUserFileAgainAndAgain)
         if (held != INVALID_HANDLE_VALUE)
             CloseHandle(held);
         Sleep(logIn ? 30 : 2);
+    }
+    std::exit(0);
+}
+
+// Anyone who may read the lock file may take its readers' byte (1) or its
+// turnstile (2) through a handle that may only read: a log-in or a change
+// waits for them a moment only, so another copy adding accounts meanwhile
+// never waits past its patience. Wine renames over a file that readers hold
+// open, so only the bytes keep a change from it: a change waiting for a
+// reader holds the turnstile, seen from another handle, and renames after it.
+TEST(WindowsReadersBytes, HeldByAnotherUserDelayNothingForLongAndAChangeWaitsForAReader)
+{
+    for (const char* role : {"readers", "turnstile", "reader"}) {
+        SCOPED_TRACE(role);
+        TemporaryFolder folder;
+        WriteFile(store::UserFileName, "\xEF\xBB\xBF" "ann:0\n");
+        ASSERT_EQ(store::AppendRecord(u"first:1").Message(), u"");  // makes the lock file
+        ChildProcess holder("WindowsChild.HoldsAByteOfTheLockFile", role);
+        WaitFor("holding");
+        if (role == std::string("reader")) {
+            auto change = std::async(std::launch::async, [] { return store::RewriteUserFile(u"ann:0", u"ann:1"); });
+            HANDLE probe = CreateFileW(L"Quillmark.lock", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            OVERLAPPED turnstile{};
+            turnstile.Offset = 2;
+            bool held = false;
+            for (int tries = 0; tries < 80 && !held; ++tries) {
+                held = !LockFileEx(probe, LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &turnstile);
+                if (!held)
+                    UnlockFileEx(probe, 0, 1, 0, &turnstile), Sleep(10);
+            }
+            EXPECT_TRUE(held);
+            EXPECT_EQ(store::ScanUserFile(u"ann:0").GetOutcome(), store::ScanOutcome::Found) << "renamed too early";
+            CloseHandle(probe);
+            WriteFile("stop", "");
+            EXPECT_EQ(change.get().Message(), u"");
+            EXPECT_EQ(holder.ExitCode(), 0u);
+            continue;
+        }
+        ChildProcess adder("WindowsChild.AddsAccountsUntilStopped", "adder");
+        WaitFor("opening");
+        for (int round = 1; round <= 3; ++round) {
+            const auto appended = store::AppendRecord(Widen("user" + std::to_string(round) + ":1"));
+            const auto changed = store::RewriteUserFile(Widen("ann:" + std::to_string(round - 1)),
+                                                        Widen("ann:" + std::to_string(round)));
+            EXPECT_EQ(appended.Message() + changed.Message(), u"") << Narrow(appended.Message() + changed.Message());
+        }
+        WriteFile("stop", "");
+        EXPECT_EQ(adder.ExitCode(), 0u) << "the other copy failed to add an account";
+        EXPECT_EQ(holder.ExitCode(), 0u);
+    }
+}
+
+// Another user's hold of a byte is exclusive; a reader's of its byte, shared.
+TEST(WindowsChild, HoldsAByteOfTheLockFile)
+{
+    const std::string role = Role();
+    if (role != "readers" && role != "turnstile" && role != "reader")
+        GTEST_SKIP() << "runs as a child of WindowsReadersBytes";
+    HANDLE lock = CreateFileW(L"Quillmark.lock", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    OVERLAPPED range{};
+    range.Offset = role == "turnstile" ? 2 : 1;
+    const DWORD exclusive = role == "reader" ? 0 : LOCKFILE_EXCLUSIVE_LOCK;
+    if (!LockFileEx(lock, exclusive | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range))
+        std::exit(2);
+    Announce("holding");
+    while (!Exists("stop"))
+        Sleep(20);
+    std::exit(0);
+}
+
+// Another copy adding accounts until told to stop; fails on the first not added.
+TEST(WindowsChild, AddsAccountsUntilStopped)
+{
+    if (Role() != "adder")
+        GTEST_SKIP() << "runs as a child of WindowsReadersBytes";
+    Announce("opening");
+    for (int account = 1; !Exists("stop"); ++account) {
+        if (store::AppendRecord(Widen("other" + std::to_string(account) + ":1")).GetOutcome() != store::AppendOutcome::Written)
+            std::exit(3);
     }
     std::exit(0);
 }

@@ -6,9 +6,13 @@
 #include "tests/support/FileFaultInjection.h"
 
 #include <functional>
+#include <optional>
 #include <utility>
 
+#include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace testing_support;
@@ -86,26 +90,63 @@ TEST_F(UnusualUserFile, WhatStandsAtTheLocksNameIsToldPlainly)
 }
 
 // A lock file removed during a change would let another copy lock a new one
-// and write at once: the change stops before its last step, changing nothing.
-TEST_F(AnotherCopy, AChangeWhoseLockFileIsRemovedStopsBeforeItCommits)
+// and write at once: replaced before any call once it is held, the change
+// stops before its last step, changes nothing and says so in those words.
+TEST_F(AnotherCopy, AChangeWhoseLockFileIsReplacedStopsBeforeItCommits)
 {
-    const std::string before = Utf8WithMark.File({u"ann:1"});
-    const std::pair<const char*, std::function<bool()>> changes[] = {
-        {"add", [] { return store::AppendRecord(u"bob:1").GetOutcome() == AppendOutcome::Written; }},
-        {"rewrite", [] { return Replace(u"ann:1", u"ann:2") == RewriteOutcome::Done; }},
-    };
-    for (const auto& [name, change] : changes) {
-        SCOPED_TRACE(name);
-        GivenUserFile(before);
-        files::FaultInjectingFileSystem removing;
-        // The first save is of the new line or of the copy, before the change counts.
-        removing.BeforeEachCall([&, removed = false](FileCall call) mutable {
-            if (call == FileCall::Sync && !std::exchange(removed, true))
-                ::unlink(files::LockNameFor(store::UserFileName).c_str());
-        });
-        files::FileSystemScope scope(removing);
-        EXPECT_FALSE(change());
-        EXPECT_EQ(UserFile(), before);
-        EXPECT_FALSE(TemporaryFileLeft());
+    const auto add = [] { return store::AppendRecord(u"bob:1").Message(); };
+    const auto rewrite = [] { return store::RewriteUserFile(u"ann:1", u"ann:2").Message(); };
+    const std::pair<std::optional<std::string>, std::function<std::u16string()>> changes[] = {
+        {Utf8WithMark.File({u"ann:1"}), add}, {std::nullopt, add}, {Utf8WithMark.mark + "ann:1", add},
+        {Utf8WithMark.File({u"ann:1"}), rewrite}};
+    const std::string lockName = files::LockNameFor(store::UserFileName);
+    const std::u16string told = FullPath(lockName) + u" could not be kept locked: it was removed or replaced during"
+                                                     u" the change. Nothing was changed.";
+    for (const auto& [before, change] : changes) {
+        for (int nth = 1, calls = 1; nth <= calls; ++nth) {
+            SCOPED_TRACE("replaced before call " + std::to_string(nth));
+            ::unlink(store::UserFileName.c_str());
+            if (before)
+                GivenUserFile(*before);
+            files::FaultInjectingFileSystem replacing;
+            bool locked = false;
+            replacing.BeforeEachCall([&](FileCall call) {
+                if (++calls == nth && locked && ::unlink(lockName.c_str()) == 0)
+                    WriteFile(lockName, "");
+                locked = locked || call == FileCall::Lock;
+            });
+            calls = 0;
+            files::FileSystemScope scope(replacing);
+            if (const std::u16string message = change(); !message.empty()) {
+                EXPECT_EQ(message, told) << std::string(message.begin(), message.end());
+                EXPECT_EQ(UserFile(), before);
+            }
+        }
     }
+}
+
+// A file server's lease (a client's oplock) refuses the program's opens for
+// a while: that is another program at work, not another copy's change.
+TEST_F(UnusualUserFile, AFileThatAnotherProgramLeasesIsToldAsSuch)
+{
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    char taken = 'n';
+    if (holder == 0) {
+        std::signal(SIGIO, SIG_IGN);  // never lets go when asked to
+        taken = ::fcntl(::open(store::UserFileName.c_str(), O_RDONLY), F_SETLEASE, F_WRLCK) == 0 ? 'y' : 'n';
+        if (::write(ready[1], &taken, 1) == 1)
+            ::pause();
+        ::_exit(1);
+    }
+    ASSERT_EQ(::read(ready[0], &taken, 1), 1);
+    const auto changed = store::RewriteUserFile(u"ann:1", u"ann:2");
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    if (taken != 'y')
+        GTEST_SKIP() << "no leases here";
+    EXPECT_EQ(changed.Message(), FullPath(store::UserFileName)
+                                     + u" could not be opened: another program is using it. Nothing was changed.");
 }

@@ -13,8 +13,6 @@ FileFault FaultOf(int code)
         return FileFault::Missing;
     case EEXIST:
         return FileFault::Exists;
-    case EWOULDBLOCK:
-        return FileFault::Busy;
     case ENOLCK:
     case EOPNOTSUPP:
     case ENOSYS:

@@ -54,7 +54,16 @@ public:
     {
         return m_inner.TakeAccessList(original, copy);
     }
+    FileResult<bool> LetInWritersOf(const std::string& original, FileHandle lock, unsigned classMode) override
+    {
+        return m_inner.LetInWritersOf(original, lock, classMode);
+    }
     unsigned ProcessOwner() const override { return m_inner.ProcessOwner(); }
+    std::string UserName(unsigned user) const override { return m_inner.UserName(user); }
+    bool OpenBeyondWriters(const FileInfo& lock, const FileInfo& userFile) const override
+    {
+        return m_inner.OpenBeyondWriters(lock, userFile);
+    }
     bool IsMember(unsigned user, unsigned group) const override { return m_inner.IsMember(user, group); }
     FileResult<bool> TryLock(FileHandle file) override { return m_inner.TryLock(file); }
 

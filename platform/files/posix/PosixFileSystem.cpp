@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -10,13 +11,15 @@
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
 namespace files {
 namespace {
 
-// The faults that the layers above ask about, from errno.
+// The faults that the layers above ask about, from errno. Busy is the lock's
+// own word for another copy's change (TryLock); no call's errno means it.
 FileError SystemError(int code, std::string action, std::string name = {}, std::string reason = {})
 {
     FileFault fault = FileFault::Other;
@@ -24,8 +27,6 @@ FileError SystemError(int code, std::string action, std::string name = {}, std::
         fault = FileFault::Missing;
     else if (code == EEXIST)
         fault = FileFault::Exists;
-    else if (code == EWOULDBLOCK)
-        fault = FileFault::Busy;
     else if (code == ENOLCK || code == EOPNOTSUPP || code == ENOSYS)
         fault = FileFault::Unsupported;
     else if (code == EACCES || code == EPERM)
@@ -34,6 +35,7 @@ FileError SystemError(int code, std::string action, std::string name = {}, std::
 }
 
 constexpr mode_t NewFileMode = 0600;  // passwords are stored in clear
+constexpr auto LeasePatience = std::chrono::seconds(5);
 
 int FlagsOf(OpenMode mode)
 {
@@ -115,6 +117,17 @@ FileResult<FileHandle> PosixFileSystem::Open(const std::string& name, OpenMode m
     // process's; the program makes its files from one thread.
     const mode_t umask = ::umask(0077);
     int file = RetryOnInterrupt([&] { return ::open(name.c_str(), FlagsOf(mode) | O_CLOEXEC, NewFileMode); });
+    // A lease (a file server's, for a client's oplock) refuses a non-blocking
+    // open until its holder lets go, which the open itself asks of it.
+    for (const auto deadline = std::chrono::steady_clock::now() + LeasePatience;
+         file < 0 && errno == EWOULDBLOCK && std::chrono::steady_clock::now() < deadline;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        file = RetryOnInterrupt([&] { return ::open(name.c_str(), FlagsOf(mode) | O_CLOEXEC, NewFileMode); });
+    }
+    // In a sticky folder that anyone may write, the system may refuse a
+    // creating open of another user's file that its bits let one open.
+    if (file < 0 && (errno == EACCES || errno == EPERM) && mode == OpenMode::Lock)
+        file = RetryOnInterrupt([&] { return ::open(name.c_str(), (FlagsOf(mode) & ~O_CREAT) | O_CLOEXEC); });
     ::umask(umask);
     if (file < 0) {
         const int code = errno;
@@ -122,7 +135,8 @@ FileResult<FileHandle> PosixFileSystem::Open(const std::string& name, OpenMode m
         struct stat status {};
         const bool stands = mode != OpenMode::CreateNew && ::lstat(name.c_str(), &status) == 0;
         const bool creates = mode == OpenMode::CreateOrKeep || mode == OpenMode::CreateOrTruncate || mode == OpenMode::CreateNew;
-        return SystemError(code, creates && !stands ? "created" : "opened", name);
+        return SystemError(code, creates && !stands ? "created" : "opened", name,
+                           code == EWOULDBLOCK ? "another program is using it" : "");
     }
     if (mode == OpenMode::Read || mode == OpenMode::Lock || mode == OpenMode::CreateOrKeep || mode == OpenMode::Existing) {
         // Non-blocking only so that a FIFO cannot hang the open; reads block as usual.
@@ -380,6 +394,90 @@ FileResult<bool> PosixFileSystem::TakeAccessList(const std::string& original, Fi
     if (::fremovexattr(copy, AccessList) < 0 && errno != ENODATA && errno != ENOTSUP)
         return SystemError(errno, "given the access list of " + original);
     return false;
+}
+
+namespace {
+
+// An access list as the kernel stores it: a version, then entries of a tag,
+// permission bits and an id, in the kernel's order.
+struct AccessEntry {
+    std::uint16_t tag;
+    std::uint16_t permissions;
+    std::uint32_t id;
+};
+enum : std::uint16_t { OwnerEntry = 0x01, NamedUser = 0x02, GroupEntry = 0x04, NamedGroup = 0x08, MaskEntry = 0x10, OtherEntry = 0x20 };
+constexpr std::uint16_t ReadWrite = 06;
+constexpr std::uint16_t WriteBit = 02;
+constexpr std::size_t ListHeader = 4;
+
+} // namespace
+
+// Built from `original`'s list entry by entry: one that may write it (through
+// the mask, for the group class) gets read and write, any other nothing.
+FileResult<bool> PosixFileSystem::LetInWritersOf(const std::string& original, FileHandle lock, unsigned classMode)
+{
+    std::vector<char> list(65536);
+    const ssize_t size = ::lgetxattr(original.c_str(), AccessList, list.data(), list.size());
+    if (size < 0) {
+        if (errno != ENODATA && errno != ENOTSUP)
+            return SystemError(errno, "examined", original);
+        // One the lock took from its folder's default would let its entries in.
+        if (::fremovexattr(lock, AccessList) < 0 && errno != ENODATA && errno != ENOTSUP)
+            return SystemError(errno, "given its permissions");
+        return false;
+    }
+    const std::size_t count = (static_cast<std::size_t>(size) - std::min<std::size_t>(size, ListHeader)) / sizeof(AccessEntry);
+    std::vector<AccessEntry> entries(count);
+    std::memcpy(entries.data(), list.data() + ListHeader, count * sizeof(AccessEntry));
+    std::uint16_t mask = ReadWrite;
+    for (const AccessEntry& entry : entries)
+        if (entry.tag == MaskEntry)
+            mask = entry.permissions;
+    const auto mayWrite = [&](const AccessEntry& entry) { return (entry.permissions & mask & WriteBit) != 0; };
+    std::uint16_t groupClass = 0;
+    for (AccessEntry& entry : entries) {
+        switch (entry.tag) {
+        case OwnerEntry: entry.permissions = ReadWrite; break;
+        case OtherEntry: entry.permissions = static_cast<std::uint16_t>(classMode & ReadWrite); break;
+        case GroupEntry:
+            entry.permissions = mayWrite(entry) && (classMode & 0060) != 0 ? ReadWrite : 0;
+            groupClass |= entry.permissions;
+            break;
+        case NamedUser:
+        case NamedGroup:
+            entry.permissions = mayWrite(entry) ? ReadWrite : 0;
+            groupClass |= entry.permissions;
+            break;
+        default: break;
+        }
+    }
+    for (AccessEntry& entry : entries)
+        if (entry.tag == MaskEntry)
+            entry.permissions = groupClass;
+    std::memcpy(list.data() + ListHeader, entries.data(), count * sizeof(AccessEntry));
+    if (::fsetxattr(lock, AccessList, list.data(), ListHeader + count * sizeof(AccessEntry), 0) < 0)
+        return SystemError(errno, "given its permissions");
+    return true;
+}
+
+std::string PosixFileSystem::UserName(unsigned user) const
+{
+    passwd entry {};
+    passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getpwuid_r(user, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return "user " + std::to_string(user);
+    return entry.pw_name;
+}
+
+// The group class bits stand for the mask under an access list: a lock of
+// another user whose mask lets anyone in is not narrowed here, so it counts
+// as open beyond the writers unless the user file's group may write.
+bool PosixFileSystem::OpenBeyondWriters(const FileInfo& lock, const FileInfo& userFile) const
+{
+    const bool othersBeyond = (lock.mode & 0006) != 0 && (userFile.mode & 0002) == 0;
+    const bool groupBeyond = (lock.mode & 0060) != 0 && (lock.group != userFile.group || (userFile.mode & 0020) == 0);
+    return othersBeyond || groupBeyond;
 }
 
 FileResult<bool> PosixFileSystem::TryLock(FileHandle file)

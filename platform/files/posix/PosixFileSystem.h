@@ -25,7 +25,10 @@ public:
     FileStatus SetMode(FileHandle file, unsigned mode) override;
     FileStatus SetOwner(FileHandle file, unsigned owner, unsigned group) override;
     FileResult<bool> TakeAccessList(const std::string& original, FileHandle copy) override;
+    FileResult<bool> LetInWritersOf(const std::string& original, FileHandle lock, unsigned classMode) override;
     unsigned ProcessOwner() const override;
+    std::string UserName(unsigned user) const override;
+    bool OpenBeyondWriters(const FileInfo& lock, const FileInfo& userFile) const override;
     bool IsMember(unsigned user, unsigned group) const override;
     FileResult<bool> TryLock(FileHandle file) override;
 };

@@ -26,6 +26,10 @@ namespace {
 // file) holds a file for a moment at a time: opens, replaces and removals
 // that meet one try again for this long before they fail.
 constexpr auto BusyPatience = std::chrono::seconds(5);
+// How long one reader or replacement waits for the readers' and turnstile
+// bytes together: a copy of the program holds them for moments, and whoever
+// holds them longer (anyone who may read the lock file can) delays no more.
+constexpr auto ReadersPatience = std::chrono::seconds(1);
 constexpr DWORD LongestPause = 20;  // milliseconds
 constexpr auto RightsVerdict = std::chrono::milliseconds(250);
 
@@ -141,9 +145,9 @@ bool IsSharingViolation(DWORD error)
 // Runs `attempt` (ERROR_SUCCESS or an error) until it succeeds, fails in a way
 // that `busy` does not accept, or patience runs out; gives its last result.
 template <typename Attempt, typename Busy>
-DWORD WhileBusy(Attempt attempt, Busy busy)
+DWORD WhileBusy(Attempt attempt, Busy busy,
+                std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::now() + BusyPatience)
 {
-    const auto deadline = std::chrono::steady_clock::now() + BusyPatience;
     for (DWORD pause = 1;; pause = std::min(pause * 2, LongestPause)) {
         const DWORD error = attempt();
         if (error == ERROR_SUCCESS || !busy(error) || std::chrono::steady_clock::now() >= deadline)
@@ -152,8 +156,8 @@ DWORD WhileBusy(Attempt attempt, Busy busy)
     }
 }
 
-// Takes one byte of a file, shared or alone, waiting up to BusyPatience.
-bool TakeByte(HANDLE file, DWORD offset, DWORD lockFlags)
+// Takes one byte of a file, shared or alone, waiting up to `deadline`.
+bool TakeByte(HANDLE file, DWORD offset, DWORD lockFlags, std::chrono::steady_clock::time_point deadline)
 {
     const DWORD error = WhileBusy(
         [&] {
@@ -162,7 +166,7 @@ bool TakeByte(HANDLE file, DWORD offset, DWORD lockFlags)
             return LockFileEx(file, lockFlags | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range) ? ERROR_SUCCESS
                                                                                          : GetLastError();
         },
-        [](DWORD error) { return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING; });
+        [](DWORD error) { return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING; }, deadline);
     return error == ERROR_SUCCESS;
 }
 
@@ -186,12 +190,18 @@ public:
                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (m_handle == INVALID_HANDLE_VALUE)
             return;
-        if (!TakeByte(m_handle, Turnstile, lockFlags) || !TakeByte(m_handle, Readers, lockFlags)) {
+        // A replacement that has the turnstile keeps it even where the
+        // readers' byte stays taken: readers of the moment finish, and the
+        // rename, refused while they have the file open, is tried again.
+        const bool replacing = (lockFlags & LOCKFILE_EXCLUSIVE_LOCK) != 0;
+        const auto deadline = std::chrono::steady_clock::now() + ReadersPatience;
+        if (!TakeByte(m_handle, Turnstile, lockFlags, deadline)
+            || (!TakeByte(m_handle, Readers, lockFlags, deadline) && !replacing)) {
             CloseHandle(Release());
             return;
         }
         // A reader passes the turnstile; a replacement holds it until done.
-        if (!(lockFlags & LOCKFILE_EXCLUSIVE_LOCK)) {
+        if (!replacing) {
             OVERLAPPED range{};
             range.Offset = Turnstile;
             UnlockFileEx(m_handle, 0, 1, 0, &range);
@@ -422,6 +432,12 @@ FileHandle Win32FileSystem::Add(Entry entry)
     return file;
 }
 
+bool Win32FileSystem::HoldsChangeLock()
+{
+    std::lock_guard guard(m_mutex);
+    return std::any_of(m_entries.begin(), m_entries.end(), [](const auto& entry) { return entry.second.changeLock; });
+}
+
 Win32FileSystem::Entry* Win32FileSystem::Find(FileHandle file)
 {
     std::lock_guard guard(m_mutex);
@@ -466,8 +482,10 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
         break;
     }
     const std::wstring wide = WideOf(name);
+    // Under this process's own change lock no other copy can replace the
+    // file, so a read then (the change's own) waits for no one's bytes.
     std::optional<ReadersByte> reading;
-    if (mode == OpenMode::Read)
+    if (mode == OpenMode::Read && !HoldsChangeLock())
         reading.emplace(name, 0);
     // The lock file holds nothing, and must open for whoever shares the folder.
     const bool creates = mode == OpenMode::CreateOrKeep || mode == OpenMode::CreateOrTruncate
@@ -945,6 +963,23 @@ bool Win32FileSystem::IsMember(unsigned, unsigned) const
     return true;
 }
 
+std::string Win32FileSystem::UserName(unsigned user) const
+{
+    return user == ThisUser ? "this user" : "another user";
+}
+
+// The lock keeps the folder's usual permissions here: who may open it is the
+// folder's to say, not the bits this file system shows.
+bool Win32FileSystem::OpenBeyondWriters(const FileInfo&, const FileInfo&) const
+{
+    return false;
+}
+
+FileResult<bool> Win32FileSystem::LetInWritersOf(const std::string&, FileHandle, unsigned)
+{
+    return false;
+}
+
 // A byte-range lock, which the file system enforces between processes,
 // sessions and the machines that share a folder; it dies with its holder.
 FileResult<bool> Win32FileSystem::TryLock(FileHandle file)
@@ -953,8 +988,11 @@ FileResult<bool> Win32FileSystem::TryLock(FileHandle file)
     if (!entry)
         return ErrorOf(ERROR_INVALID_HANDLE, "locked");
     OVERLAPPED range{};
-    if (LockFileEx(entry->handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range))
+    if (LockFileEx(entry->handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range)) {
+        std::lock_guard guard(m_mutex);
+        entry->changeLock = true;
         return true;
+    }
     const DWORD error = GetLastError();
     if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING)
         return false;

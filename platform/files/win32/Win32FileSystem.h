@@ -35,7 +35,10 @@ public:
     FileStatus SetMode(FileHandle file, unsigned mode) override;
     FileStatus SetOwner(FileHandle file, unsigned owner, unsigned group) override;
     FileResult<bool> TakeAccessList(const std::string& original, FileHandle copy) override;
+    FileResult<bool> LetInWritersOf(const std::string& original, FileHandle lock, unsigned classMode) override;
     unsigned ProcessOwner() const override;
+    std::string UserName(unsigned user) const override;
+    bool OpenBeyondWriters(const FileInfo& lock, const FileInfo& userFile) const override;
     bool IsMember(unsigned user, unsigned group) const override;
     FileResult<bool> TryLock(FileHandle file) override;
 
@@ -44,8 +47,10 @@ private:
         void* handle = nullptr;  // HANDLE
         bool folder = false;
         void* readers = nullptr;  // HANDLE of the lock file while reading: ReadersByte
+        bool changeLock = false;  // holds a lock file's first byte: TryLock
     };
     FileHandle Add(Entry entry);
+    bool HoldsChangeLock();
     Entry* Find(FileHandle file);
 
     std::mutex m_mutex;
