@@ -33,16 +33,19 @@ namespace {
 const char* const Alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
 // A dialog face that Linux lacks becomes the closest installed sans-serif
-// face, chosen once: asking for missing faces one by one is slow.
+// face, chosen once. The faces are looked up in the list the first paint
+// loads anyway: asking fontconfig for each missing face by name cost more
+// than the rest of the window.
 QString FamilyFor(const QString& face)
 {
     static std::map<QString, QString> chosen;
     if (const auto found = chosen.find(face); found != chosen.end())
         return found->second;
+    const QStringList installed = QFontDatabase::families();
     QString family = face;
-    if (!QFontDatabase::hasFamily(face)) {
+    if (!installed.contains(face, Qt::CaseInsensitive)) {
         for (const char* fallback : {"Microsoft Sans Serif", "Tahoma", "Liberation Sans", "Arimo", "DejaVu Sans"}) {
-            if (QFontDatabase::hasFamily(fallback)) {
+            if (installed.contains(QLatin1String(fallback), Qt::CaseInsensitive)) {
                 family = fallback;
                 break;
             }
