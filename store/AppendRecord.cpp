@@ -23,8 +23,6 @@ using Result = StoreResult<AppendOutcome>;
 
 Result Failed(const FileError& error) { return {AppendOutcome::Failed, NothingChanged(error)}; }
 
-enum class Creation { Existed, CreatedNow };
-
 // The bytes of one new line, written in two steps: first with a NUL in place
 // of the record's first character, then that character over it.
 struct NewLine {
@@ -73,7 +71,7 @@ Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error, 
 // that a key can match other than the whole record: until its last write the
 // line starts with NUL, which no key holds. `made` is given the file's
 // identity where this call creates it.
-Result WriteInPlace(const NewLine& line, Creation creation, const files::FileLock& lock,
+Result WriteInPlace(const NewLine& line, const files::FileLock& lock,
                     files::FileInfo* made = nullptr)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
@@ -122,10 +120,10 @@ Result WriteInPlace(const NewLine& line, Creation creation, const files::FileLoc
         return Undo(file, size, status.Error(), LineState::Whole);
     // A close that fails after the save loses nothing.
     fileSystem.Close(file);
-    if (creation == Creation::CreatedNow) {
-        if (auto saved = SaveFolderEntry(); saved.GetOutcome() != ReplaceOutcome::Done)
-            return saved.As(AppendOutcome::Failed);
-    }
+    // The file's name may not be on disk yet: this copy made it, or a run
+    // killed before its folder save, or an editor saving through a new name.
+    if (auto saved = SaveFolderEntry(); saved.GetOutcome() != ReplaceOutcome::Done)
+        return saved.As(AppendOutcome::Failed);
     return {AppendOutcome::Written};
 }
 
@@ -162,7 +160,7 @@ Result AppendByCopy(const Record& key, const files::FileLock& lock)
 
 // `checked`: the file holds no equal line, or there was no file to hold one.
 // `made`: the file this copy created under the lock, if it did.
-Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation, bool& checked,
+Result AppendLocked(const Record& key, Duplicates duplicates, bool& checked,
                     const files::FileLock& lock, files::FileInfo& made)
 {
     // Examined again under the lock: the file may have changed while this copy waited.
@@ -177,7 +175,7 @@ Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation,
         checked = true;
         const TextEncoding encoding = TextEncoding::Utf8WithMark;
         return WriteInPlace(NewLineFor(key, encoding, std::string(files::MarkOf(encoding)), EndForNewFile(encoding)),
-                            creation, lock, info.Value().exists ? nullptr : &made);
+                            lock, info.Value().exists ? nullptr : &made);
     }
     // A check that cannot read the file says so in the words of a scan.
     const auto checkFailed = [duplicates](const FileError& error) {
@@ -204,7 +202,7 @@ Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation,
     if (tail.Value().unfinished) {
         if (auto failed = CutUnfinishedLine(tail.Value().lastLineStart))
             return *failed;
-        Result result = AppendLocked(key, Duplicates::Allow, Creation::Existed, checked, lock, made);
+        Result result = AppendLocked(key, Duplicates::Allow, checked, lock, made);
         if (result.GetOutcome() == AppendOutcome::Failed && !result.UserFileChanged())
             return {AppendOutcome::Failed, OnlyUnfinishedLineRemoved(result.Message())};
         return result;
@@ -213,8 +211,7 @@ Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation,
     const bool lastLineEnds = EndForLastLine(tail.Value().lastUnit, false, tail.Value().convention, encoding).empty();
     if (tail.Value().oddByte || !lastLineEnds)
         return AppendByCopy(key, lock);
-    return WriteInPlace(NewLineFor(key, encoding, {}, EndForNewLine(tail.Value().convention, encoding)), creation,
-                        lock);
+    return WriteInPlace(NewLineFor(key, encoding, {}, EndForNewLine(tail.Value().convention, encoding)), lock);
 }
 
 // Only under the lock, and only the very file this copy made: another
@@ -247,14 +244,13 @@ Result Append(const std::u16string& key, Duplicates duplicates, bool& checked)
         if (auto why = WhyUnchangeable(before.Value()))
             return {AppendOutcome::Failed, NothingChanged(*why)};
     }
-    const Creation creation = before.Value().exists ? Creation::Existed : Creation::CreatedNow;
     auto lock = files::FileLock::Acquire(UserFileName, LockPatience);
     if (!lock.Ok())
         return Failed(lock.Error());
     Result result{AppendOutcome::Failed};
     files::FileInfo made;
     try {
-        result = AppendLocked(*record, duplicates, creation, checked, lock.Value(), made);
+        result = AppendLocked(*record, duplicates, checked, lock.Value(), made);
     } catch (const std::bad_alloc&) {
         RemoveIfMadeAndEmpty(made);
         throw;
