@@ -297,6 +297,13 @@ const Icon* NativeWindow::SetIcon(int which, const Icon* icon)
     const int slot = which == ICON_BIG ? 1 : 0;
     const Icon* previous = m_icons[slot];
     m_icons[slot] = icon;
+    // One icon in both places, as a dialog mostly sets it, is the window's
+    // as it is: its pictures are decoded only when the window system asks.
+    if (m_icons[0] == m_icons[1] || !m_icons[0] || !m_icons[1]) {
+        const Icon* only = m_icons[1] ? m_icons[1] : m_icons[0];
+        setWindowIcon(only ? only->icon : QIcon());
+        return previous;
+    }
     QIcon windowIcon;
     for (const Icon* each : m_icons) {
         for (const QSize& size : each ? each->icon.availableSizes() : QList<QSize>())
