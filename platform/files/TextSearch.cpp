@@ -178,34 +178,38 @@ std::size_t FindNarrow(std::string_view haystack, std::string_view needle, std::
     return std::string_view::npos;
 }
 
-enum class Vectors { Narrow, Wide, Widest };
-
-Vectors VectorsOfThisProcessor()
-{
-    static const Vectors vectors = __builtin_cpu_supports("avx512bw") ? Vectors::Widest
-                                   : __builtin_cpu_supports("avx2")   ? Vectors::Wide
-                                                                      : Vectors::Narrow;
-    return vectors;
-}
-
 #endif
 
 } // namespace
 
-std::size_t FindUnits(std::string_view haystack, std::string_view needle, std::size_t from, std::size_t unit)
+Vectors WidestVectors()
+{
+#if QUILLMARK_VECTOR_SEARCH
+    static const Vectors vectors = __builtin_cpu_supports("avx512bw") ? Vectors::Widest
+                                   : __builtin_cpu_supports("avx2")   ? Vectors::Wide
+                                                                      : Vectors::Narrow;
+    return vectors;
+#else
+    return Vectors::None;
+#endif
+}
+
+std::size_t FindUnits(std::string_view haystack, std::string_view needle, std::size_t from, std::size_t unit,
+                      [[maybe_unused]] Vectors widest)
 {
     from += (unit - from % unit) % unit;
     if (needle.empty())
         return from <= haystack.size() ? from : std::string_view::npos;
 #if QUILLMARK_VECTOR_SEARCH
-    // Each width goes on from where the wider one stopped.
-    const Vectors vectors = VectorsOfThisProcessor();
+    // Each width goes on from where the wider one stopped; none is asked of
+    // a processor that lacks it.
+    const Vectors vectors = std::min(widest, WidestVectors());
     std::size_t found = std::string_view::npos;
     if (vectors == Vectors::Widest)
         found = FindWidest(haystack, needle, from, unit);
-    if (found == std::string_view::npos && vectors != Vectors::Narrow)
+    if (found == std::string_view::npos && vectors >= Vectors::Wide)
         found = FindWide(haystack, needle, from, unit);
-    if (found == std::string_view::npos)
+    if (found == std::string_view::npos && vectors >= Vectors::Narrow)
         found = FindNarrow(haystack, needle, from, unit);
     if (found != std::string_view::npos)
         return found;
