@@ -30,6 +30,7 @@ public:
     {
         return m_inner.CopyRange(from, offset, to, size);
     }
+    SpanCopy BestSpanCopy(FileHandle to) override { return m_inner.BestSpanCopy(to); }
     FileStatus SeekToEnd(FileHandle file) override { return m_inner.SeekToEnd(file); }
     FileStatus Truncate(FileHandle file, std::uint64_t size) override { return m_inner.Truncate(file, size); }
     FileStatus Sync(FileHandle file) override { return m_inner.Sync(file); }
