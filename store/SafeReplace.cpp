@@ -3,6 +3,7 @@
 #include "platform/files/FileOperations.h"
 #include "store/LineEnds.h"
 #include "store/Messages.h"
+#include "store/Unchangeable.h"
 #include "store/UserFile.h"
 
 #include <new>
@@ -87,6 +88,15 @@ Step Replacement::OpenUserFile()
     if (!opened.Ok())
         return Failed(opened.Error());
     m_reader.emplace(std::move(opened.Value()));
+    // Checked on what is held: the file read must be the one at the name, not
+    // one that a link swapped in since the look leads to.
+    auto named = files::ExamineFile(UserFileName);
+    if (!named.Ok())
+        return Failed(named.Error());
+    if (!named.Value().SameFileAs(m_reader->Info()))
+        return Result{ReplaceOutcome::Failed, ChangedByAnotherProgram()};
+    if (auto why = WhyUnchangeable(m_reader->Info()))
+        return Failed(*why);
     return std::nullopt;
 }
 

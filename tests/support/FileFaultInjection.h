@@ -44,6 +44,7 @@ public:
         return m_kernelCopy == KernelCopy::ForUnreadSpans ? SpanCopy::FromMemory : SpanCopy::ByCopyRange;
     }
     FileStatus SeekToEnd(FileHandle file) override;
+    FileResult<std::uint64_t> WriteAtEnd(FileHandle file, const char* data, std::size_t size) override;
     FileStatus Truncate(FileHandle file, std::uint64_t size) override;
     FileStatus Sync(FileHandle file) override;
     FileStatus Close(FileHandle file) override;
