@@ -13,22 +13,40 @@ namespace {
 constexpr std::uint64_t SmallSpan = 64 * 1024;
 
 // The unchanged bytes between two changes, from `start` in the user file,
-// leave by the kernel's copy; the program reads them only to find the key.
+// leave by the kernel's copy, which shares blocks where the file system can;
+// where it would only read them again, the bytes the search read leave from
+// memory, block by block, and only those it never read by the kernel.
 class SpanCopy {
 public:
-    SpanCopy(files::TextReader& from, files::TextFile& to, std::uint64_t start) : m_from(from), m_to(to), m_start(start) {}
+    SpanCopy(files::TextReader& from, files::TextFile& to, std::uint64_t start)
+        : m_from(from), m_to(to), m_start(start), m_way(to.BestSpanCopy())
+    {
+    }
 
     // Writes the span that ends at `end`; `inMemory` holds the file's bytes from `memoryOffset`.
     files::FileStatus WriteUpTo(std::uint64_t end, std::string_view inMemory, std::uint64_t memoryOffset)
     {
+        const bool fromMemory = m_way == files::SpanCopy::FromMemory;
+        if (fromMemory && m_start < memoryOffset && end > memoryOffset) {
+            if (auto status = m_to.CopyFrom(m_from, m_start, memoryOffset - m_start); !status.Ok())
+                return status;
+            m_start = memoryOffset;
+        }
         const std::uint64_t size = end - m_start;
         files::FileStatus status;
-        if (size > 0 && size < SmallSpan && m_start >= memoryOffset)
+        if (size > 0 && (size < SmallSpan || fromMemory) && m_start >= memoryOffset)
             status = m_to.WriteBytes(inMemory.substr(m_start - memoryOffset, size));
         else if (size > 0)
             status = m_to.CopyFrom(m_from, m_start, size);
         m_start = end;
         return status;
+    }
+    // Writes the span up to `end` now where the bytes leave from memory: the next block replaces them.
+    files::FileStatus WriteReadUpTo(std::uint64_t end, std::string_view inMemory, std::uint64_t memoryOffset)
+    {
+        if (m_way != files::SpanCopy::FromMemory || end <= m_start)
+            return {};
+        return WriteUpTo(end, inMemory, memoryOffset);
     }
     void SkipTo(std::uint64_t start) { m_start = start; }
 
@@ -36,6 +54,7 @@ private:
     files::TextReader& m_from;
     files::TextFile& m_to;
     std::uint64_t m_start;
+    files::SpanCopy m_way;
 };
 
 } // namespace
@@ -84,6 +103,8 @@ files::FileStatus CopyLines(files::TextReader& from, files::TextFile& to, const 
             lastLineReplaced = atEnd && at + matcher.KeySize() == content.size();
         }
         matches.clear();
+        if (auto status = span.WriteReadUpTo(contentOffset + done, content, contentOffset); !status.Ok())
+            return status;
         if (done >= unit)
             lastUnit = content.substr(done - unit, unit);
         if (atEnd) {

@@ -21,7 +21,8 @@ struct LineChanges {
 };
 
 // Copies in the encoding of `to`, which reads the same code units as `from`,
-// its mark first; unchanged spans by the kernel where it can (FileSystem::CopyRange).
+// its mark first; unchanged spans by the kernel where it can (FileSystem::CopyRange),
+// or from the bytes read where the kernel would only read them again (BestSpanCopy).
 // A last line without an end gets one (store/LineEnds.h); an odd last byte of
 // a UTF-16 file stays last, after `appended`.
 files::FileStatus CopyLines(files::TextReader& from, files::TextFile& to, const LineChanges& changes,

@@ -41,6 +41,11 @@ struct FileInfo {
     bool SameFileAs(const FileInfo& other) const { return exists && other.exists && volume == other.volume && index == other.index; }
 };
 
+// How a copy best writes bytes that it has just read from a file: by
+// CopyRange, where the file system may share blocks between files or copy on
+// its server, or from memory, where CopyRange would only read them again.
+enum class SpanCopy { ByCopyRange, FromMemory };
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -55,6 +60,7 @@ public:
     // `size` bytes from `offset` of `from`, written at the position of `to`;
     // all or error. By the kernel where the file system lets it.
     virtual FileStatus CopyRange(FileHandle from, std::uint64_t offset, FileHandle to, std::uint64_t size) = 0;
+    virtual SpanCopy BestSpanCopy(FileHandle to) = 0;
     virtual FileStatus SeekToEnd(FileHandle file) = 0;
     // After whatever the file holds when the write happens, in one step, so that
     // another writer's cut leaves no gap before it; all or error. Where it landed.

@@ -23,6 +23,7 @@ public:
     // `size` bytes from `offset` of the reader's file, as they are stored,
     // without passing them through this process where the system can.
     FileStatus CopyFrom(const TextReader& reader, std::uint64_t offset, std::uint64_t size);
+    SpanCopy BestSpanCopy() { return m_fileSystem.BestSpanCopy(m_file); }
     FileStatus SetMode(unsigned mode);
     FileStatus SetOwner(unsigned owner, unsigned group);
     FileResult<bool> TakeAccessList(const std::string& original);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #include <immintrin.h>
@@ -72,6 +73,9 @@ std::size_t AlignedStep(const char* data, std::size_t from, std::size_t width)
     return width - reinterpret_cast<std::uintptr_t>(data + from) % width;
 }
 
+// The widest loops look at two vectors a round and test both for a
+// candidate at once: on a file of short lines without the key, the loop's
+// own bookkeeping costs as much as the compares.
 __attribute__((target("avx512bw"))) std::size_t FindWidest(std::string_view haystack, std::string_view needle,
                                                               std::size_t& from, std::size_t unit)
 {
@@ -81,18 +85,26 @@ __attribute__((target("avx512bw"))) std::size_t FindWidest(std::string_view hays
     const char* data = haystack.data();
     // A local position, kept in a register; `from` learns it at the end.
     std::size_t position = from;
-    const std::size_t end = haystack.size() - std::min(haystack.size(), 64 + needle.size());
+    const std::size_t end = haystack.size() - std::min(haystack.size(), 128 + needle.size());
     const std::size_t firstStep = AlignedStep(data, position, 64);
     const std::uint64_t startsAfter = UnitStarts(position + firstStep, unit);
     std::uint64_t starts = UnitStarts(position, unit);
-    for (std::size_t step = firstStep; position <= end && haystack.size() >= 64 + needle.size();
-         position += step, step = 64, starts = startsAfter) {
+    for (std::size_t step = firstStep; position <= end && haystack.size() >= 128 + needle.size();
+         position += step, step = 128, starts = startsAfter) {
         const char* at = data + position;
-        __mmask64 equal = _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(at), first);
-        equal = _mm512_mask_cmpeq_epi8_mask(equal, _mm512_loadu_si512(at + anchor), last);
-        const std::uint64_t candidates = static_cast<std::uint64_t>(equal) & starts;
-        if (candidates != 0) {
-            if (const std::size_t found = FirstWhole(haystack, needle, position, candidates); found != std::string_view::npos)
+        __mmask64 low = _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(at), first);
+        low = _mm512_mask_cmpeq_epi8_mask(low, _mm512_loadu_si512(at + anchor), last);
+        __mmask64 high = _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(at + 64), first);
+        high = _mm512_mask_cmpeq_epi8_mask(high, _mm512_loadu_si512(at + 64 + anchor), last);
+        if ((static_cast<std::uint64_t>(low) | static_cast<std::uint64_t>(high)) == 0)
+            continue;
+        // Both halves start an even number of bytes apart: the same positions start units.
+        for (const auto& [offset, equal] : {std::pair<std::size_t, __mmask64>{0, low}, {64, high}}) {
+            const std::uint64_t candidates = static_cast<std::uint64_t>(equal) & starts;
+            if (candidates == 0)
+                continue;
+            if (const std::size_t found = FirstWhole(haystack, needle, position + offset, candidates);
+                found != std::string_view::npos)
                 return found;
         }
     }
@@ -109,18 +121,25 @@ __attribute__((target("avx2"))) std::size_t FindWide(std::string_view haystack, 
     const char* data = haystack.data();
     // A local position, kept in a register; `from` learns it at the end.
     std::size_t position = from;
-    const std::size_t end = haystack.size() - std::min(haystack.size(), 32 + needle.size());
+    const std::size_t end = haystack.size() - std::min(haystack.size(), 64 + needle.size());
     const std::size_t firstStep = AlignedStep(data, position, 32);
     const std::uint64_t startsAfter = UnitStarts(position + firstStep, unit);
     std::uint64_t starts = UnitStarts(position, unit);
-    for (std::size_t step = firstStep; position <= end && haystack.size() >= 32 + needle.size();
-         position += step, step = 32, starts = startsAfter) {
+    for (std::size_t step = firstStep; position <= end && haystack.size() >= 64 + needle.size();
+         position += step, step = 64, starts = startsAfter) {
         const char* at = data + position;
-        const __m256i atFirst = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-        const __m256i atLast = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + anchor));
-        const __m256i equal = _mm256_and_si256(_mm256_cmpeq_epi8(atFirst, first), _mm256_cmpeq_epi8(atLast, last));
-        const std::uint64_t candidates =
-            static_cast<std::uint32_t>(_mm256_movemask_epi8(equal)) & starts;
+        const __m256i low =
+            _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)), first),
+                             _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + anchor)), last));
+        const __m256i high =
+            _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32)), first),
+                             _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 + anchor)), last));
+        const __m256i either = _mm256_or_si256(low, high);
+        if (_mm256_testz_si256(either, either))
+            continue;
+        const std::uint64_t candidates = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(low))) |
+                                          static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(high))) << 32) &
+                                         starts;
         if (candidates != 0) {
             if (const std::size_t found = FirstWhole(haystack, needle, position, candidates); found != std::string_view::npos)
                 return found;
@@ -159,34 +178,38 @@ std::size_t FindNarrow(std::string_view haystack, std::string_view needle, std::
     return std::string_view::npos;
 }
 
-enum class Vectors { Narrow, Wide, Widest };
-
-Vectors VectorsOfThisProcessor()
-{
-    static const Vectors vectors = __builtin_cpu_supports("avx512bw") ? Vectors::Widest
-                                   : __builtin_cpu_supports("avx2")   ? Vectors::Wide
-                                                                      : Vectors::Narrow;
-    return vectors;
-}
-
 #endif
 
 } // namespace
 
-std::size_t FindUnits(std::string_view haystack, std::string_view needle, std::size_t from, std::size_t unit)
+Vectors WidestVectors()
+{
+#if QUILLMARK_VECTOR_SEARCH
+    static const Vectors vectors = __builtin_cpu_supports("avx512bw") ? Vectors::Widest
+                                   : __builtin_cpu_supports("avx2")   ? Vectors::Wide
+                                                                      : Vectors::Narrow;
+    return vectors;
+#else
+    return Vectors::None;
+#endif
+}
+
+std::size_t FindUnits(std::string_view haystack, std::string_view needle, std::size_t from, std::size_t unit,
+                      [[maybe_unused]] Vectors widest)
 {
     from += (unit - from % unit) % unit;
     if (needle.empty())
         return from <= haystack.size() ? from : std::string_view::npos;
 #if QUILLMARK_VECTOR_SEARCH
-    // Each width goes on from where the wider one stopped.
-    const Vectors vectors = VectorsOfThisProcessor();
+    // Each width goes on from where the wider one stopped; none is asked of
+    // a processor that lacks it.
+    const Vectors vectors = std::min(widest, WidestVectors());
     std::size_t found = std::string_view::npos;
     if (vectors == Vectors::Widest)
         found = FindWidest(haystack, needle, from, unit);
-    if (found == std::string_view::npos && vectors != Vectors::Narrow)
+    if (found == std::string_view::npos && vectors >= Vectors::Wide)
         found = FindWide(haystack, needle, from, unit);
-    if (found == std::string_view::npos)
+    if (found == std::string_view::npos && vectors >= Vectors::Narrow)
         found = FindNarrow(haystack, needle, from, unit);
     if (found != std::string_view::npos)
         return found;

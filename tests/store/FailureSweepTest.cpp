@@ -281,9 +281,11 @@ TEST_F(FailureSweep, RewriteOfAFileOfManyBlocks)
     Sweep(ManyLines(Utf16LeWithMark, 12000), ChangeAnnsPassword, TheRename);
 }
 
-TEST_F(FailureSweep, RewriteOfAFileOfManyBlocksWithTheKernelCopyRefused)
+TEST_F(FailureSweep, RewriteOfAFileOfManyBlocksThroughMemory)
 {
     m_kernelCopy = files::KernelCopy::Refused;
+    Sweep(ManyLines(Utf16LeWithMark, 12000), ChangeAnnsPassword, TheRename);
+    m_kernelCopy = files::KernelCopy::ForUnreadSpans;
     Sweep(ManyLines(Utf16LeWithMark, 12000), ChangeAnnsPassword, TheRename);
 }
 

@@ -4,6 +4,7 @@
 #include "UserFileFixture.h"
 
 #include "platform/files/TextReader.h"
+#include "platform/files/TextSearch.h"
 #include "tests/support/LineByLine.h"
 #include "store/Record.h"
 #include "store/RecordSearch.h"
@@ -46,6 +47,17 @@ std::string RandomFile(std::mt19937& random, const FileFormat& format, std::size
     if (random() % 4 == 0)
         bytes += 'q';
     return bytes;
+}
+
+// Every occurrence that a search with these vectors finds, one after another.
+std::vector<std::size_t> EveryOccurrence(const std::string& bytes, const std::string& needle, std::size_t unit,
+                                         files::Vectors vectors)
+{
+    std::vector<std::size_t> found;
+    for (std::size_t at = files::FindUnits(bytes, needle, 0, unit, vectors); at != std::string::npos;
+         at = files::FindUnits(bytes, needle, at + unit, unit, vectors))
+        found.push_back(at);
+    return found;
 }
 
 bool FoundBy(bool fast, const std::u16string& key)
@@ -107,9 +119,16 @@ TEST_P(FastPath, FindsWhatDecodingFindsInHostileFiles)
     for (int round = 0; round < 300; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         // Long files reach the widest vector compares, at every alignment.
-        GivenUserFile(RandomFile(random, Format(), 1 + random() % (round % 3 == 0 ? 600 : 40)));
-        for (const std::u16string& key : kKeys)
+        const std::string file = RandomFile(random, Format(), 1 + random() % (round % 3 == 0 ? 600 : 40));
+        GivenUserFile(file);
+        const std::size_t unit = Format().mark == Utf8WithMark.mark ? 1 : 2;
+        for (const std::u16string& key : kKeys) {
             ASSERT_EQ(FoundBy(true, key), FoundBy(false, key)) << "key of " << key.size() << " units";
+            // Each width of vector that this processor has finds what the plain loop finds.
+            const std::string needle = Format().encode(u"\n" + key);
+            for (const files::Vectors vectors : {files::Vectors::Narrow, files::Vectors::Wide, files::Vectors::Widest})
+                ASSERT_EQ(EveryOccurrence(file, needle, unit, vectors), EveryOccurrence(file, needle, unit, files::Vectors::None));
+        }
     }
 }
 

@@ -9,9 +9,11 @@
 
 namespace files {
 
+// Used: every span goes by the kernel's copy, as where blocks may be shared;
 // Refused: copies go through memory, as on file systems without the kernel's
-// copy, in reads and writes that fail like any other.
-enum class KernelCopy { Used, Refused };
+// copy, in reads and writes that fail like any other; ForUnreadSpans: spans
+// the copy has read leave from memory, as on ext4 and tmpfs.
+enum class KernelCopy { Used, Refused, ForUnreadSpans };
 
 class FaultInjectingFileSystem final : public ForwardingFileSystem {
 public:
@@ -37,6 +39,10 @@ public:
     FileStatus WriteAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size) override;
     // A copy writes: it fails where writes do.
     FileStatus CopyRange(FileHandle from, std::uint64_t offset, FileHandle to, std::uint64_t size) override;
+    SpanCopy BestSpanCopy(FileHandle) override
+    {
+        return m_kernelCopy == KernelCopy::ForUnreadSpans ? SpanCopy::FromMemory : SpanCopy::ByCopyRange;
+    }
     FileStatus SeekToEnd(FileHandle file) override;
     FileResult<std::uint64_t> WriteAtEnd(FileHandle file, const char* data, std::size_t size) override;
     FileStatus Truncate(FileHandle file, std::uint64_t size) override;

@@ -30,6 +30,7 @@ public:
     {
         return m_inner.CopyRange(from, offset, to, size);
     }
+    SpanCopy BestSpanCopy(FileHandle to) override { return m_inner.BestSpanCopy(to); }
     FileStatus SeekToEnd(FileHandle file) override { return m_inner.SeekToEnd(file); }
     FileResult<std::uint64_t> WriteAtEnd(FileHandle file, const char* data, std::size_t size) override
     {

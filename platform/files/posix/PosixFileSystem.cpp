@@ -8,8 +8,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/magic.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <sys/xattr.h>
 #include <thread>
 #include <unistd.h>
@@ -181,6 +183,23 @@ FileStatus PosixFileSystem::WriteAt(FileHandle file, std::uint64_t offset, const
     return WriteAll(data, size, [file, offset](const char* part, std::size_t count, std::uint64_t done) {
         return ::pwrite(file, part, count, static_cast<off_t>(offset + done));
     });
+}
+
+// Only file systems known to copy every byte anyway take the bytes from
+// memory: any other may share blocks, or copy on its server.
+SpanCopy PosixFileSystem::BestSpanCopy(FileHandle to)
+{
+    struct statfs system {};
+    if (::fstatfs(to, &system) != 0)
+        return SpanCopy::ByCopyRange;
+    switch (static_cast<unsigned long>(system.f_type)) {
+    case EXT4_SUPER_MAGIC:  // ext2 and ext3 too
+    case TMPFS_MAGIC:
+    case RAMFS_MAGIC:
+        return SpanCopy::FromMemory;
+    default:
+        return SpanCopy::ByCopyRange;
+    }
 }
 
 FileStatus PosixFileSystem::CopyRange(FileHandle from, std::uint64_t offset, FileHandle to, std::uint64_t size)

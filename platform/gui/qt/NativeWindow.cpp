@@ -33,16 +33,19 @@ namespace {
 const char* const Alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
 // A dialog face that Linux lacks becomes the closest installed sans-serif
-// face, chosen once: asking for missing faces one by one is slow.
+// face, chosen once. The faces are looked up in the list the first paint
+// loads anyway: asking fontconfig for each missing face by name cost more
+// than the rest of the window.
 QString FamilyFor(const QString& face)
 {
     static std::map<QString, QString> chosen;
     if (const auto found = chosen.find(face); found != chosen.end())
         return found->second;
+    const QStringList installed = QFontDatabase::families();
     QString family = face;
-    if (!QFontDatabase::hasFamily(face)) {
+    if (!installed.contains(face, Qt::CaseInsensitive)) {
         for (const char* fallback : {"Microsoft Sans Serif", "Tahoma", "Liberation Sans", "Arimo", "DejaVu Sans"}) {
-            if (QFontDatabase::hasFamily(fallback)) {
+            if (installed.contains(QLatin1String(fallback), Qt::CaseInsensitive)) {
                 family = fallback;
                 break;
             }
@@ -294,6 +297,13 @@ const Icon* NativeWindow::SetIcon(int which, const Icon* icon)
     const int slot = which == ICON_BIG ? 1 : 0;
     const Icon* previous = m_icons[slot];
     m_icons[slot] = icon;
+    // One icon in both places, as a dialog mostly sets it, is the window's
+    // as it is: its pictures are decoded only when the window system asks.
+    if (m_icons[0] == m_icons[1] || !m_icons[0] || !m_icons[1]) {
+        const Icon* only = m_icons[1] ? m_icons[1] : m_icons[0];
+        setWindowIcon(only ? only->icon : QIcon());
+        return previous;
+    }
     QIcon windowIcon;
     for (const Icon* each : m_icons) {
         for (const QSize& size : each ? each->icon.availableSizes() : QList<QSize>())

@@ -3,7 +3,7 @@
 #include "platform/gui/Window.h"
 #include "platform/gui/qt/NativeWindow.h"
 #include "platform/gui/qt/QtIcon.h"
-#include "platform/gui/qt/ScaledArt.h"
+#include "platform/gui/qt/ArtIcon.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -13,6 +13,7 @@
 
 #include <map>
 #include <memory>
+#include <utility>
 
 int GetSystemMetrics(int index)
 {
@@ -58,8 +59,8 @@ IconHandle LoadIcon(int id)
     static std::map<int, std::unique_ptr<Icon>> icons;
     if (const auto found = icons.find(id); found != icons.end())
         return found->second.get();
-    const ScaledArt art(id, "ICO");
-    if (art.IsNull())
+    QIcon icon = LoadArtIcon(id);
+    if (icon.isNull())
         return nullptr;
-    return icons.emplace(id, std::make_unique<Icon>(Icon{art.AsIcon()})).first->second.get();
+    return icons.emplace(id, std::make_unique<Icon>(Icon{std::move(icon)})).first->second.get();
 }
