@@ -144,13 +144,15 @@ TEST_F(TemporaryName, ADanglingLinkCreatesNothingAtItsTarget)
     EXPECT_FALSE(Exists("planted"));
 }
 
-TEST_F(TemporaryName, ALeftoverCopyIsEmptiedAndRewritten)
+TEST_F(TemporaryName, LeftoverCopiesUnderBothNamesAreGoneAfterTheNextChange)
 {
     WriteFile(store::TemporaryFileName, "stale half-written copy");
+    WriteFile(store::SpareCopyName, Utf8WithMark.File({u"ann:old-password"}));
     GivenUserFile(Utf8WithMark.File({u"ann:1"}));
     EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:2"}));
     EXPECT_FALSE(TemporaryFileLeft());
+    EXPECT_FALSE(Exists(store::SpareCopyName));
 }
 
 TEST_F(TemporaryName, AFolderThereIsLeftAloneAndOneAtTheSpareNameTooStopsTheChange)
