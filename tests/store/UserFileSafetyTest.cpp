@@ -214,7 +214,7 @@ TEST_F(Recovery, ALinkAtTheTemporaryNameIsNeverAdopted)
     EXPECT_EQ(Scan(u"ann:1"), ScanOutcome::Missing);
     EXPECT_EQ(Append(u"bob:1"), AppendOutcome::Written);
     EXPECT_EQ(Replace(u"bob:1", u"bob:2"), RewriteOutcome::Done);
-    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"bob:2"}));
+    EXPECT_EQ(UserFile(), "\xEF\xBB\xBF" "bob:2" + NewFileLineEnd);
     EXPECT_FALSE(TemporaryFileLeft());
     EXPECT_EQ(ReadFile("other.txt"), other);
 
