@@ -73,9 +73,8 @@ TEST(TextSearch, FindsWhatAPlainSearchFindsAndNothingPastTheView)
                                                   2 * key.size() - 1}) {
                         const std::string_view view = std::string_view(memory).substr(address, before + end);
                         for (const std::size_t from : {0u, 1u}) {
-                            SCOPED_TRACE(testing::Message() << "unit " << unit << ", key of " << key.size() << " bytes at "
-                                                            << before << ", address +" << address << ", view of "
-                                                            << view.size() << ", from " << from);
+                            SCOPED_TRACE(testing::Message() << "unit " << unit << ", key of " << key.size() << " bytes at " << before
+                                                            << ", address +" << address << ", view " << view.size() << ", from " << from);
                             ASSERT_EQ(files::FindUnits(view, key, from, unit), PlainFind(view, key, from, unit));
                         }
                     }

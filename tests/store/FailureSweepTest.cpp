@@ -64,8 +64,7 @@ void* operator new(std::size_t size)
     throw std::bad_alloc();
 }
 
-// Replaced with it: what it took from malloc goes back to free, not to another
-// allocator. Kept out of line, where the compiler sees new paired with delete.
+// Its pair: what malloc gave goes back to free (out of line, where new is seen with it).
 [[gnu::noinline]] void operator delete(void* memory) noexcept { std::free(memory); }
 [[gnu::noinline]] void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 

@@ -27,8 +27,7 @@ bool SucceedsInChild(const std::function<bool()>& work)
 void LimitAddressSpace(std::size_t headroom)
 {
 #if defined(__SANITIZE_ADDRESS__)
-    // Freed memory waits in the sanitizer's quarantine, so the cap would
-    // measure the sanitizer; the plain build checks the bound.
+    // The sanitizer's quarantine would take the headroom; the plain build checks the bound.
     return;
 #endif
     std::size_t pages = 0;
