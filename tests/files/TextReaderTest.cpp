@@ -1,7 +1,8 @@
-// The reader's encoding, and the line-by-line reading that stands for the old
-// runtime's Unicode text mode.
+// The reader's encoding, the line-by-line reading that stands for the old
+// runtime's Unicode text mode, and the search in the reader's blocks.
 #include "Folder.h"
 #include "platform/files/TextReader.h"
+#include "platform/files/TextSearch.h"
 #include "tests/support/LineByLine.h"
 
 #include <gtest/gtest.h>
@@ -41,7 +42,47 @@ std::vector<std::string> Bytes(const RawLines& read)
 
 using Lines = std::vector<std::string>;
 
+// The search the vector one is held to: whole units from `from`, inside the view.
+std::size_t PlainFind(std::string_view view, std::string_view key, std::size_t from, std::size_t unit)
+{
+    for (std::size_t at = (from + unit - 1) / unit * unit; at + key.size() <= view.size(); at += unit) {
+        if (view.substr(at, key.size()) == key)
+            return at;
+    }
+    return std::string_view::npos;
+}
+
 } // namespace
+
+TEST(TextSearch, FindsWhatAPlainSearchFindsAndNothingPastTheView)
+{
+    // Each view ends inside or just after a key whose rest follows in memory,
+    // where a vector load past the view's end would see it; at even and odd
+    // addresses, and past every vector width.
+    for (const std::size_t unit : {1u, 2u}) {
+        for (const std::u16string& text : {std::u16string(u"k"), std::u16string(u"ann:1"), std::u16string(u"kay:a!"),
+                                           u"long:" + std::u16string(70, u'p')}) {
+            const std::string key = unit == 1 ? Utf8(text) : Utf16(text);
+            for (const std::size_t address : {0u, 1u, 2u, 33u}) {
+                for (const std::size_t before : {0u, 1u, 2u, 15u, 16u, 31u, 32u, 63u, 64u, 65u, 130u, 257u}) {
+                    std::string memory(address, '#');
+                    for (std::size_t i = 0; i < before; ++i)
+                        memory += "abcdefg\n"[i % 8];
+                    memory += key + key + std::string(256, 'z');
+                    for (const std::size_t end : {std::size_t(1), unit, key.size() - 1, key.size(), key.size() + unit,
+                                                  2 * key.size() - 1}) {
+                        const std::string_view view = std::string_view(memory).substr(address, before + end);
+                        for (const std::size_t from : {0u, 1u}) {
+                            SCOPED_TRACE(testing::Message() << "unit " << unit << ", key of " << key.size() << " bytes at " << before
+                                                            << ", address +" << address << ", view " << view.size() << ", from " << from);
+                            ASSERT_EQ(files::FindUnits(view, key, from, unit), PlainFind(view, key, from, unit));
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
 
 TEST_F(TextReaderTest, TheFirstBytesChooseTheEncodingAndTheMarkIsNoPartOfALine)
 {

@@ -21,7 +21,7 @@ TEST(Unicode, IllFormedInputBecomesWhatThePolicySays)
     const Row rows[] = {
         {"a\xFF" "b", u"a\uFFFDb", u"a\uFFFDb", "a stray byte"},
         {"\xC0\xAF", u"\uFFFD\uFFFD", u"\uFFFD\uFFFD", "an overlong encoding"},
-        {"\xE2\x82", u"\uFFFD\uFFFD", u"\uFFFD\uFFFD", "a cut sequence"},
+        {std::string_view("\xE2\x82\xAC", 2), u"\uFFFD\uFFFD", u"\uFFFD\uFFFD", "a sequence cut, its rest beyond the view"},
         {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD", u"\uFFFD\uFFFD\uFFFD\uFFFD", "beyond U+10FFFF"},
         {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD", lone, "an encoded surrogate"},
     };

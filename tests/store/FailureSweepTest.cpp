@@ -64,6 +64,10 @@ void* operator new(std::size_t size)
     throw std::bad_alloc();
 }
 
+// Its pair: what malloc gave goes back to free (out of line, where new is seen with it).
+[[gnu::noinline]] void operator delete(void* memory) noexcept { std::free(memory); }
+[[gnu::noinline]] void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+
 namespace {
 
 struct Outcome {

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -86,9 +87,12 @@ TEST_F(ForgedRecords, ARecordAtTheStartOfAFileWithoutAMarkNeverReadsAsOne)
         EXPECT_EQ(Append(key), AppendOutcome::Written);
         EXPECT_EQ(Scan(key), ScanOutcome::Found);
         EXPECT_EQ(Scan(key.substr(1)), ScanOutcome::NotFound);
-        GivenUserFile(Utf16(u"ann:1\n"));
-        EXPECT_EQ(Replace(u"ann:1", key), RewriteOutcome::Done);
-        EXPECT_EQ(Scan(key), ScanOutcome::Found);
+        // A large file's copy, which could take the old file's lack of a mark along, gains one too.
+        for (const std::u16string& rest : {std::u16string(), std::u16string(40000, u'z') + u":1\n"}) {
+            GivenUserFile(Utf16(u"ann:1\n" + rest));
+            EXPECT_EQ(Replace(u"ann:1", key), RewriteOutcome::Done);
+            EXPECT_EQ(UserFile(), Utf16LeWithMark.File({key}) + Utf16(rest)) << "read as written";
+        }
     }
 }
 
@@ -202,6 +206,18 @@ TEST_F(Recovery, AUserFileThatAppearsMeanwhileIsKeptOverTheCopy)
 
 TEST_F(Recovery, ALinkAtTheTemporaryNameIsNeverAdopted)
 {
+    // A second name of a file is no copy of the program's, which never links
+    // one: adopted, that file would take the appends. A change drops the name.
+    const std::string other = Utf8WithMark.File({u"ann:1"});
+    WriteFile("other.txt", other);
+    std::filesystem::create_hard_link("other.txt", store::TemporaryFileName);
+    EXPECT_EQ(Scan(u"ann:1"), ScanOutcome::Missing);
+    EXPECT_EQ(Append(u"bob:1"), AppendOutcome::Written);
+    EXPECT_EQ(Replace(u"bob:1", u"bob:2"), RewriteOutcome::Done);
+    EXPECT_FALSE(TemporaryFileLeft());
+    EXPECT_EQ(ReadFile("other.txt"), other);
+
+    ASSERT_TRUE(std::filesystem::remove(store::UserFileName));
     WriteFile("elsewhere", "not accounts\n");
     ASSERT_EQ(::symlink("elsewhere", store::TemporaryFileName.c_str()), 0);
     EXPECT_EQ(Scan(u"a:b"), ScanOutcome::Missing);
