@@ -15,12 +15,16 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QScreen>
+#include <QStyle>
 #include <QTextLayout>
 #include <QToolButton>
 #include <QTest>
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -270,6 +274,79 @@ TEST_F(Accessibility, ADrawnTitleBarOffersOnlyTheButtonsItsWindowAsksFor)
             }
         });
     });
+}
+
+// ---- Every colour scheme
+
+// The contrast of two colours, 1 to 21, as readability guidelines measure it.
+double Contrast(QColor one, QColor other)
+{
+    const auto luminance = [](const QColor& colour) {
+        const auto linear = [](float c) { return c <= 0.04045f ? c / 12.92f : std::pow((c + 0.055f) / 1.055f, 2.4f); };
+        return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
+    };
+    const double first = luminance(one);
+    const double second = luminance(other);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+}
+
+// The strongest contrast with the background that any pixel of that part of the picture shows.
+double StrongestContrast(const QImage& picture, const QRect& part, QColor background)
+{
+    double strongest = 1;
+    for (int y = part.top(); y <= part.bottom(); ++y) {
+        for (int x = part.left(); x <= part.right(); ++x)
+            strongest = std::max(strongest, Contrast(picture.pixelColor(x, y), background));
+    }
+    return strongest;
+}
+
+QPalette Scheme(QColor window, QColor base, QColor text)
+{
+    QPalette palette(text, window, window.lighter(), window.darker(), window.darker(150), text, text, base, window);
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, window.darker(130));
+    return palette;
+}
+
+TEST_F(Accessibility, TheMainWindowAndEveryTitleBarFollowALightADarkAndAHighContrastScheme)
+{
+    const std::vector<std::pair<const char*, QPalette>> schemes{
+        {"light", QApplication::style()->standardPalette()},
+        {"dark", Scheme(QColor("#353535"), QColor("#2d2d2d"), QColor("#eeeeec"))},
+        {"high contrast", Scheme(Qt::black, Qt::black, Qt::white)},
+    };
+    const QPalette before = QApplication::palette();
+    for (const auto& [name, palette] : schemes) {
+        SCOPED_TRACE(name);
+        // The scheme the desktop had when the program started.
+        QApplication::setPalette(palette);
+        Run([&palette = palette](Driver& driver) {
+            driver.Call([&palette] {
+                const QColor body = palette.color(QPalette::Base);
+                auto* window = dynamic_cast<NativeWindow*>(QApplication::activeModalWidget());
+                ASSERT_TRUE(window);
+                const QImage client = window->ClientArea()->grab().toImage();
+                EXPECT_EQ(client.pixelColor(1, 1), body) << "the body is the scheme's window colour";
+                const QLabel* banner = window->ClientArea()->findChild<QLabel*>();
+                ASSERT_TRUE(banner);
+                const QRect art = banner->geometry();
+                EXPECT_EQ(client.pixelColor(art.topLeft() + QPoint(2, 2)), body) << "the banner sits on it";
+                const QRect title(art.left() + art.width() / 3, art.top() + art.height() / 8, art.width() * 2 / 3,
+                                  art.height() * 3 / 8);
+                EXPECT_GE(StrongestContrast(client, title, body), 7.0) << "its name reads";
+
+                // Inactive, a title bar's caption still reads.
+                QWidget dialog(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+                dialog.setWindowTitle(QStringLiteral("Create User"));
+                auto* bar = new TitleBar(dialog);
+                bar->resize(300, bar->height());
+                const QImage caption = bar->grab().toImage();
+                const QRect inside(0, 0, caption.width(), caption.height() - 1);   // the last row is its edge
+                EXPECT_GE(StrongestContrast(caption, inside, caption.pixelColor(1, 1)), 4.5);
+            });
+        });
+    }
+    QApplication::setPalette(before);
 }
 
 // ---- Passwords
