@@ -52,15 +52,17 @@ std::string_view FindResourceFile(int id)
     return name ? BundledFileNamed(*name) : std::string_view();
 }
 
-// "banner.bmp" at 1.5 is "scaled/banner@1.5x.png", as res/art/draw_art.cpp writes it.
-std::string_view FindScaledResourceFile(int id, double scale)
+// "banner.bmp" at 1.5 is "scaled/banner@1.5x.png", and on a dark backdrop
+// "scaled/banner-dark@1.5x.png", as res/art/draw_art.cpp writes them.
+std::string_view FindScaledResourceFile(int id, double scale, ArtBackdrop backdrop)
 {
     const std::string* name = Find(Script().files, id);
     if (!name)
         return {};
     char factor[16];
     std::snprintf(factor, sizeof factor, "%g", scale);
-    return BundledFileNamed("scaled/" + name->substr(0, name->rfind('.')) + '@' + factor + "x.png");
+    const char* variant = backdrop == ArtBackdrop::Dark ? "-dark" : "";
+    return BundledFileNamed("scaled/" + name->substr(0, name->rfind('.')) + variant + '@' + factor + "x.png");
 }
 
 std::u16string LoadString(int id)

@@ -7,7 +7,8 @@
 // The icon is one set of paths in a 256-unit square. The PNGs and the ICO are
 // painted from those paths and the SVG is written from the very same ones, so
 // every size shows the same drawing. The banners and the window icon are also
-// drawn afresh for high-DPI screens, into res/scaled/NAME@SCALEx.png.
+// drawn afresh for high-DPI screens, into res/scaled/NAME@SCALEx.png, and the
+// main banner once more for dark windows, res/scaled/banner-dark@SCALEx.png.
 
 #include <QByteArray>
 #include <QDataStream>
@@ -40,6 +41,8 @@ const QColor GoldDark("#d9901a");
 const QColor Vane("#ffffff");
 const QColor VaneShade("#d7e3f4");
 const QColor Slate("#55657d");      // tagline on white
+const QColor Paper("#f3f6fb");      // title on a dark window
+const QColor Mist("#b9c6da");       // tagline on a dark window
 
 // A two-stop linear gradient in the layer's own units; a == b means solid.
 struct Paint {
@@ -359,10 +362,21 @@ void beginBanner(QPainter& painter, double scale)
     painter.scale(scale, scale);
 }
 
-Banner bannerImage(double scale)
+// The main window's banner sits on the window's own colour: drawn on white,
+// or, for a dark window, with light text on no backdrop at all, so that the
+// window's colour shows through whatever its shade.
+enum class Backdrop { White, Dark };
+
+Banner bannerImage(double scale, Backdrop backdrop = Backdrop::White)
 {
     Banner banner{scaledImage({450, 139}, scale)};
-    banner.image.fill(Qt::white);
+    if (backdrop == Backdrop::Dark) {
+        banner.image = banner.image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        banner.image.fill(Qt::transparent);
+    } else {
+        banner.image.fill(Qt::white);
+    }
+    const bool dark = backdrop == Backdrop::Dark;
     QPainter painter(&banner.image);
     beginBanner(painter, scale);
 
@@ -374,10 +388,10 @@ Banner bannerImage(double scale)
     painter.restore();
 
     const double left = 146;
-    banner.textFits = drawCaption(painter, {left, 71}, "Quillmark", fontOf("DejaVu Serif", 50, true), Ink);
+    banner.textFits = drawCaption(painter, {left, 71}, "Quillmark", fontOf("DejaVu Serif", 50, true), dark ? Paper : Ink);
     painter.fillRect(QRectF(left + 2, 85, 56, 3), Gold);
     banner.textFits = drawCaption(painter, {left + 2, 111}, "Local accounts, kept simple.",
-                                  fontOf("DejaVu Sans", 15, false), Slate) && banner.textFits;
+                                  fontOf("DejaVu Sans", 15, false), dark ? Mist : Slate) && banner.textFits;
     return banner;
 }
 
@@ -548,10 +562,13 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "draw_art: the text of %s runs off its edge (is DejaVu installed?)\n", name);
         ok = save(banner.image, res + '/' + name, "BMP") && banner.textFits && ok;
     }
+    // Only Qt draws on a dark window: its art is PNG at every scale, 1 too.
+    ok = save(bannerImage(1, Backdrop::Dark).image, res + "/scaled/banner-dark@1x.png", "PNG") && ok;
     // The same art for high-DPI screens; the names say the scale, as 1.25.
     for (double scale : {1.25, 1.5, 2.0, 3.0}) {
         const QString suffix = QString("@%1x.png").arg(scale);
         ok = save(bannerImage(scale).image, res + "/scaled/banner" + suffix, "PNG") && ok;
+        ok = save(bannerImage(scale, Backdrop::Dark).image, res + "/scaled/banner-dark" + suffix, "PNG") && ok;
         ok = save(smallBannerImage(scale).image, res + "/scaled/banner_small" + suffix, "PNG") && ok;
         ok = save(iconImage(qRound(WindowIcon * scale)), res + "/scaled/Quillmark" + suffix, "PNG") && ok;
     }

@@ -15,12 +15,16 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QScreen>
+#include <QStyle>
 #include <QTextLayout>
 #include <QToolButton>
 #include <QTest>
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -249,27 +253,85 @@ TEST_F(Accessibility, AVeryLongNameWrapsOrLosesItsMiddleInABoxThatFitsTheScreen)
     });
 }
 
-// On Wayland each window draws its own title bar, whose buttons are the ones
-// its style asks for: no window of a fixed size offers a maximise.
-TEST_F(Accessibility, ADrawnTitleBarOffersOnlyTheButtonsItsWindowAsksFor)
+// ---- Every colour scheme
+
+// The strongest contrast (1 to 21, as readability guidelines measure it) that
+// a pixel of that part of the picture makes with the background.
+double StrongestContrast(const QImage& picture, const QRect& part, QColor background)
 {
-    const std::vector<std::pair<Qt::WindowFlags, std::vector<QString>>> windows{
+    const auto luminance = [](const QColor& colour) {
+        const auto linear = [](float c) { return c <= 0.04045f ? c / 12.92f : std::pow((c + 0.055f) / 1.055f, 2.4f); };
+        return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF()) + 0.05;
+    };
+    double strongest = 1;
+    for (int y = part.top(); y <= part.bottom(); ++y) {
+        for (int x = part.left(); x <= part.right(); ++x) {
+            const auto [darker, lighter] = std::minmax({luminance(picture.pixelColor(x, y)), luminance(background)});
+            strongest = std::max(strongest, lighter / darker);
+        }
+    }
+    return strongest;
+}
+
+// The main window's body and banner take the scheme's window colour. On
+// Wayland each window draws its own title bar, with only the buttons its
+// style asks for (no window of a fixed size offers a maximise), and its
+// caption reads when the window is inactive too.
+TEST_F(Accessibility, TheMainWindowAndTheDrawnTitleBarsReadInALightADarkAndAHighContrastScheme)
+{
+    const auto scheme = [](QColor window, QColor base, QColor text) {
+        QPalette palette(text, window, window.lighter(), window.darker(), window.darker(150), text, text, base, window);
+        palette.setColor(QPalette::Disabled, QPalette::WindowText, window.darker(130));
+        return palette;
+    };
+    const std::vector<std::pair<const char*, QPalette>> schemes{
+        {"light", QApplication::style()->standardPalette()},
+        {"dark", scheme(QColor("#353535"), QColor("#2d2d2d"), QColor("#eeeeec"))},
+        {"high contrast", scheme(Qt::black, Qt::black, Qt::white)},
+    };
+    const std::vector<std::pair<Qt::WindowFlags, std::vector<QString>>> titleBars{
         {Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint, {QStringLiteral("Close")}},
         {Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint, {QStringLiteral("Minimise"), QStringLiteral("Close")}},
     };
-    Run([&windows](Driver& driver) {
-        driver.Call([&windows] {
-            for (const auto& [flags, expected] : windows) {
-                QWidget window(nullptr, Qt::Window | Qt::CustomizeWindowHint | flags);
-                const auto* bar = new TitleBar(window);
-                std::vector<QString> offered;
-                for (const QToolButton* button : bar->findChildren<QToolButton*>())
-                    offered.push_back(button->accessibleName());
-                EXPECT_EQ(offered, expected);
-                EXPECT_TRUE(window.windowFlags() & Qt::FramelessWindowHint) << "Qt draws no bar of its own";
-            }
+    const QPalette before = QApplication::palette();
+    for (const auto& [name, palette] : schemes) {
+        SCOPED_TRACE(name);
+        // The scheme the desktop had when the program started.
+        QApplication::setPalette(palette);
+        Run([&palette = palette, &titleBars](Driver& driver) {
+            driver.Call([&palette, &titleBars] {
+                const QColor body = palette.color(QPalette::Base);
+                auto* window = dynamic_cast<NativeWindow*>(QApplication::activeModalWidget());
+                ASSERT_TRUE(window);
+                const QImage client = window->ClientArea()->grab().toImage();
+                EXPECT_EQ(client.pixelColor(1, 1), body) << "the body is the scheme's window colour";
+                const QLabel* banner = window->ClientArea()->findChild<QLabel*>();
+                ASSERT_TRUE(banner);
+                const QRect art = banner->geometry();
+                EXPECT_EQ(client.pixelColor(art.topLeft() + QPoint(2, 2)), body) << "the banner sits on it";
+                const QRect title(art.left() + art.width() / 3, art.top() + art.height() / 8, art.width() * 2 / 3,
+                                  art.height() * 3 / 8);
+                EXPECT_GE(StrongestContrast(client, title, body), 7.0) << "its name reads";
+
+                for (const auto& [flags, expected] : titleBars) {
+                    QWidget dialog(nullptr, Qt::Window | Qt::CustomizeWindowHint | flags);
+                    dialog.setWindowTitle(QStringLiteral("Create User"));
+                    auto* bar = new TitleBar(dialog);
+                    std::vector<QString> offered;
+                    for (const QToolButton* button : bar->findChildren<QToolButton*>())
+                        offered.push_back(button->accessibleName());
+                    EXPECT_EQ(offered, expected);
+                    EXPECT_TRUE(dialog.windowFlags() & Qt::FramelessWindowHint) << "Qt draws no bar of its own";
+                    bar->resize(300, bar->height());
+                    const QImage shown = bar->grab().toImage();
+                    // Left of the buttons, above the bar's bottom edge: the icon and the caption.
+                    const QRect caption(0, 0, shown.width() - 80, shown.height() - 1);
+                    EXPECT_GE(StrongestContrast(shown, caption, shown.pixelColor(1, 1)), 4.5) << "inactive";
+                }
+            });
         });
-    });
+    }
+    QApplication::setPalette(before);
 }
 
 // ---- Passwords

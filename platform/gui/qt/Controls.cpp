@@ -17,6 +17,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -41,24 +42,53 @@ private:
     QLineEdit& m_edit;
 };
 
+// A white rectangle is the window colour of the system's scheme: white in a
+// light one, dark in a dark one. In Qt that is a palette's Base.
+constexpr QPalette::ColorRole WhiteRectangleColour = QPalette::Base;
+
+// Whether light text reads better than dark text on that colour: below the
+// luminance where black and white stand out from it alike.
+bool IsDark(const QColor& colour)
+{
+    const auto linear = [](float channel) {
+        return channel <= 0.04045f ? channel / 12.92f : std::pow((channel + 0.055f) / 1.055f, 2.4f);
+    };
+    const double luminance =
+        0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
+    return luminance < 0.179;
+}
+
 // A bitmap static. It shows the art drawn for the screen's scale, pixel for
 // pixel; only a scale that has none of its own is smoothed from a finer one.
+// On a dark window it shows the art drawn for one, where the resource has it.
 class BitmapLabel final : public QLabel {
 public:
-    BitmapLabel(ScaledArt art, QWidget* parent) : QLabel(parent), m_art(std::move(art)) { setPixmap(m_art.Base()); }
+    BitmapLabel(int id, QWidget* parent) : QLabel(parent), m_id(id), m_art(id, "BMP") { setPixmap(m_art.Base()); }
 
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
         const qreal ratio = devicePixelRatioF();
-        const QPixmap picture = m_art.ForRatio(ratio);
+        const QPixmap picture = ArtForBackdrop().ForRatio(ratio);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, std::abs(picture.devicePixelRatio() - ratio) > 0.01);
         painter.drawPixmap(QPointF(0, 0), picture);
     }
 
 private:
+    // Decoded only once a dark palette asks for it.
+    const ScaledArt& ArtForBackdrop()
+    {
+        if (!IsDark(palette().color(WhiteRectangleColour)))
+            return m_art;
+        if (!m_darkArt)
+            m_darkArt.emplace(m_id, "PNG", ArtBackdrop::Dark);
+        return m_darkArt->IsNull() ? m_art : *m_darkArt;
+    }
+
+    int m_id;
     ScaledArt m_art;
+    std::optional<ScaledArt> m_darkArt;
 };
 
 [[noreturn]] void Unsupported(const ControlTemplate& control, const char* what)
@@ -103,14 +133,12 @@ QWidget* CreateStatic(const ControlTemplate& control, QWidget* parent)
     const std::uint32_t type = control.style & SS_TYPEMASK;
     if (type == SS_WHITERECT) {
         auto* rectangle = new QWidget(parent);
-        QPalette palette = rectangle->palette();
-        palette.setColor(QPalette::Window, Qt::white);
-        rectangle->setPalette(palette);
+        rectangle->setBackgroundRole(WhiteRectangleColour);
         rectangle->setAutoFillBackground(true);
         return rectangle;
     }
     if (type == SS_BITMAP) {
-        auto* bitmap = new BitmapLabel(ScaledArt(control.textResource, "BMP"), parent);
+        auto* bitmap = new BitmapLabel(control.textResource, parent);
         // The program's art shows its name: a screen reader says so rather than "image".
         bitmap->setAccessibleName(QCoreApplication::applicationName());
         return bitmap;

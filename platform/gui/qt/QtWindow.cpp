@@ -79,6 +79,9 @@ public:
         : QMessageBox(icon, caption, text, QMessageBox::Ok, owner)
     {
         setTextFormat(Qt::PlainText);
+        // QMessageBox resets its window flags with its modality; set after the
+        // title bar, it would bring back a frame that offers a maximise.
+        setWindowModality(Qt::ApplicationModal);
         if (TitleBar::Needed() && layout())
             layout()->setMenuBar(new TitleBar(*this));
         if (const QScreen* shown = screen())
@@ -112,7 +115,6 @@ private:
 int CWnd::ShowMessage(std::u16string_view text, std::u16string_view caption, unsigned style)
 {
     MessageBox box(IconOf(style), ToQString(caption), ToQString(text), m_native);
-    box.setWindowModality(Qt::ApplicationModal);
     box.exec();
     return IDOK;
 }

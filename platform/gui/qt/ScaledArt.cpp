@@ -18,11 +18,12 @@ QByteArray BytesOf(std::string_view bytes)
 
 }  // namespace
 
-ScaledArt::ScaledArt(int id, const char* format)
+ScaledArt::ScaledArt(int id, const char* format, ArtBackdrop backdrop)
 {
-    QByteArray base = BytesOf(FindResourceFile(id));
+    const bool asDrawn = backdrop == ArtBackdrop::AsDrawn;
+    QByteArray base = BytesOf(asDrawn ? FindResourceFile(id) : FindScaledResourceFile(id, 1, backdrop));
     QBuffer buffer(&base);
-    QImageReader reader(&buffer, format);
+    QImageReader reader(&buffer, asDrawn ? format : "PNG");
     const QImage first = reader.read();
     if (first.isNull())
         return;
@@ -30,7 +31,7 @@ ScaledArt::ScaledArt(int id, const char* format)
     for (int index = 1; index < reader.imageCount() && reader.jumpToImage(index); ++index)
         m_otherSizes.push_back(QPixmap::fromImage(reader.read()));
     for (const double scale : ArtScales) {
-        const std::string_view bytes = FindScaledResourceFile(id, scale);
+        const std::string_view bytes = FindScaledResourceFile(id, scale, backdrop);
         if (!bytes.empty())
             m_finer.push_back({scale, bytes, {}});
     }

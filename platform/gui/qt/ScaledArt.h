@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/gui/Resources.h"
+
 #include <QIcon>
 #include <QPixmap>
 
@@ -10,8 +12,9 @@
 // scale, so that a window shows it sharp at every device pixel ratio.
 class ScaledArt {
 public:
-    // format: the base resource's, "BMP" or "ICO".
-    ScaledArt(int id, const char* format);
+    // format: the base resource's, "BMP" or "ICO". A dark backdrop's art is
+    // PNG at every scale; null where the resource has none.
+    ScaledArt(int id, const char* format, ArtBackdrop backdrop = ArtBackdrop::AsDrawn);
 
     bool IsNull() const { return m_base.isNull(); }
     // The picture at scale 1; its size is the one a window lays out.

@@ -15,6 +15,25 @@ namespace {
 
 constexpr int Margin = 4;
 
+QColor BarColour(const QPalette& palette, QPalette::ColorGroup group)
+{
+    return palette.color(group, QPalette::Window).darker(115);
+}
+
+// An inactive caption is faded toward the bar, as title bars show it, but
+// never so far that it cannot be read: the disabled text colour was 1.2:1.
+QColor CaptionColour(const QPalette& palette, QPalette::ColorGroup group)
+{
+    const QColor text = palette.color(group, QPalette::WindowText);
+    if (group == QPalette::Active)
+        return text;
+    const QColor bar = BarColour(palette, group);
+    constexpr double Fade = 0.35;
+    return QColor::fromRgbF(static_cast<float>(text.redF() + Fade * (bar.redF() - text.redF())),
+                            static_cast<float>(text.greenF() + Fade * (bar.greenF() - text.greenF())),
+                            static_cast<float>(text.blueF() + Fade * (bar.blueF() - text.blueF())));
+}
+
 }  // namespace
 
 TitleBar::TitleBar(QWidget& window) : QWidget(&window), m_window(window)
@@ -60,7 +79,7 @@ void TitleBar::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     const bool active = m_window.isActiveWindow();
-    painter.fillRect(rect(), palette().color(active ? QPalette::Active : QPalette::Inactive, QPalette::Window).darker(115));
+    painter.fillRect(rect(), BarColour(palette(), active ? QPalette::Active : QPalette::Inactive));
     painter.setPen(palette().color(QPalette::Mid));
     painter.drawLine(rect().bottomLeft(), rect().bottomRight());
     const int iconSize = fontMetrics().height();
@@ -74,7 +93,7 @@ void TitleBar::paintEvent(QPaintEvent*)
     QFont bold = font();
     bold.setBold(true);
     painter.setFont(bold);
-    painter.setPen(palette().color(active ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    painter.setPen(CaptionColour(palette(), active ? QPalette::Active : QPalette::Inactive));
     const QString caption = QFontMetrics(bold).elidedText(m_window.windowTitle(), Qt::ElideRight, textArea.width());
     painter.drawText(textArea, Qt::AlignCenter, caption);
 }
