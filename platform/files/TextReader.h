@@ -1,6 +1,6 @@
 #pragma once
-// Reads a text file line by line in the encoding its first bytes announce.
-// CR LF and LF end a line; a last line without an end still counts; no length limit.
+// Reads a text file a block at a time, knowing its encoding from its first bytes;
+// lines are the caller's business, so no line is too long to read.
 #include "platform/files/FileError.h"
 #include "platform/files/FileSystem.h"
 #include "platform/files/TextEncoding.h"
@@ -48,7 +48,7 @@ private:
     std::size_t m_end = 0;
     std::uint64_t m_bufferOffset = 0;  // of m_buffer's first byte in the file
     std::uint64_t m_blockOffset = 0;
-    std::size_t m_position = 0;  // start of the next line in m_buffer
+    std::size_t m_position = 0;  // start of the next block in m_buffer
     bool m_atEnd = false;
 };
 
