@@ -1,6 +1,8 @@
 // Draws Quillmark's banners and icons into the res/ folder given as argument.
 // Build and run from the project root:
 //   cmake -S res/art -B /tmp/art && cmake --build /tmp/art && /tmp/art/draw_art res
+// The Windows build runs it as `draw_art --setup-bitmap FILE` for the picture
+// beside the setup's first and last pages, which nobody commits.
 //
 // The icon is one set of paths in a 256-unit square. The PNGs and the ICO are
 // painted from those paths and the SVG is written from the very same ones, so
@@ -419,6 +421,44 @@ Banner smallBannerImage(double scale)
     return banner;
 }
 
+// The setup's welcome and finish pages show a 164x314 picture down their
+// left side: the mark on the small banner's navy band, a gold rule, the name.
+Banner setupBitmapImage()
+{
+    Banner banner{QImage(164, 314, QImage::Format_RGB32)};
+    QPainter painter(&banner.image);
+    beginBanner(painter, 1);
+
+    const QRectF bandRect(0, 0, 164, 314);
+    QLinearGradient band(bandRect.topLeft(), bandRect.bottomRight());
+    band.setColorAt(0.0, InkLight);
+    band.setColorAt(1.0, Ink);
+    painter.fillRect(bandRect, band);
+
+    painter.save();
+    const QuillPose faint{{30, 360}, 58.0, 260.0};
+    const QPainterPath feather =
+        vanePath(faint.length).subtracted(notchesPath(faint.length)).subtracted(spinePath(faint.length));
+    painter.fillPath(placed(feather, faint), QColor(255, 255, 255, 22));
+    painter.restore();
+
+    QTransform toBand;
+    toBand.translate(5, 24);
+    toBand.scale(0.56, 0.56);
+    const QTransform toIcon = toBand.inverted();
+    const Paint backdrop{InkLight, Ink, toIcon.map(bandRect.topLeft()), toIcon.map(bandRect.bottomRight())};
+    painter.save();
+    painter.setTransform(toBand, true);
+    paintLayers(painter, markLayers(backdrop));
+    painter.restore();
+
+    painter.fillRect(QRectF(24, 176, 116, 3), Gold);
+    const QFont name = fontOf("DejaVu Serif", 25, true);
+    const double nameLeft = (164 - QFontMetricsF(name).horizontalAdvance("Quillmark")) / 2;
+    banner.textFits = drawCaption(painter, {nameLeft, 214}, "Quillmark", name, Qt::white);
+    return banner;
+}
+
 bool save(const QImage& image, const QString& path, const char* format)
 {
     QDir().mkpath(QFileInfo(path).path());
@@ -489,8 +529,14 @@ int main(int argc, char** argv)
     // Painting text needs a GUI application, but never a screen.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == "--setup-bitmap") {
+        const Banner bitmap = setupBitmapImage();
+        if (!bitmap.textFits)
+            std::fprintf(stderr, "draw_art: the setup bitmap's name runs off its edge (is DejaVu installed?)\n");
+        return save(bitmap.image, QString::fromLocal8Bit(argv[2]), "BMP") && bitmap.textFits ? 0 : 1;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: draw_art RES_FOLDER\n");
+        std::fprintf(stderr, "usage: draw_art RES_FOLDER | draw_art --setup-bitmap FILE\n");
         return 2;
     }
     const QString res = QString::fromLocal8Bit(argv[1]);

@@ -3,6 +3,9 @@
 //   installer_probe shortcut LINK                  prints the shortcut as the Start menu reads it
 //   installer_probe create-account PROGRAM FOLDER  starts PROGRAM in FOLDER and creates
 //                                                  the account ann through its dialogs
+//   installer_probe run COMMAND [PROGRAM FOLDER]   runs the command line as a deployment
+//                                                  script would, while PROGRAM runs in FOLDER
+//                                                  if given, and ends with its status
 #include "res/ResourceIds.h"
 
 #include <cstdio>
@@ -47,13 +50,44 @@ HWND WaitForDialog(const wchar_t* title)
     return nullptr;
 }
 
-int CreateAccount(const wchar_t* program, const wchar_t* folder)
+bool Start(std::wstring commandLine, const wchar_t* folder, PROCESS_INFORMATION& started)
 {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
+    return CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &started);
+}
+
+void End(const PROCESS_INFORMATION& started)
+{
+    TerminateProcess(started.hProcess, 0);
+    WaitForSingleObject(started.hProcess, INFINITE);
+}
+
+int Run(const wchar_t* commandLine)
+{
     PROCESS_INFORMATION started{};
-    std::wstring commandLine = L"\"" + std::wstring(program) + L"\"";
-    if (!CreateProcessW(program, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &started))
+    DWORD status = 1;
+    if (!Start(commandLine, nullptr, started))
+        return 1;
+    WaitForSingleObject(started.hProcess, INFINITE);
+    GetExitCodeProcess(started.hProcess, &status);
+    return static_cast<int>(status);
+}
+
+int RunBeside(const wchar_t* commandLine, const wchar_t* program, const wchar_t* folder)
+{
+    PROCESS_INFORMATION started{};
+    if (!Start(L"\"" + std::wstring(program) + L"\"", folder, started))
+        return 1;
+    const int status = WaitForDialog(L"Quillmark") ? Run(commandLine) : 1;
+    End(started);
+    return status;
+}
+
+int CreateAccount(const wchar_t* program, const wchar_t* folder)
+{
+    PROCESS_INFORMATION started{};
+    if (!Start(L"\"" + std::wstring(program) + L"\"", folder, started))
         return 1;
     bool created = false;
     if (const HWND main = WaitForDialog(L"Quillmark")) {
@@ -66,8 +100,7 @@ int CreateAccount(const wchar_t* program, const wchar_t* folder)
             created = WaitForDialog(L"Successful") != nullptr;
         }
     }
-    TerminateProcess(started.hProcess, 0);
-    WaitForSingleObject(started.hProcess, INFINITE);
+    End(started);
     return created ? 0 : 1;
 }
 
@@ -79,5 +112,9 @@ int wmain(int argc, wchar_t** argv)
         return PrintShortcut(argv[2]);
     if (argc == 4 && std::wcscmp(argv[1], L"create-account") == 0)
         return CreateAccount(argv[2], argv[3]);
+    if (argc == 3 && std::wcscmp(argv[1], L"run") == 0)
+        return Run(argv[2]);
+    if (argc == 5 && std::wcscmp(argv[1], L"run") == 0)
+        return RunBeside(argv[2], argv[3], argv[4]);
     return 2;
 }
