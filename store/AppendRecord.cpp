@@ -11,8 +11,10 @@
 #include "store/Unchangeable.h"
 #include "store/UserFileTail.h"
 
+#include <algorithm>
 #include <new>
 #include <optional>
+#include <string_view>
 
 namespace store {
 namespace {
@@ -23,36 +25,51 @@ using Result = StoreResult<AppendOutcome>;
 
 Result Failed(const FileError& error) { return {AppendOutcome::Failed, NothingChanged(error)}; }
 
-enum class Creation { Existed, CreatedNow };
-
 // The bytes of one new line, written in two steps: first with a NUL in place
-// of the record's first character, then that character over it.
+// of the record's first character, then that character over it. Made before
+// the file is opened, with room to read them back: nothing that may run out
+// of memory comes between the open and the close.
 struct NewLine {
-    std::string leading;  // a byte-order mark for an empty file
-    std::string record;
-    std::size_t firstCharacterSize = 0;
-    std::string end;
-
-    std::string Placeholder() const
-    {
-        return leading + std::string(firstCharacterSize, '\0') + record.substr(firstCharacterSize) + end;
-    }
+    std::string whole;          // a byte-order mark first for an empty file
+    std::size_t firstCharacter; // where the record's first character starts
+    std::size_t firstCharacterSize;
+    std::string placeholder;
+    std::size_t unit;           // the encoding's code unit
+    std::string readBack;       // room for the line, or a step of a backward read
 };
 
-NewLine NewLineFor(const Record& key, TextEncoding encoding, std::string leading, std::string end)
+constexpr std::size_t BackwardStep = 64 * 1024;
+
+NewLine NewLineFor(const Record& key, TextEncoding encoding, const std::string& leading, const std::string& end)
 {
-    return NewLine{std::move(leading), key.Bytes(encoding), key.FirstCharacterSize(encoding), std::move(end)};
+    NewLine line{leading + key.Bytes(encoding) + end, leading.size(), key.FirstCharacterSize(encoding), {},
+                 files::CodeUnitSize(encoding), {}};
+    line.placeholder = line.whole;
+    line.placeholder.replace(line.firstCharacter, line.firstCharacterSize, line.firstCharacterSize, '\0');
+    line.readBack.resize(std::max(line.whole.size(), BackwardStep));
+    return line;
 }
 
 // How far a failed append had come: its line still led by NUL, or whole.
 enum class LineState { Unfinished, Whole };
+
+// Cuts the file back to `size` where it is longer: a file that another
+// program made shorter meanwhile is never grown with NUL.
+files::FileStatus CutBackTo(files::FileHandle file, std::uint64_t size)
+{
+    files::FileSystem& fileSystem = files::CurrentFileSystem();
+    auto held = fileSystem.Examine(file);
+    if (!held.Ok())
+        return held.Error();
+    return held.Value().size > size ? fileSystem.Truncate(file, size) : files::FileStatus{};
+}
 
 // Undoes a failed append: the file goes back to its old size.
 Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error, LineState line)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
     const FileError named = error.Named(UserFileName);
-    auto cut = fileSystem.Truncate(file, size);
+    auto cut = CutBackTo(file, size);
     fileSystem.Close(file);
     if (cut.Ok())
         return {AppendOutcome::Failed, NothingChanged(named)};
@@ -69,73 +86,199 @@ Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error, 
                                          u" and is removed by the next account created."};
 }
 
-// Whatever kills the process or stops the machine, no moment leaves a line
-// that a key can match other than the whole record: until its last write the
-// line starts with NUL, which no key holds. `made` is given the file's
-// identity where this call creates it.
-Result WriteInPlace(const NewLine& line, Creation creation, const files::FileLock& lock,
-                    files::FileInfo* made = nullptr)
+// Whether the file held is still the one at the user file's name, and ends at
+// `lineStart` with the very `bytes` this copy left there.
+files::FileResult<bool> AsLeft(files::FileHandle file, std::uint64_t lineStart, const std::string& bytes,
+                               std::string& readBack)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
-    auto opened = fileSystem.Open(UserFileName, files::OpenMode::CreateOrKeep);
-    if (!opened.Ok())
+    auto held = fileSystem.Examine(file);
+    if (!held.Ok())
+        return held.Error();
+    auto named = files::ExamineFile(UserFileName);
+    if (!named.Ok())
+        return named.Error();
+    if (held.Value().size != lineStart + bytes.size() || !named.Value().SameFileAs(held.Value()))
+        return false;
+    auto read = fileSystem.ReadAt(file, lineStart, readBack.data(), bytes.size());
+    if (!read.Ok())
+        return read.Error();
+    return read.Value() == bytes.size() && std::string_view(readBack).substr(0, bytes.size()) == bytes;
+}
+
+// Whether `bytes`, read from where the line starts, are what this copy wrote
+// there (its placeholder, with or without its first character) or the NUL of
+// a gap that a write past a cut end leaves.
+bool OwnBytes(std::string_view bytes, const NewLine& line)
+{
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+        if (at >= line.whole.size()
+            || (bytes[at] != line.whole[at] && bytes[at] != line.placeholder[at] && bytes[at] != '\0'))
+            return false;
+    }
+    return true;
+}
+
+// Where the NUL code units that end the file's first `end` bytes start: a gap
+// that a write past another program's cut leaves. Read backwards in steps.
+files::FileResult<std::uint64_t> GapBefore(files::FileHandle file, std::uint64_t end, NewLine& line)
+{
+    const std::size_t unit = line.unit;
+    while (end >= unit) {
+        const std::uint64_t from = end - std::min<std::uint64_t>(end / unit * unit, BackwardStep);
+        const std::string_view bytes(line.readBack.data(), static_cast<std::size_t>(end - from));
+        auto read = files::CurrentFileSystem().ReadAt(file, from, line.readBack.data(), bytes.size());
+        if (!read.Ok())
+            return read.Error();
+        if (read.Value() != bytes.size())
+            return end;
+        for (std::size_t at = bytes.size(); at >= unit; at -= unit) {
+            if (bytes.substr(at - unit, unit).find_first_not_of('\0') != std::string_view::npos)
+                return from + at;
+        }
+        end = from;
+    }
+    return end;
+}
+
+// Another program changed the file during the append: only what this copy
+// wrote goes, with any gap of NUL before it that another program's cut left,
+// so that no NUL stays where no unfinished line is. Closes the file.
+Result Changed(files::FileHandle file, std::uint64_t lineStart, NewLine& line)
+{
+    files::FileSystem& fileSystem = files::CurrentFileSystem();
+    auto held = fileSystem.Examine(file);
+    const std::uint64_t size = held.Ok() ? held.Value().size : 0;
+    if (size > lineStart && size - lineStart <= line.whole.size()) {
+        const std::size_t length = static_cast<std::size_t>(size - lineStart);
+        auto read = fileSystem.ReadAt(file, lineStart, line.readBack.data(), length);
+        if (read.Ok() && read.Value() == length && OwnBytes(std::string_view(line.readBack.data(), length), line)) {
+            auto gap = GapBefore(file, lineStart, line);
+            if (gap.Ok() && fileSystem.Truncate(file, gap.Value()).Ok())
+                fileSystem.Sync(file);
+        }
+    }
+    fileSystem.Close(file);
+    return {AppendOutcome::Failed, ChangedByAnotherProgram()};
+}
+
+// Whatever kills the process or stops the machine, no moment leaves a line
+// that a key can match other than the whole record: until its last write the
+// line starts with NUL, which no key holds. `examined` is the file the check
+// read, or none: then the file is created here, and only here, and `made` is
+// given its identity. Nothing where the name was taken since it was examined.
+std::optional<Result> WriteInPlace(NewLine line, const files::FileLock& lock, const files::FileInfo& examined,
+                                   files::FileInfo* made = nullptr)
+{
+    files::FileSystem& fileSystem = files::CurrentFileSystem();
+    const bool creating = !examined.exists;
+    auto opened = fileSystem.Open(UserFileName, creating ? files::OpenMode::CreateNew : files::OpenMode::Existing);
+    if (!opened.Ok()) {
+        if (creating && opened.Error().IsTaken())
+            return std::nullopt;
+        if (!creating && opened.Error().IsMissing())
+            return Result{AppendOutcome::Failed, ChangedByAnotherProgram()};
         return Failed(opened.Error().Named(UserFileName));
+    }
     const files::FileHandle file = opened.Value();
     auto info = fileSystem.Examine(file);
-    if (made) {
+    if (creating && made) {
         // Made under the lock, so the name still holds it if the handle cannot tell.
         auto identity = info.Ok() ? info : files::ExamineFile(UserFileName);
         if (identity.Ok())
             *made = identity.Value();
     }
-    if (!info.Ok() || !info.Value().regular) {
+    if (!info.Ok()) {
         fileSystem.Close(file);
-        if (!info.Ok())
-            return Failed(info.Error().Named(UserFileName));
-        return {AppendOutcome::Failed, NothingChanged(UserFileNotRegular())};
+        return Failed(info.Error().Named(UserFileName));
+    }
+    // Decided on what is held: the file examined, as long as it was then (a
+    // file just made holds nothing, unless another program wrote it meanwhile),
+    // and one this user may change, whatever stands at the name by now.
+    const std::uint64_t size = creating ? 0 : examined.size;
+    if (info.Value().size != size) {
+        fileSystem.Close(file);
+        return Result{AppendOutcome::Failed, ChangedByAnotherProgram()};
+    }
+    if (!creating) {
+        const bool changed = !info.Value().SameFileAs(examined);
+        std::optional<Result> refused;
+        try {
+            if (const std::optional<std::u16string> why = WhyUnchangeable(info.Value()); why || changed)
+                refused = Result{AppendOutcome::Failed, why ? NothingChanged(*why) : ChangedByAnotherProgram()};
+        } catch (const std::bad_alloc&) {
+            fileSystem.Close(file);
+            throw;
+        }
+        if (refused) {
+            fileSystem.Close(file);
+            return refused;
+        }
     }
     // Its owner keeps reading and writing it whatever the umask: a first
     // account must not leave a file that refuses the second.
-    if (const unsigned mode = info.Value().mode; made && (mode & 0600) != 0600) {
+    if (const unsigned mode = info.Value().mode; creating && (mode & 0600) != 0600) {
         if (auto set = fileSystem.SetMode(file, mode | 0600); !set.Ok()) {
             fileSystem.Close(file);
             return Failed(set.Error().Named(UserFileName));
         }
     }
-    const std::uint64_t size = info.Value().size;
-    const std::string placeholder = line.Placeholder();
+    const std::string& placeholder = line.placeholder;
     // A lock file removed by hand lets another copy write at the same end.
-    files::FileStatus status = lock.StillHeld();
-    if (status.Ok())
-        status = fileSystem.SeekToEnd(file);
-    if (status.Ok())
-        status = fileSystem.Write(file, placeholder.data(), placeholder.size());
-    if (status.Ok())
-        status = fileSystem.Sync(file);
+    if (files::FileStatus held = lock.StillHeld(); !held.Ok()) {
+        fileSystem.Close(file);
+        return Failed(held.Error().Named(UserFileName));
+    }
+    // At the end as it is when written: a file cut meanwhile gets no gap.
+    auto landed = fileSystem.WriteAtEnd(file, placeholder.data(), placeholder.size());
+    if (!landed.Ok())
+        return Undo(file, size, landed.Error(), LineState::Unfinished);
+    const std::uint64_t lineStart = landed.Value();
+    if (lineStart != size)
+        return Changed(file, lineStart, line);
+    files::FileStatus status = fileSystem.Sync(file);
     if (status.Ok())
         status = lock.StillHeld();
-    if (status.Ok())
-        status = fileSystem.WriteAt(file, size + line.leading.size(), line.record.data(), line.firstCharacterSize);
+    if (!status.Ok())
+        return Undo(file, size, status.Error(), LineState::Unfinished);
+    // The first character goes only where this copy just wrote its placeholder.
+    if (auto left = AsLeft(file, lineStart, placeholder, line.readBack); !left.Ok() || !left.Value())
+        return left.Ok() ? Changed(file, lineStart, line) : Undo(file, size, left.Error(), LineState::Unfinished);
+    status = fileSystem.WriteAt(file, lineStart + line.firstCharacter, line.whole.data() + line.firstCharacter,
+                                line.firstCharacterSize);
     if (!status.Ok())
         return Undo(file, size, status.Error(), LineState::Unfinished);
     if (status = fileSystem.Sync(file); !status.Ok())
         return Undo(file, size, status.Error(), LineState::Whole);
+    // Cut by another program between the look and the write: the write may
+    // have landed past the new end.
+    if (auto left = AsLeft(file, lineStart, line.whole, line.readBack); left.Ok() && !left.Value())
+        return Changed(file, lineStart, line);
     // A close that fails after the save loses nothing.
     fileSystem.Close(file);
-    if (creation == Creation::CreatedNow) {
-        if (auto saved = SaveFolderEntry(); saved.GetOutcome() != ReplaceOutcome::Done)
-            return saved.As(AppendOutcome::Failed);
-    }
+    // The file's name may not be on disk yet: this copy made it, or a run
+    // killed before its folder save, or an editor saving through a new name.
+    if (auto saved = SaveFolderEntry(); saved.GetOutcome() != ReplaceOutcome::Done)
+        return saved.As(AppendOutcome::Failed);
     return {AppendOutcome::Written};
 }
 
+Result AppendLocked(const Record& key, Duplicates duplicates, bool& checked, const files::FileLock& lock,
+                    files::FileInfo& made);
+
 // Nothing where the line is gone, else the failure to tell.
-std::optional<Result> CutUnfinishedLine(std::uint64_t lineStart)
+std::optional<Result> CutUnfinishedLine(std::uint64_t lineStart, const files::FileInfo& examined)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
-    auto opened = fileSystem.Open(UserFileName, files::OpenMode::CreateOrKeep);
+    auto opened = fileSystem.Open(UserFileName, files::OpenMode::Existing);
     if (!opened.Ok())
         return Failed(opened.Error().Named(UserFileName));
+    // Only the line examined is cut: not another file's bytes, nor a line an editor wrote since.
+    auto held = fileSystem.Examine(opened.Value());
+    if (!held.Ok() || !held.Value().SameFileAs(examined) || held.Value().size != examined.size) {
+        fileSystem.Close(opened.Value());
+        return held.Ok() ? Result{AppendOutcome::Failed, ChangedByAnotherProgram()} : Failed(held.Error().Named(UserFileName));
+    }
     const files::FileStatus cut = fileSystem.Truncate(opened.Value(), lineStart);
     const files::FileStatus saved = cut.Ok() ? fileSystem.Sync(opened.Value()) : cut;
     fileSystem.Close(opened.Value());
@@ -161,9 +304,10 @@ Result AppendByCopy(const Record& key, const files::FileLock& lock)
 }
 
 // `checked`: the file holds no equal line, or there was no file to hold one.
-// `made`: the file this copy created under the lock, if it did.
-Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation, bool& checked,
-                    const files::FileLock& lock, files::FileInfo& made)
+// `made`: the file this copy created under the lock, if it did. Nothing where
+// a name was taken since it was examined: what stands there is examined again.
+std::optional<Result> AppendToWhatStands(const Record& key, Duplicates duplicates, bool& checked,
+                                         const files::FileLock& lock, files::FileInfo& made)
 {
     // Examined again under the lock: the file may have changed while this copy waited.
     auto info = files::ExamineFile(UserFileName);
@@ -171,13 +315,13 @@ Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation,
         return Failed(info.Error());
     if (info.Value().exists) {
         if (auto why = WhyUnchangeable(info.Value()))
-            return {AppendOutcome::Failed, NothingChanged(*why)};
+            return Result{AppendOutcome::Failed, NothingChanged(*why)};
     }
     if (!info.Value().exists || info.Value().size == 0) {
         checked = true;
         const TextEncoding encoding = TextEncoding::Utf8WithMark;
         return WriteInPlace(NewLineFor(key, encoding, std::string(files::MarkOf(encoding)), EndForNewFile(encoding)),
-                            creation, lock, info.Value().exists ? nullptr : &made);
+                            lock, info.Value(), &made);
     }
     // A check that cannot read the file says so in the words of a scan.
     const auto checkFailed = [duplicates](const FileError& error) {
@@ -192,7 +336,7 @@ Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation,
         if (!found.Ok())
             return checkFailed(found.Error());
         if (found.Value())
-            return {AppendOutcome::AlreadyPresent};
+            return Result{AppendOutcome::AlreadyPresent};
     }
     checked = true;
     auto tail = ReadTail(reader);
@@ -202,19 +346,30 @@ Result AppendLocked(const Record& key, Duplicates duplicates, Creation creation,
     if (auto closed = reader.Close(); !closed.Ok())
         return Failed(closed.Error());
     if (tail.Value().unfinished) {
-        if (auto failed = CutUnfinishedLine(tail.Value().lastLineStart))
+        if (auto failed = CutUnfinishedLine(tail.Value().lastLineStart, reader.Info()))
             return *failed;
-        Result result = AppendLocked(key, Duplicates::Allow, Creation::Existed, checked, lock, made);
+        Result result = AppendLocked(key, Duplicates::Allow, checked, lock, made);
         if (result.GetOutcome() == AppendOutcome::Failed && !result.UserFileChanged())
-            return {AppendOutcome::Failed, OnlyUnfinishedLineRemoved(result.Message())};
+            return Result{AppendOutcome::Failed, OnlyUnfinishedLineRemoved(result.Message())};
         return result;
     }
     const TextEncoding encoding = reader.Encoding();
     const bool lastLineEnds = EndForLastLine(tail.Value().lastUnit, false, tail.Value().convention, encoding).empty();
     if (tail.Value().oddByte || !lastLineEnds)
         return AppendByCopy(key, lock);
-    return WriteInPlace(NewLineFor(key, encoding, {}, EndForNewLine(tail.Value().convention, encoding)), creation,
-                        lock);
+    return WriteInPlace(NewLineFor(key, encoding, {}, EndForNewLine(tail.Value().convention, encoding)), lock,
+                        reader.Info());
+}
+
+Result AppendLocked(const Record& key, Duplicates duplicates, bool& checked, const files::FileLock& lock,
+                    files::FileInfo& made)
+{
+    // A name taken at each try is another program at work: it is told so, not waited for.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (std::optional<Result> result = AppendToWhatStands(key, duplicates, checked, lock, made))
+            return std::move(*result);
+    }
+    return {AppendOutcome::Failed, ChangedByAnotherProgram()};
 }
 
 // Only under the lock, and only the very file this copy made: another
@@ -247,14 +402,13 @@ Result Append(const std::u16string& key, Duplicates duplicates, bool& checked)
         if (auto why = WhyUnchangeable(before.Value()))
             return {AppendOutcome::Failed, NothingChanged(*why)};
     }
-    const Creation creation = before.Value().exists ? Creation::Existed : Creation::CreatedNow;
     auto lock = files::FileLock::Acquire(UserFileName, LockPatience);
     if (!lock.Ok())
         return Failed(lock.Error());
     Result result{AppendOutcome::Failed};
     files::FileInfo made;
     try {
-        result = AppendLocked(*record, duplicates, creation, checked, lock.Value(), made);
+        result = AppendLocked(*record, duplicates, checked, lock.Value(), made);
     } catch (const std::bad_alloc&) {
         RemoveIfMadeAndEmpty(made);
         throw;

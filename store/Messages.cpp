@@ -80,6 +80,12 @@ std::u16string NothingChanged(const files::FileError& error)
     return NothingChanged(Describe(error) + u".");
 }
 
+std::u16string ChangedByAnotherProgram()
+{
+    return PathForUser(UserFileName)
+           + u" was changed by another program during the change. Nothing was changed; please try again.";
+}
+
 std::u16string PutBackButNotSaved(const files::FileError& error)
 {
     return PathForUser(TemporaryFileName) + u", left by a change that never finished, is " + PathForUser(UserFileName)

@@ -25,6 +25,8 @@ std::u16string ChangedButNotSaved(const files::FileError& error);
 // A left copy became the user file again, but the folder could not be saved.
 std::u16string PutBackButNotSaved(const files::FileError& error);
 std::u16string LockedByAnotherCopy();
+// The user file held is no longer the one examined, or not at the length left.
+std::u16string ChangedByAnotherProgram();
 // Made before they are needed: where memory has run out, no text can be made.
 const std::u16string& OutOfMemory();                  // for a scan
 const std::u16string& OutOfMemoryNothingChanged();    // for a change that did not happen

@@ -3,9 +3,11 @@
 #include "platform/files/FileOperations.h"
 #include "store/LineEnds.h"
 #include "store/Messages.h"
+#include "store/Unchangeable.h"
 #include "store/UserFile.h"
 
 #include <new>
+#include <optional>
 
 namespace store {
 namespace {
@@ -35,7 +37,7 @@ private:
     Step Copy();
     Step SaveCopy();
     Result Abandon(Result result);
-    Step ClearCopyName();
+    Step ClearCopyNames();
 
     const LineChanges& m_changes;
     const files::FileLock& m_lock;
@@ -86,33 +88,47 @@ Step Replacement::OpenUserFile()
     if (!opened.Ok())
         return Failed(opened.Error());
     m_reader.emplace(std::move(opened.Value()));
+    // Checked on what is held: the file read must be the one at the name, not
+    // one that a link swapped in since the look leads to.
+    auto named = files::ExamineFile(UserFileName);
+    if (!named.Ok())
+        return Failed(named.Error());
+    if (!named.Value().SameFileAs(m_reader->Info()))
+        return Result{ReplaceOutcome::Failed, ChangedByAnotherProgram()};
+    if (auto why = WhyUnchangeable(m_reader->Info()))
+        return Failed(*why);
     return std::nullopt;
 }
 
-// Whatever stands at the copy's name now is a leftover: the user file exists,
-// and its lock keeps other copies of the program out. One that cannot be
-// removed is left alone, and the copy takes the spare name instead.
-Step Replacement::ClearCopyName()
+// Whatever stands at either copy's name now is a leftover: the user file
+// exists, and its lock keeps other copies of the program out. Both go, so that
+// no old copy of the accounts stays on disk; one that cannot be removed is
+// left alone, and the copy takes the other name.
+Step Replacement::ClearCopyNames()
 {
+    std::optional<std::string> free;
+    std::optional<FileError> stuck;
     for (const std::string& name : {TemporaryFileName, SpareCopyName}) {
         auto leftover = files::ExamineFile(name);
         if (!leftover.Ok())
             return Failed(leftover.Error());
-        m_copyName = name;
-        if (!leftover.Value().exists)
-            return std::nullopt;
-        auto removed = files::RemoveFile(name);
-        if (removed.Ok())
-            return std::nullopt;
-        if (name == SpareCopyName)
-            return Failed(removed.Error());
+        files::FileStatus removed;
+        if (leftover.Value().exists)
+            removed = files::RemoveFile(name);
+        if (!removed.Ok())
+            stuck = removed.Error();
+        else if (!free)
+            free = name;
     }
+    if (!free)
+        return Failed(*stuck);
+    m_copyName = *free;
     return std::nullopt;
 }
 
 Step Replacement::CreateCopy()
 {
-    if (Step stop = ClearCopyName())
+    if (Step stop = ClearCopyNames())
         return stop;
     // An empty user file takes the encoding of a new one. A UTF-16 file
     // without a mark whose new first bytes would read as one gets its mark,

@@ -17,7 +17,8 @@ enum class FileCall { Any, Open, Read, Write, Seek, Sync, Close, Rename, Remove,
 enum class OpenMode {
     Read,             // follows links; refuses to block on a FIFO
     CreateOrKeep,     // write; create if missing, keep contents; never follows a link
-    CreateNew,        // write; fails if the name exists in any form
+    CreateNew,        // read and write; fails if the name exists in any form
+    Existing,         // read and write; fails if missing; keeps contents; never follows a link
     Folder,           // a directory, for syncing
     Lock,             // read-write; create if missing, keep contents; never follows a link
 };
@@ -55,6 +56,9 @@ public:
     // all or error. By the kernel where the file system lets it.
     virtual FileStatus CopyRange(FileHandle from, std::uint64_t offset, FileHandle to, std::uint64_t size) = 0;
     virtual FileStatus SeekToEnd(FileHandle file) = 0;
+    // After whatever the file holds when the write happens, in one step, so that
+    // another writer's cut leaves no gap before it; all or error. Where it landed.
+    virtual FileResult<std::uint64_t> WriteAtEnd(FileHandle file, const char* data, std::size_t size) = 0;
     // Cuts the file back to `size` bytes: how a failed append is undone.
     virtual FileStatus Truncate(FileHandle file, std::uint64_t size) = 0;
     virtual FileStatus Sync(FileHandle file) = 0;

@@ -75,12 +75,8 @@ FileStatus TextReader::Close()
 
 FileStatus TextReader::Fill()
 {
-    if (m_position > BlockSize && m_position * 2 > m_end) {
-        std::memmove(m_buffer.data(), m_buffer.data() + m_position, m_end - m_position);
-        m_end -= m_position;
-        m_bufferOffset += m_position;
-        m_position = 0;
-    }
+    // Nothing before m_end is dropped here: ReadBlock has already moved what a
+    // search keeps to the front, however much longer than a block it is.
     // Grown only, never shrunk: filling the room afresh for every block would cost as much as the reading.
     if (m_buffer.size() < m_end + BlockSize)
         m_buffer.resize(m_end + BlockSize);

@@ -24,7 +24,8 @@ public:
     // The bytes after those already read, a block at a time and with no regard
     // to lines (an odd last byte included), after the last `kept` bytes of the
     // block before, which a search may need again; no more than those at the
-    // end of the file. The view lasts until the next read.
+    // end of the file. `kept` may be of any size: the block grows to hold it.
+    // The view lasts until the next read.
     FileResult<std::string_view> ReadBlock(std::size_t kept = 0);
     // Where in the file the block that ReadBlock gave last begins.
     std::uint64_t BlockOffset() const { return m_blockOffset; }
@@ -48,7 +49,7 @@ private:
     std::size_t m_end = 0;
     std::uint64_t m_bufferOffset = 0;  // of m_buffer's first byte in the file
     std::uint64_t m_blockOffset = 0;
-    std::size_t m_position = 0;  // start of the next block in m_buffer
+    std::size_t m_position = 0;  // start of the bytes not yet given in m_buffer
     bool m_atEnd = false;
 };
 

@@ -82,6 +82,9 @@ ssize_t Written(int file, const void* data, std::size_t size, off_t offset, Writ
         return writeAt ? writeAt(file, data, size, offset) : write(file, data, size);
     if (!writeAt)
         offset = ::lseek(file, 0, SEEK_CUR);
+    // An appending write lands at the end, wherever the position is.
+    if (const int flags = ::fcntl(file, F_GETFL); !writeAt && flags >= 0 && (flags & O_APPEND))
+        offset = ::lseek(file, 0, SEEK_END);
     if (Current().faulty && Current().shortWrites && size > *Current().shortWrites)
         size = *Current().shortWrites;
     const ssize_t result = writeAt ? writeAt(file, data, size, offset) : write(file, data, size);

@@ -6,6 +6,9 @@
 #include "UserFileFixture.h"
 #include "store/UserFile.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <functional>
 
@@ -37,6 +40,18 @@ std::string NearlyASector(const FileFormat& format)
     return bytes;
 }
 
+// A run killed before it saved the folder, or an editor saving through a new
+// name: the user file's name is not yet on disk when the append starts.
+void SavedUnderANewName(const std::string& bytes)
+{
+    const int file = ::open(store::TemporaryFileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(file, 0);
+    ASSERT_EQ(::write(file, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    ASSERT_EQ(::fsync(file), 0);
+    ::close(file);
+    ASSERT_EQ(::rename(store::TemporaryFileName.c_str(), store::UserFileName.c_str()), 0);
+}
+
 std::vector<RecordedRun> Runs()
 {
     const auto append = [](std::u16string key) { return [key] { store::AppendRecord(key); }; };
@@ -46,6 +61,8 @@ std::vector<RecordedRun> Runs()
         {"AppendAcrossASector", {{"Quillmark.txt", ascii + "ann:old\n"}}, append(u"bob:secret"), {u"ann:old", u"userA0:passworda"}, u"bob:secret"},
         {"AppendInUtf16", {{"Quillmark.txt", wide + Utf16(u"ann:old\n")}}, append(u"\U0001F511b:secret"), {u"ann:old"}, u"\U0001F511b:secret"},
         {"FirstCreate", {}, append(u"bob:secret"), {}, u"bob:secret"},
+        {"AppendAfterAnUnsavedName", {{"Quillmark.txt", Mark + "ann:old\n"}},
+         [] { SavedUnderANewName(Mark + "ann:old\n"), store::AppendRecord(u"bob:secret"); }, {u"ann:old"}, u"bob:secret"},
         {"RewriteOfTwoSectors", {{"Quillmark.txt", ascii + "ann:old\n" + ascii.substr(Mark.size())}},
          [] { store::RewriteUserFile(u"ann:old", u"ann:new"); }, {u"userA0:passworda"}, u"ann:new"},
         {"AppendAfterAnUnendedLine", {{"Quillmark.txt", Mark + "ann:old"}}, append(u"bob:secret"), {u"ann:old"}, u"bob:secret"},

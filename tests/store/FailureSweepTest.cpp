@@ -88,9 +88,7 @@ int NthFromLast(const std::vector<FileCall>& calls, FileCall kind, int n)
 
 // A rewrite commits with the rename over the user file.
 int TheRename(const std::vector<FileCall>& calls) { return NthFromLast(calls, FileCall::Rename, 1); }
-// An append in place commits when it saves the user file to disk.
-int TheSave(const std::vector<FileCall>& calls) { return NthFromLast(calls, FileCall::Sync, 1); }
-// An append that creates the file saves it, then its name with the folder.
+// An append in place commits when it saves the user file to disk, then its name with the folder.
 int TheSaveBeforeTheFolders(const std::vector<FileCall>& calls) { return NthFromLast(calls, FileCall::Sync, 2); }
 
 // The lock's permissions, set just after it is taken: the lock holds without them.
@@ -276,7 +274,7 @@ TEST_F(FailureSweep, RewriteOfAFileOfManyBlocksWithTheKernelCopyRefused)
 
 TEST_F(FailureSweep, AppendToASmallFile)
 {
-    Sweep(Utf16LeWithoutMark.File({u"zed:1"}), AddBob, TheSave);
+    Sweep(Utf16LeWithoutMark.File({u"zed:1"}), AddBob, TheSaveBeforeTheFolders);
 }
 
 TEST_F(FailureSweep, AppendThatCreatesTheFile)
@@ -286,7 +284,7 @@ TEST_F(FailureSweep, AppendThatCreatesTheFile)
 
 TEST_F(FailureSweep, AppendToAFileOfManyBlocks)
 {
-    Sweep(ManyLines(Utf8WithMark, 12000), AddBob, TheSave);
+    Sweep(ManyLines(Utf8WithMark, 12000), AddBob, TheSaveBeforeTheFolders);
 }
 
 TEST_F(FailureSweep, RunningOutOfMemoryAnywhereFailsWithAMessageAndLeavesNothing)

@@ -153,6 +153,18 @@ TEST_P(FastPath, AgreesAcrossBlockBorders)
     }
     ExpectSameRewrite(file, u"ann:1");
     EXPECT_NE(UserFile(), file);
+    // Keys longer than a block: the search keeps more than a block of a line
+    // that a near miss of the key begins.
+    for (const std::size_t units : {256u * 1024 - 7, 256u * 1024 + 3, 1024u * 1024}) {
+        SCOPED_TRACE("key of " + std::to_string(units) + " units");
+        const std::u16string key = u"ann:" + std::u16string(units, u'p');
+        const std::string longFile = Format().mark + Format().Line(key + u"q", u"\n") + Format().Line(key, u"\n");
+        GivenUserFile(longFile);
+        EXPECT_TRUE(FoundBy(true, key));
+        EXPECT_FALSE(FoundBy(true, key.substr(1)));
+        EXPECT_EQ(store::AppendRecord(key).GetOutcome(), store::AppendOutcome::AlreadyPresent);
+        ExpectSameRewrite(longFile, key);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFormat, FastPath,

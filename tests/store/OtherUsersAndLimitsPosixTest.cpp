@@ -6,6 +6,7 @@
 #include "platform/files/FileLock.h"
 #include "platform/files/FileOperations.h"
 
+#include <filesystem>
 #include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -142,7 +143,7 @@ TEST_F(Permissions, AChangeByAUserTheAccessListLetsInLeavesTheOwnerItsFile)
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
 }
 
-TEST_F(Permissions, ACopySwappedForALinkIsNeverPutInPlaceNorItsTargetTouched)
+TEST_F(Permissions, ACopyOrUserFileSwappedForALinkIsNeverTakenNorItsTargetTouched)
 {
     WriteFile("private", "secret", 0600);
     GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0600);
@@ -162,6 +163,32 @@ TEST_F(Permissions, ACopySwappedForALinkIsNeverPutInPlaceNorItsTargetTouched)
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
     EXPECT_EQ(ReadFile("private"), "secret");
     EXPECT_EQ(ModeOf("private"), 0600u);
+    // The user file swapped for a link before any call of a change: what it
+    // leads to is never taken for the accounts nor written.
+    WriteFile("real.txt", Utf8WithMark.File({u"ann:1", u"eve:9"}));
+    for (int nth = 1;; ++nth) {
+        SCOPED_TRACE("call " + std::to_string(nth));
+        ::unlink(store::UserFileName.c_str());
+        GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+        files::FaultInjectingFileSystem linking;
+        int calls = 0;
+        linking.BeforeEachCall([&](files::FileCall) {
+            if (++calls == nth) {
+                ASSERT_TRUE(::symlink("real.txt", "link") == 0 && ::rename("link", store::UserFileName.c_str()) == 0);
+            }
+        });
+        {
+            files::FileSystemScope scope(linking);
+            Replace(u"ann:1", u"ann:2");
+            Append(u"bob:1");
+        }
+        if (calls < nth)
+            break;
+        EXPECT_EQ(ReadFile("real.txt"), Utf8WithMark.File({u"ann:1", u"eve:9"}));
+        if (!std::filesystem::is_symlink(store::UserFileName)) {
+            EXPECT_EQ(UserFile().value_or("").find("eve:9"), std::string::npos);
+        }
+    }
 }
 
 TEST_F(Permissions, WhetherAFileMayBeWrittenIsAskedForTheEffectiveUser)

@@ -138,13 +138,15 @@ TEST_F(TemporaryName, ADanglingLinkCreatesNothingAtItsTarget)
     EXPECT_FALSE(Exists("planted"));
 }
 
-TEST_F(TemporaryName, ALeftoverCopyIsEmptiedAndRewritten)
+TEST_F(TemporaryName, LeftoverCopiesUnderBothNamesAreGoneAfterTheNextChange)
 {
     WriteFile(store::TemporaryFileName, "stale half-written copy");
+    WriteFile(store::SpareCopyName, Utf8WithMark.File({u"ann:old-password"}));
     GivenUserFile(Utf8WithMark.File({u"ann:1"}));
     EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:2"}));
     EXPECT_FALSE(TemporaryFileLeft());
+    EXPECT_FALSE(Exists(store::SpareCopyName));
 }
 
 TEST_F(TemporaryName, AFolderThereIsLeftAloneAndOneAtTheSpareNameTooStopsTheChange)
@@ -286,6 +288,46 @@ TEST_F(AnotherCopy, AChangeRacingARemovalMakesNoFile)
         EXPECT_TRUE(removed);
         EXPECT_EQ(rewritten.GetOutcome(), RewriteOutcome::Missing);
         EXPECT_FALSE(Exists(store::UserFileName));
+    }
+}
+
+// Another program writes the user file before any call of an append: makes a
+// first account's file just before this copy creates it, or saves it shorter
+// in place as an editor does. No NUL stays, and "Written" means the account is there.
+TEST_F(AnotherCopy, AFileWrittenByAnotherProgramAtAnyCallOfAnAppendGetsNoStrayBytes)
+{
+    const std::string editorsSave = Utf8WithMark.File({u"eve:1"});
+    for (const bool firstAccount : {true, false}) {
+        for (int nth = 1;; ++nth) {
+            SCOPED_TRACE((firstAccount ? "a first account, call " : "an append, call ") + std::to_string(nth));
+            ::unlink(store::UserFileName.c_str());
+            if (!firstAccount)
+                GivenUserFile(Utf8WithMark.File({u"ann:1", u"carl:" + std::u16string(40, u'c')}));
+            files::FaultInjectingFileSystem editing;
+            int calls = 0;
+            editing.BeforeEachCall([&](FileCall) {
+                if (++calls == nth)
+                    WriteFile(store::UserFileName, editorsSave, 0600);
+            });
+            store::StoreResult<AppendOutcome> appended{AppendOutcome::Failed};
+            {
+                files::FileSystemScope scope(editing);
+                appended = store::AppendRecord(u"bob:1");
+            }
+            if (calls < nth)
+                break;
+            const std::string file = UserFile().value_or("");
+            EXPECT_EQ(file.find('\0'), std::string::npos) << file;
+            // A save after the append's last look at the file is the editor's own lost update.
+            const auto& kinds = editing.Calls();
+            if (std::find(kinds.begin() + nth - 1, kinds.end(), FileCall::Examine) == kinds.end())
+                continue;
+            EXPECT_EQ(appended.GetOutcome() == AppendOutcome::Written, Scan(u"bob:1") == ScanOutcome::Found)
+                << std::string(appended.Message().begin(), appended.Message().end());
+            if (appended.GetOutcome() != AppendOutcome::Written) {
+                EXPECT_TRUE(Mentions(appended.Message(), u"was changed by another program during the change. Nothing was changed"));
+            }
+        }
     }
 }
 

@@ -95,6 +95,13 @@ FileStatus FaultInjectingFileSystem::CopyRange(FileHandle from, std::uint64_t of
     return ForwardingFileSystem::CopyRange(from, offset, to, size);
 }
 
+FileResult<std::uint64_t> FaultInjectingFileSystem::WriteAtEnd(FileHandle file, const char* data, std::size_t size)
+{
+    if (auto error = Fault(FileCall::Write, "written"))
+        return *error;
+    return ForwardingFileSystem::WriteAtEnd(file, data, size);
+}
+
 FileStatus FaultInjectingFileSystem::SeekToEnd(FileHandle file)
 {
     if (auto error = Fault(FileCall::Seek, "positioned"))

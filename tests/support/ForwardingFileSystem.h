@@ -31,6 +31,10 @@ public:
         return m_inner.CopyRange(from, offset, to, size);
     }
     FileStatus SeekToEnd(FileHandle file) override { return m_inner.SeekToEnd(file); }
+    FileResult<std::uint64_t> WriteAtEnd(FileHandle file, const char* data, std::size_t size) override
+    {
+        return m_inner.WriteAtEnd(file, data, size);
+    }
     FileStatus Truncate(FileHandle file, std::uint64_t size) override { return m_inner.Truncate(file, size); }
     FileStatus Sync(FileHandle file) override { return m_inner.Sync(file); }
     FileStatus Close(FileHandle file) override { return m_inner.Close(file); }

@@ -40,7 +40,8 @@ int FlagsOf(OpenMode mode)
     switch (mode) {
     case OpenMode::Read: return O_RDONLY | O_NONBLOCK;
     case OpenMode::CreateOrKeep: return O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK;
-    case OpenMode::CreateNew: return O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
+    case OpenMode::CreateNew: return O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
+    case OpenMode::Existing: return O_RDWR | O_NOFOLLOW | O_NONBLOCK;
     case OpenMode::Folder: return O_RDONLY | O_DIRECTORY;
     case OpenMode::Lock: return O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK;
     }
@@ -122,7 +123,7 @@ FileResult<FileHandle> PosixFileSystem::Open(const std::string& name, OpenMode m
         const bool creates = mode == OpenMode::CreateOrKeep || mode == OpenMode::CreateNew;
         return SystemError(code, creates && !stands ? "created" : "opened", name);
     }
-    if (mode == OpenMode::Read || mode == OpenMode::Lock || mode == OpenMode::CreateOrKeep) {
+    if (mode == OpenMode::Read || mode == OpenMode::Lock || mode == OpenMode::CreateOrKeep || mode == OpenMode::Existing) {
         // Non-blocking only so that a FIFO cannot hang the open; reads block as usual.
         int flags = ::fcntl(file, F_GETFL);
         if (flags >= 0)
@@ -224,6 +225,26 @@ FileStatus PosixFileSystem::SeekToEnd(FileHandle file)
     if (::lseek(file, 0, SEEK_END) < 0)
         return SystemError(errno, "positioned");
     return {};
+}
+
+// O_APPEND for this write alone: a pwrite on such a descriptor would append too.
+FileResult<std::uint64_t> PosixFileSystem::WriteAtEnd(FileHandle file, const char* data, std::size_t size)
+{
+    const int flags = ::fcntl(file, F_GETFL);
+    if (flags < 0 || ::fcntl(file, F_SETFL, flags | O_APPEND) < 0)
+        return SystemError(errno, "written");
+    FileStatus written = WriteAll(data, size, [file](const char* part, std::size_t count, std::uint64_t) {
+        return ::write(file, part, count);
+    });
+    // The position follows the appended bytes, whatever the file's length is by now.
+    const off_t end = written.Ok() ? ::lseek(file, 0, SEEK_CUR) : 0;
+    const int code = errno;
+    ::fcntl(file, F_SETFL, flags);
+    if (!written.Ok())
+        return written.Error();
+    if (end < 0)
+        return SystemError(code, "written");
+    return static_cast<std::uint64_t>(end) - size;
 }
 
 FileStatus PosixFileSystem::Truncate(FileHandle file, std::uint64_t size)

@@ -14,6 +14,7 @@ public:
     FileStatus WriteAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size) override;
     FileStatus CopyRange(FileHandle from, std::uint64_t offset, FileHandle to, std::uint64_t size) override;
     FileStatus SeekToEnd(FileHandle file) override;
+    FileResult<std::uint64_t> WriteAtEnd(FileHandle file, const char* data, std::size_t size) override;
     FileStatus Truncate(FileHandle file, std::uint64_t size) override;
     FileStatus Sync(FileHandle file) override;
     FileStatus Close(FileHandle file) override;

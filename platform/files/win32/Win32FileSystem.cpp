@@ -415,7 +415,11 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
         disposition = OPEN_ALWAYS;
         break;
     case OpenMode::CreateNew:
+        access = GENERIC_READ | GENERIC_WRITE;
         disposition = CREATE_NEW;
+        break;
+    case OpenMode::Existing:
+        access = GENERIC_READ | GENERIC_WRITE;
         break;
     case OpenMode::Folder:
         // Flushing a folder wants a handle that may write it.
@@ -627,6 +631,36 @@ FileStatus Win32FileSystem::SeekToEnd(FileHandle file)
     if (!SetFilePointerEx(entry->handle, LARGE_INTEGER{}, nullptr, FILE_END))
         return LastError("positioned");
     return {};
+}
+
+// Both offsets all ones: at the end as the file is when the write happens,
+// as through a handle opened only to append.
+FileResult<std::uint64_t> Win32FileSystem::WriteAtEnd(FileHandle file, const char* data, std::size_t size)
+{
+    Entry* entry = Find(file);
+    if (!entry)
+        return ErrorOf(ERROR_INVALID_HANDLE, "written");
+    std::optional<std::uint64_t> landed;
+    while (size > 0) {
+        OVERLAPPED atEnd{};
+        atEnd.Offset = 0xFFFFFFFF;
+        atEnd.OffsetHigh = 0xFFFFFFFF;
+        DWORD count = 0;
+        const DWORD wanted = static_cast<DWORD>(size > 0x40000000 ? 0x40000000 : size);
+        if (!WriteFile(entry->handle, data, wanted, &count, &atEnd))
+            return LastError("written");
+        if (count == 0)
+            return TookNothing();
+        // The position follows the bytes just written.
+        LARGE_INTEGER position{};
+        if (!SetFilePointerEx(entry->handle, LARGE_INTEGER{}, &position, FILE_CURRENT))
+            return LastError("written");
+        if (!landed)
+            landed = static_cast<std::uint64_t>(position.QuadPart) - count;
+        data += count;
+        size -= count;
+    }
+    return landed.value_or(0);
 }
 
 // A folder is flushed too: the write-through of a rename does not reach the
