@@ -11,7 +11,7 @@
 #include "res/ResourceIds.h"
 #include "store/RecordKey.h"
 #include "store/UserFile.h"
-#include "tests/driver/Driver.h"
+#include "tools/driver/Driver.h"
 
 #include <QApplication>
 

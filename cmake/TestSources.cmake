@@ -15,15 +15,11 @@ endfunction()
 # a time: real key presses go to whichever program's window is in front, and
 # all of Wine's programs share one screen.
 function(discover_tests target)
-    cmake_parse_arguments(ARG "GUI" "TEST_FILTER" "" ${ARGN})
+    cmake_parse_arguments(ARG "GUI" "" "" ${ARGN})
     if(NOT WIN32)
         gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST)
         return()
     endif()
-    set(filter)
-    if(ARG_TEST_FILTER)
-        set(filter TEST_FILTER ${ARG_TEST_FILTER})
-    endif()
-    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 ${filter}
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                          PROPERTIES TIMEOUT 120 RUN_SERIAL ${ARG_GUI})
 endfunction()

@@ -1,9 +1,9 @@
 // Renders the program's windows to PNG pictures for the documentation:
 //   screenshots OUTPUT_FOLDER
-// scripts/screenshots runs the Linux one, tests/wine/screenshots the Windows
+// scripts/screenshots runs the Linux one, tools/screenshots-windows the Windows
 // one under Wine on a virtual X server; its pictures are named windows-*.png.
 #include "app/QuillmarkApp.h"
-#include "tests/driver/Driver.h"
+#include "tools/driver/Driver.h"
 #include "tools/Tour.h"
 
 #ifndef _WIN32

@@ -1,7 +1,7 @@
 #include "tools/Tour.h"
 
 #include "res/ResourceIds.h"
-#include "tests/driver/Driver.h"
+#include "tools/driver/Driver.h"
 
 void TakePictures(Driver& driver, const std::string& prefix)
 {

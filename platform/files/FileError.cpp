@@ -1,17 +1,9 @@
 #include "platform/files/FileError.h"
 
-#include <cstring>
-
 namespace files {
 
-FileError::FileError(FileFault fault, int code, std::string action, std::string name, std::string reason)
-    : m_fault(fault), m_code(code), m_action(std::move(action)), m_name(std::move(name)),
-      m_reason(reason.empty() ? std::strerror(code) : std::move(reason))
-{
-}
-
 FileError::FileError(FileFault fault, std::string action, std::string name, std::string reason)
-    : FileError(fault, 0, std::move(action), std::move(name), std::move(reason))
+    : m_fault(fault), m_action(std::move(action)), m_name(std::move(name)), m_reason(std::move(reason))
 {
 }
 
@@ -22,7 +14,7 @@ FileError FileError::Named(std::string name) const
 
 FileError FileError::Told(std::string action, std::string name, std::string reason) const
 {
-    return FileError(m_fault, m_code, std::move(action), std::move(name), std::move(reason));
+    return FileError(m_fault, std::move(action), std::move(name), std::move(reason));
 }
 
 std::string FileError::Message() const

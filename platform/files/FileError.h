@@ -16,13 +16,9 @@ enum class FileFault { Other, Missing, Exists, Busy, Unsupported, Denied };
 
 class FileError {
 public:
-    // From a backend: the system's code, kept for its reason, which defaults to
-    // the system's text for the code.
-    FileError(FileFault fault, int code, std::string action, std::string name = {}, std::string reason = {});
-    // Found above the system, which gave no code.
+    // The reason in words: the system's own for its code, or the caller's.
     FileError(FileFault fault, std::string action, std::string name, std::string reason);
 
-    int Code() const { return m_code; }  // 0 where the system gave none
     const std::string& Action() const { return m_action; }
     const std::string& Name() const { return m_name; }
     const std::string& Reason() const { return m_reason; }
@@ -32,7 +28,7 @@ public:
     bool IsUnsupported() const { return m_fault == FileFault::Unsupported; }
     bool IsDenied() const { return m_fault == FileFault::Denied; }
     FileError Named(std::string name) const;
-    // The same fault and code, with the words of a caller that knows more.
+    // The same fault, with the words of a caller that knows more.
     FileError Told(std::string action, std::string name, std::string reason) const;
     // "Quillmark.txt could not be read: Input/output error"; with no action,
     // the reason is said of the file itself: "Quillmark.lock belongs to ann".
@@ -40,7 +36,6 @@ public:
 
 private:
     FileFault m_fault;
-    int m_code;
     std::string m_action;
     std::string m_name;
     std::string m_reason;

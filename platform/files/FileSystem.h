@@ -1,6 +1,7 @@
 #pragma once
-// The seam under every file access: one interface whose POSIX implementation is
-// the process default, so tests can install one that fails on purpose.
+// The seam under every file access: one interface, implemented over the system's
+// own calls by the backend built in (POSIX or Win32), so tests can install one
+// that fails on purpose.
 #include "platform/files/FileError.h"
 
 #include <cstddef>
@@ -16,7 +17,6 @@ enum class FileCall { Any, Open, Read, Write, Seek, Sync, Close, Rename, Remove,
 enum class OpenMode {
     Read,             // follows links; refuses to block on a FIFO
     CreateOrKeep,     // write; create if missing, keep contents; never follows a link
-    CreateOrTruncate, // write; create if missing, empty it; never follows a link
     CreateNew,        // read and write; fails if the name exists in any form
     Existing,         // read and write; fails if missing; keeps contents; never follows a link
     Folder,           // a directory, for syncing

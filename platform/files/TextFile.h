@@ -1,6 +1,7 @@
 #pragma once
-// Writes a text file in a given encoding, buffered; nothing is added to what
-// the caller writes (no line end, no mark).
+// A new text file in a given encoding, as a change makes it: bytes written
+// through a buffer (nothing added: no line end, no mark) or copied from a
+// reader, its rights, owner and access list set, and saved to disk by Sync.
 #include "platform/files/FileError.h"
 #include "platform/files/FileSystem.h"
 #include "platform/files/TextEncoding.h"

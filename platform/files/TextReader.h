@@ -1,6 +1,6 @@
 #pragma once
-// Reads a text file line by line in the encoding its first bytes announce.
-// CR LF and LF end a line; a last line without an end still counts; no length limit.
+// Reads a text file a block at a time, knowing its encoding from its first bytes;
+// lines are the caller's business, so no line is too long to read.
 #include "platform/files/FileError.h"
 #include "platform/files/FileSystem.h"
 #include "platform/files/TextEncoding.h"

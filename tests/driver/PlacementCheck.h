@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tests/driver/Driver.h"
+#include "tools/driver/Driver.h"
 
 #include <gtest/gtest.h>
 

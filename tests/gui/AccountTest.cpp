@@ -61,7 +61,7 @@ void DialogPress::PressOk(int command, const std::vector<int>& edits, const std:
         EXPECT_EQ(driver.FocusedControl(), edits.front());
         for (std::size_t edit = 0; edit < edits.size(); ++edit)
             driver.Type(edits[edit], press.typed[edit]);
-        if (press.fault.code)
+        if (press.fault.injected)
             Inject(driver, press.fault);
         driver.Press(Key::Enter);
 

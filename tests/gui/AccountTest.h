@@ -2,11 +2,12 @@
 
 #include "app/QuillmarkApp.h"
 #include "tests/support/FileFaultInjection.h"
-#include "tests/driver/Driver.h"
+#include "tools/driver/Driver.h"
 #include "tests/support/Folder.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -36,7 +37,7 @@ std::string Utf8File(std::string_view lines);
 // A disk fault: the nth call of a kind from now on, once, or every one (nth 0).
 struct Fault {
     files::FileCall call = files::FileCall::Any;
-    int code = 0;  // none when 0
+    std::optional<files::InjectedFault> injected;  // none when empty
     int nth = 0;
 };
 
@@ -54,9 +55,9 @@ protected:
     {
         driver.Call([this, fault] {
             if (fault.nth)
-                m_disk.FailCall(fault.call, fault.nth, fault.code);
+                m_disk.FailCall(fault.call, fault.nth, *fault.injected);
             else
-                m_disk.FailEveryCall(fault.call, fault.code);
+                m_disk.FailEveryCall(fault.call, *fault.injected);
         });
     }
 

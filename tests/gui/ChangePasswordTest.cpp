@@ -2,7 +2,6 @@
 
 #include "res/ResourceIds.h"
 
-#include <cerrno>
 #include <filesystem>
 
 namespace {
@@ -37,13 +36,13 @@ std::vector<Press> Presses()
         {"WithoutAUserFileADifferentConfirmationNothingHappens", {}, {u"alice", u"old", u"new", u"other"}, {}, {},
          StaysOpen, {}},
         {"ALineBreakInAFieldIsRefused", accounts, {u"bob", u"x\ncarol:y", u"z", u"z"}, {}, kFailed, StaysOpen, {}},
-        {"AFullDiskChangesNothing", accounts, {u"alice", u"old", u"new", u"new"}, {files::FileCall::Write, ENOSPC},
+        {"AFullDiskChangesNothing", accounts, {u"alice", u"old", u"new", u"new"}, {files::FileCall::Write, files::FullDisk},
          {u"The password was not changed.\n\n…No space left on device…", u"Failed", BoxIcon::Error}, StaysOpen, {}},
         {"AFailedRenameChangesNothing", accounts, {u"alice", u"old", u"new", u"new"},
-         {files::FileCall::Rename, EACCES}, kFailed, StaysOpen, {}},
+         {files::FileCall::Rename, files::NoPermission}, kFailed, StaysOpen, {}},
         // The copy is saved, renamed, then its folder entry saved: that fails.
         {"AFolderNotSavedAfterTheRenameIsToldAsItIs", accounts, {u"alice", u"old", u"new", u"new"},
-         {files::FileCall::Sync, EIO, 2}, kChangedButUnsaved, EndsBeforeTheBox, changed},
+         {files::FileCall::Sync, files::BrokenDisk, 2}, kChangedButUnsaved, EndsBeforeTheBox, changed},
     };
 }
 

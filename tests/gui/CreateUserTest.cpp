@@ -4,7 +4,6 @@
 #include "res/ResourceIds.h"
 #include "ui/QuillmarkDlg.h"
 
-#include <cerrno>
 
 namespace {
 
@@ -44,16 +43,16 @@ std::vector<Press> Presses()
         {"ADuplicateWhoseConfirmationDiffers", duplicate, {u"alice", u"secret", u"other"}, {}, kDuplicate,
          StaysOpen, {}},
         {"PasswordsThatDifferInCase", {}, {u"alice", u"secret", u"Secret"}, {}, kMismatch, StaysOpen, {}},
-        {"AFullDisk", accounts, {u"alice", u"secret", u"secret"}, {files::FileCall::Write, ENOSPC},
+        {"AFullDisk", accounts, {u"alice", u"secret", u"secret"}, {files::FileCall::Write, files::FullDisk},
          {u"User alice was not saved.\n\n…No space left on device…", u"Error", BoxIcon::Error}, StaysOpen, {}},
         // The check under the append's lock, or the one before the passwords' match.
-        {"AnUnreadableFile", duplicate, {u"alice", u"secret", u"secret"}, {files::FileCall::Read, EIO}, notCreated,
+        {"AnUnreadableFile", duplicate, {u"alice", u"secret", u"secret"}, {files::FileCall::Read, files::BrokenDisk}, notCreated,
          StaysOpen, {}},
         {"AnUnreadableFileWhenTheConfirmationDiffers", duplicate, {u"alice", u"secret", u"other"},
-         {files::FileCall::Read, EIO}, notCreated, StaysOpen, {}},
+         {files::FileCall::Read, files::BrokenDisk}, notCreated, StaysOpen, {}},
         // The line is saved twice; the third save is the new file's folder entry.
         {"AFolderNotSavedAfterTheLineIsToldAsItIs", {}, {u"alice", u"secret", u"secret"},
-         {files::FileCall::Sync, EIO, 3}, writtenButUnsaved, EndsBeforeTheBox, created},
+         {files::FileCall::Sync, files::BrokenDisk, 3}, writtenButUnsaved, EndsBeforeTheBox, created},
     };
 }
 

@@ -5,7 +5,6 @@
 #include "res/ResourceIds.h"
 #include "ui/QuillmarkDlg.h"
 
-#include <cerrno>
 
 namespace {
 
@@ -39,7 +38,7 @@ std::vector<Press> Presses()
          {u"Create a user before logging in.", u"", BoxIcon::Warning}, EndsAfterTheBox, {}},
         {"TheRightPasswordLogsIn", accounts, {u"alice", u"secret"}, {}, kSuccess, EndsAfterTheBox, {}},
         {"AWrongPasswordIsIncorrect", accounts, {u"alice", u"Secret"}, {}, kIncorrect, StaysOpen, {}},
-        {"AnUnreadableFileIsReported", accounts, {u"alice", u"secret"}, {files::FileCall::Read, EIO},
+        {"AnUnreadableFileIsReported", accounts, {u"alice", u"secret"}, {files::FileCall::Read, files::BrokenDisk},
          {u"…Input/output error…", u"Error", BoxIcon::Error}, StaysOpen, {}},
     };
 }

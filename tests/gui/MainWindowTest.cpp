@@ -5,7 +5,7 @@
 #include "platform/gui/Paint.h"
 #include "platform/gui/Resources.h"
 #include "res/ResourceIds.h"
-#include "tests/driver/Driver.h"
+#include "tools/driver/Driver.h"
 #include "tests/driver/PlacementCheck.h"
 #include "ui/AboutBoxDlg.h"
 #include "ui/AboutDlg.h"

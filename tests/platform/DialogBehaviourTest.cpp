@@ -2,7 +2,7 @@
 #include "platform/gui/Dialog.h"
 #include "platform/gui/SystemNumbers.h"
 #include "platform/gui/WinApp.h"
-#include "tests/driver/Driver.h"
+#include "tools/driver/Driver.h"
 #include "tests/driver/PlacementCheck.h"
 
 #include <gtest/gtest.h>
@@ -256,8 +256,18 @@ TEST_F(Dialog, AnEditThatDoesNotScrollTakesOnlyWhatItShows)
     Run(narrow, [](Driver& driver) {
         driver.Type(kName, u"ab");
         EXPECT_EQ(driver.Text(kName), u"ab");
-        driver.Type(kName, u"a long line that is far wider than the field");
-        EXPECT_EQ(driver.Text(kName), u"ab");
+        const std::u16string longText = u"a long line that is far wider than the field";
+        driver.Type(kName, longText);
+        const std::u16string kept = driver.Text(kName);
+#ifdef _WIN32
+        // The system's own edit keeps what fits of a long text.
+        EXPECT_FALSE(kept.empty());
+        EXPECT_LT(kept.size(), longText.size());
+        EXPECT_TRUE(longText.starts_with(kept)) << "kept: " << kept.size() << " characters";
+#else
+        // Qt's refuses all of it.
+        EXPECT_EQ(kept, u"ab");
+#endif
     });
 }
 

@@ -1,5 +1,5 @@
 // Every call the file layer makes during an append or a rewrite is made to
-// fail in turn, with EIO and with ENOSPC, and every allocation of a scan, an
+// fail in turn, as on a broken disk and on a full one, and every allocation of a scan, an
 // append and a rewrite runs out of memory in turn: the user file must come through.
 #include "Figures.h"
 #include "UserFileFixture.h"
@@ -8,7 +8,6 @@
 #include "tests/support/FileFaultInjection.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -184,12 +183,12 @@ protected:
         const auto& calls = counting.Calls();
         const int commitAt = commitPoint(calls);
         ASSERT_GT(commitAt, 0);
-        for (int code : {EIO, ENOSPC}) {
+        for (const files::InjectedFault& fault : {files::BrokenDisk, files::FullDisk}) {
             for (int nth = 1; nth <= static_cast<int>(calls.size()); ++nth) {
                 // A group that cannot be kept closes the copy or the lock to the owner
                 // instead of failing; the lock's permissions alone never stop a change.
                 if (calls[nth - 1] != FileCall::SetOwner && !SetsTheLocksPermissions(calls, nth))
-                    FailOnce(before, after, operation, code, nth, nth <= commitAt);
+                    FailOnce(before, after, operation, fault, nth, nth <= commitAt);
             }
         }
     }
@@ -238,13 +237,13 @@ protected:
     }
 
     void FailOnce(const std::optional<std::string>& before, const std::optional<std::string>& after,
-                  const Operation& operation, int code, int nth, bool beforeTheCommit)
+                  const Operation& operation, const files::InjectedFault& fault, int nth, bool beforeTheCommit)
     {
-        SCOPED_TRACE("call " + std::to_string(nth) + " fails with errno " + std::to_string(code));
+        SCOPED_TRACE("call " + std::to_string(nth) + " fails: " + std::string(fault.reason));
         Restore(before);
         files::FaultInjectingFileSystem faulty;
         faulty.SetKernelCopy(m_kernelCopy);
-        faulty.FailCall(FileCall::Any, nth, code);
+        faulty.FailCall(FileCall::Any, nth, fault);
         Outcome outcome;
         {
             files::FileSystemScope scope(faulty);
@@ -335,7 +334,7 @@ TEST_F(FailureSweep, RecoveryOfALeftCopyNeverLosesIt)
         ::unlink(store::UserFileName.c_str());
         WriteFile(store::TemporaryFileName, accounts);
         files::FaultInjectingFileSystem faulty;
-        faulty.FailCall(FileCall::Any, nth, EIO);
+        faulty.FailCall(FileCall::Any, nth, files::BrokenDisk);
         {
             files::FileSystemScope scope(faulty);
             AddBob();
@@ -354,7 +353,7 @@ TEST_F(FailureSweep, ALeftCopyPutBackWhoseFolderCannotBeSavedSaysSo)
         ::unlink(store::UserFileName.c_str());
         WriteFile(store::TemporaryFileName, accounts);
         files::FaultInjectingFileSystem faulty;
-        faulty.FailCall(FileCall::Sync, 1, EIO);  // the folder's
+        faulty.FailCall(FileCall::Sync, 1, files::BrokenDisk);  // the folder's
         Outcome outcome;
         {
             files::FileSystemScope scope(faulty);
@@ -377,7 +376,7 @@ TEST_F(FailureSweep, AFailureAfterAnUnfinishedLineWasCutOffSaysSo)
             SCOPED_TRACE("call " + std::to_string(nth) + " fails");
             GivenUserFile(accounts + std::string(1, '\0') + "ob:1");
             files::FaultInjectingFileSystem faulty;
-            faulty.FailCall(call, nth, EIO);
+            faulty.FailCall(call, nth, files::BrokenDisk);
             Outcome outcome;
             {
                 files::FileSystemScope scope(faulty);
@@ -398,7 +397,7 @@ TEST_F(FailureSweep, AFullDiskIsReportedAndChangesNothing)
 {
     GivenUserFile(Utf8WithMark.File({u"ann:old"}));
     files::FaultInjectingFileSystem full;
-    full.FailEveryCall(FileCall::Write, ENOSPC);
+    full.FailEveryCall(FileCall::Write, files::FullDisk);
     files::FileSystemScope scope(full);
     auto result = store::AppendRecord(u"bob:1");
     EXPECT_EQ(result.GetOutcome(), store::AppendOutcome::Failed);
@@ -416,7 +415,7 @@ TEST_F(FailureSweep, AFirstAccountThatCannotTakeTheLockLeavesAnotherUsersNewFile
         if (call == FileCall::Open && !made)
             GivenUserFile("", 0600), made = true;
     });
-    faulty.FailCall(FileCall::Open, 1, EACCES);
+    faulty.FailCall(FileCall::Open, 1, files::NoPermission);
     {
         files::FileSystemScope scope(faulty);
         EXPECT_FALSE(AddBob().succeeded);
@@ -432,7 +431,7 @@ TEST_F(FailureSweep, AWholeLineThatCanNeitherBeSavedNorCutBackIsToldAsMade)
     // From the save after the record's first character on, everything fails.
     faulty.BeforeEachCall([&](FileCall call) {
         if (call == FileCall::Sync && ++syncs == 2)
-            faulty.FailEveryCall(FileCall::Any, EIO);
+            faulty.FailEveryCall(FileCall::Any, files::BrokenDisk);
     });
     Outcome outcome;
     {
@@ -455,7 +454,7 @@ TEST_F(FailureSweep, AChangeWrittenUnderTheSpareNameLeavesNoCopyWhenItFails)
         files::FaultInjectingFileSystem faulty;
         bool spareWritten = false;
         faulty.BeforeEachCall([&](FileCall) { spareWritten = spareWritten || Exists(store::SpareCopyName); });
-        faulty.FailCall(FileCall::Any, nth, EIO);
+        faulty.FailCall(FileCall::Any, nth, files::BrokenDisk);
         const Outcome outcome = [&] { files::FileSystemScope scope(faulty); return ChangeAnnsPassword(); }();
         faults = faulty.FaultsInjected();
         EXPECT_FALSE(Exists(store::SpareCopyName)) << "call " << nth;

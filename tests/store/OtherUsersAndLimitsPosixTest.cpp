@@ -201,7 +201,7 @@ TEST_F(Permissions, WhetherAFileMayBeWrittenIsAskedForTheEffectiveUser)
     GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0644);
     EXPECT_TRUE(SucceedsInChild([] {
         // Still root by the real user id, as a program started through setuid is.
-        const auto info = ::seteuid(1001) == 0 ? files::ExamineFile(store::UserFileName) : files::FileError(files::FileFault::Other, EPERM, "");
+        const auto info = ::seteuid(1001) == 0 ? files::ExamineFile(store::UserFileName) : files::FileError(files::FileFault::Denied, "examined", store::UserFileName, "seteuid failed");
         return info.Ok() && !info.Value().writable;
     }));
 }
@@ -235,7 +235,7 @@ TEST_F(Permissions, AFirstAccountUnderAUmaskThatDeniesWritingLeavesUsableFiles)
         ::unlink(store::UserFileName.c_str());
         files::FaultInjectingFileSystem faulty;
         if (modesRefused)
-            faulty.FailEveryCall(files::FileCall::SetMode, EPERM);
+            faulty.FailEveryCall(files::FileCall::SetMode, files::NoPermission);
         files::FileSystemScope scope(faulty);
         const mode_t previous = ::umask(0277);
         const auto appended = store::AppendRecord(u"ann:1");
@@ -285,7 +285,7 @@ TEST_F(Permissions, TheLockIsOpenOnlyToThoseWhoMayWriteTheUserFile)
                 return user == row.user && (group == row.user || (group == 3000 && row.userInGroup));
             });
             if (row.modes == Modes::Refused)
-                system.FailEveryCall(files::FileCall::SetMode, EPERM);
+                system.FailEveryCall(files::FileCall::SetMode, files::NoPermission);
             files::FileSystemScope scope(system);
             return store::AppendRecord(u"bob:1").GetOutcome() == AppendOutcome::Written ? 0 : 1;
         };

@@ -7,7 +7,6 @@
 
 #include "tests/support/FileFaultInjection.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -253,10 +252,10 @@ TEST_F(UnusualUserFile, ALinkIsReadButNotReplaced)
 TEST_F(UnusualUserFile, AFileSystemWithoutLocksRefusesChangesWithAMessage)
 {
     GivenUserFile(Utf8WithMark.File({u"ann:1"}));
-    // A descriptor or an argument refused is a fault of ours, not the file system's.
-    for (const auto& [code, toldAsNoLock] : {std::pair{ENOLCK, true}, {EOPNOTSUPP, true}, {EBADF, false}, {EINVAL, false}}) {
+    // Only a file system without locks is told as one; any other failure of the lock is not.
+    for (const auto& [fault, toldAsNoLock] : {std::pair{files::NoLocks, true}, {files::BrokenDisk, false}}) {
         files::FaultInjectingFileSystem lockless;
-        lockless.FailEveryCall(FileCall::Lock, code);
+        lockless.FailEveryCall(FileCall::Lock, fault);
         files::FileSystemScope scope(lockless);
         auto appended = store::AppendRecord(u"bob:1");
         EXPECT_EQ(appended.GetOutcome(), AppendOutcome::Failed);

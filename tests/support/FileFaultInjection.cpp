@@ -1,45 +1,23 @@
 #include "tests/support/FileFaultInjection.h"
 
-#include <cerrno>
-
 namespace files {
-namespace {
-
-// As the backends decide it from the system's codes.
-FileFault FaultOf(int code)
-{
-    switch (code) {
-    case ENOENT:
-        return FileFault::Missing;
-    case EEXIST:
-        return FileFault::Exists;
-    case ENOLCK:
-    case EOPNOTSUPP:
-    case ENOSYS:
-        return FileFault::Unsupported;
-    default:
-        return FileFault::Other;
-    }
-}
-
-} // namespace
 
 FaultInjectingFileSystem::FaultInjectingFileSystem(FileSystem& inner) : ForwardingFileSystem(inner) {}
 
-void FaultInjectingFileSystem::FailCall(FileCall kind, int nth, int code)
+void FaultInjectingFileSystem::FailCall(FileCall kind, int nth, InjectedFault fault)
 {
     m_kind = kind;
     m_remaining = nth;
     m_every = false;
-    m_code = code;
+    m_fault = fault;
 }
 
-void FaultInjectingFileSystem::FailEveryCall(FileCall kind, int code)
+void FaultInjectingFileSystem::FailEveryCall(FileCall kind, InjectedFault fault)
 {
     m_kind = kind;
     m_remaining = 0;
     m_every = true;
-    m_code = code;
+    m_fault = fault;
 }
 
 void FaultInjectingFileSystem::Heal()
@@ -61,7 +39,7 @@ std::optional<FileError> FaultInjectingFileSystem::Fault(FileCall kind, const st
     if (!fails)
         return std::nullopt;
     ++m_faults;
-    return FileError(FaultOf(m_code), m_code, action, name);
+    return FileError(m_fault.fault, action, name, std::string(m_fault.reason));
 }
 
 FileResult<FileHandle> FaultInjectingFileSystem::Open(const std::string& name, OpenMode mode)

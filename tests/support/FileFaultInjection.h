@@ -1,13 +1,24 @@
 #pragma once
-// For tests: a file system that makes chosen calls fail with a chosen error
-// (EIO, ENOSPC...) and passes everything else on to the real one. Install it with
-// FileSystemScope; link quillmark_files_testing.
+// For tests: a file system that makes chosen calls fail with a chosen fault
+// (a broken disk, a full one...) and passes everything else on to the real one.
+// Install it with FileSystemScope; link quillmark_files_testing.
 #include "tests/support/ForwardingFileSystem.h"
 
 #include <functional>
+#include <string_view>
 #include <vector>
 
 namespace files {
+
+// A failure as a backend reports it: the fault the layers above ask about, in the system's words.
+struct InjectedFault {
+    FileFault fault;
+    std::string_view reason;
+};
+inline constexpr InjectedFault BrokenDisk{FileFault::Other, "Input/output error"};
+inline constexpr InjectedFault FullDisk{FileFault::Other, "No space left on device"};
+inline constexpr InjectedFault NoPermission{FileFault::Denied, "Permission denied"};
+inline constexpr InjectedFault NoLocks{FileFault::Unsupported, "No locks available"};
 
 // Used: every span goes by the kernel's copy, as where blocks may be shared;
 // Refused: copies go through memory, as on file systems without the kernel's
@@ -21,9 +32,9 @@ public:
 
     void SetKernelCopy(KernelCopy kernelCopy) { m_kernelCopy = kernelCopy; }
     // The nth call of `kind` (1 is the next one; FileCall::Any counts every call) fails once.
-    void FailCall(FileCall kind, int nth, int code);
+    void FailCall(FileCall kind, int nth, InjectedFault fault);
     // Every call of `kind` fails from now on, as on a full disk.
-    void FailEveryCall(FileCall kind, int code);
+    void FailEveryCall(FileCall kind, InjectedFault fault);
     void Heal();  // no more faults; counts start again
     // Called before each call is made: to look at the files between two steps.
     void BeforeEachCall(std::function<void(FileCall)> observer) { m_observer = std::move(observer); }
@@ -73,7 +84,7 @@ private:
     FileCall m_kind = FileCall::Any;
     int m_remaining = 0;  // calls of m_kind until the one that fails; 0: none
     bool m_every = false;
-    int m_code = 0;
+    InjectedFault m_fault = BrokenDisk;
     int m_faults = 0;
 };
 

@@ -33,7 +33,7 @@ FileError SystemError(int code, std::string action, std::string name = {}, std::
         fault = FileFault::Unsupported;
     else if (code == EACCES || code == EPERM)
         fault = FileFault::Denied;
-    return FileError(fault, code, std::move(action), std::move(name), std::move(reason));
+    return FileError(fault, std::move(action), std::move(name), reason.empty() ? std::strerror(code) : std::move(reason));
 }
 
 constexpr mode_t NewFileMode = 0600;  // passwords are stored in clear
@@ -44,7 +44,6 @@ int FlagsOf(OpenMode mode)
     switch (mode) {
     case OpenMode::Read: return O_RDONLY | O_NONBLOCK;
     case OpenMode::CreateOrKeep: return O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK;
-    case OpenMode::CreateOrTruncate: return O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW;
     case OpenMode::CreateNew: return O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
     case OpenMode::Existing: return O_RDWR | O_NOFOLLOW | O_NONBLOCK;
     case OpenMode::Folder: return O_RDONLY | O_DIRECTORY;
@@ -85,7 +84,7 @@ FileStatus WriteAll(const char* data, std::size_t size, WritePart writePart)
             return SystemError(errno, "written");
         // Nothing taken and no error: asking again would only loop.
         if (count == 0)
-            return FileError(FileFault::Other, EIO, "written", {}, "the system took none of the bytes");
+            return FileError(FileFault::Other, "written", {}, "the system took none of the bytes");
         data += count;
         size -= static_cast<std::size_t>(count);
         done += static_cast<std::uint64_t>(count);
@@ -136,7 +135,7 @@ FileResult<FileHandle> PosixFileSystem::Open(const std::string& name, OpenMode m
         // A file that stands there was not to be created, only opened, unless it had to be new.
         struct stat status {};
         const bool stands = mode != OpenMode::CreateNew && ::lstat(name.c_str(), &status) == 0;
-        const bool creates = mode == OpenMode::CreateOrKeep || mode == OpenMode::CreateOrTruncate || mode == OpenMode::CreateNew;
+        const bool creates = mode == OpenMode::CreateOrKeep || mode == OpenMode::CreateNew;
         return SystemError(code, creates && !stands ? "created" : "opened", name,
                            code == EWOULDBLOCK ? "another program is using it" : "");
     }

@@ -6,7 +6,6 @@
 #include "platform/files/win32/UnixLinks.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <new>
@@ -54,36 +53,6 @@ FileFault FaultOf(DWORD error)
     }
 }
 
-// The same codes in C's words, for Code().
-int ErrnoOf(DWORD error)
-{
-    switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-        return ENOENT;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_WRITE_PROTECT:
-        return EACCES;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return EBUSY;
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-        return EEXIST;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return ENOSPC;
-    case ERROR_DIRECTORY:
-        return ENOTDIR;
-    case ERROR_NOT_SUPPORTED:
-    case ERROR_INVALID_FUNCTION:
-        return EOPNOTSUPP;
-    default:
-        return EIO;
-    }
-}
-
 std::string Utf8Of(const wchar_t* text, int size)
 {
     const int length = WideCharToMultiByte(CP_UTF8, 0, text, size, nullptr, 0, nullptr, nullptr);
@@ -115,12 +84,12 @@ std::string ReasonOf(DWORD error)
 // Nothing taken and no error: asking again would only loop, and no reason is known.
 FileError TookNothing()
 {
-    return FileError(FileFault::Other, EIO, "written", {}, "the system took none of the bytes");
+    return FileError(FileFault::Other, "written", {}, "the system took none of the bytes");
 }
 
 FileError ErrorOf(DWORD error, std::string action, std::string name = {})
 {
-    return FileError(FaultOf(error), ErrnoOf(error), std::move(action), std::move(name), ReasonOf(error));
+    return FileError(FaultOf(error), std::move(action), std::move(name), ReasonOf(error));
 }
 
 FileError LastError(std::string action, std::string name = {})
@@ -342,7 +311,7 @@ bool StillNamed(const std::wstring& name, const BY_HANDLE_FILE_INFORMATION& file
 
 FileError LinkRefused(std::string action, std::string name)
 {
-    return FileError(FileFault::Other, ELOOP, std::move(action), std::move(name), "it is a symbolic link");
+    return FileError(FileFault::Other, std::move(action), std::move(name), "it is a symbolic link");
 }
 
 // Windows has no owner ids: a file of this process's user is 1, as is the
@@ -461,9 +430,6 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
     case OpenMode::CreateOrKeep:
         disposition = OPEN_ALWAYS;
         break;
-    case OpenMode::CreateOrTruncate:
-        disposition = OPEN_ALWAYS;
-        break;
     case OpenMode::CreateNew:
         access = GENERIC_READ | GENERIC_WRITE;
         disposition = CREATE_NEW;
@@ -488,8 +454,7 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
     if (mode == OpenMode::Read && !HoldsChangeLock())
         reading.emplace(name, 0);
     // The lock file holds nothing, and must open for whoever shares the folder.
-    const bool creates = mode == OpenMode::CreateOrKeep || mode == OpenMode::CreateOrTruncate
-                         || mode == OpenMode::CreateNew;
+    const bool creates = mode == OpenMode::CreateOrKeep || mode == OpenMode::CreateNew;
     SECURITY_ATTRIBUTES security{sizeof(security), nullptr, FALSE};
     if (creates && !(security.lpSecurityDescriptor = PrivateSecurity()))
         return LastError("created", name);
@@ -552,11 +517,6 @@ FileResult<FileHandle> Win32FileSystem::Open(const std::string& name, OpenMode m
         if (mode == OpenMode::Lock && GetFileType(handle) != FILE_TYPE_DISK) {
             letGo(false);
             return FileError(FileFault::Other, "opened", name, "it is not a regular file");
-        }
-        if (mode == OpenMode::CreateOrTruncate && !SetEndOfFile(handle)) {
-            const DWORD error = GetLastError();
-            letGo(false);
-            return ErrorOf(error, "created", name);
         }
         const HANDLE readers = reading ? reading->Handle() : INVALID_HANDLE_VALUE;
         const FileHandle file = Add(Entry{handle, mode == OpenMode::Folder, readers == INVALID_HANDLE_VALUE ? nullptr : readers});
@@ -809,7 +769,7 @@ FileStatus Win32FileSystem::Rename(const std::string& from, const std::string& t
     if (error == ERROR_SUCCESS)
         return {};
     if (seenHeld)
-        return FileError(FileFault::Other, EBUSY, "renamed to " + to, from, "another program kept " + to + " open");
+        return FileError(FileFault::Other, "renamed to " + to, from, "another program kept " + to + " open");
     return ErrorOf(error, "renamed to " + to, from);
 }
 

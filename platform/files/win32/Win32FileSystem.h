@@ -1,8 +1,8 @@
 #pragma once
 // The file system of the process on Windows: CreateFileW and its family behind
 // the same seam and guarantees as on POSIX. Handles are numbered here, since
-// the seam's handles are integers; errors carry errno values, so that the
-// layers above tell a missing file or a full disk apart as they do elsewhere.
+// the seam's handles are integers; errors carry the fault decided from the
+// Windows code and the system's own words for it, never the code itself.
 // New files are for their owner and SYSTEM only; a replacement takes on the
 // security and the hidden and system attributes of the file it replaces; an
 // open, replace or removal that another program's handle refuses is tried

@@ -1,5 +1,5 @@
-#include "tests/driver/Driver.h"
-#include "tests/driver/ProgramThread.h"
+#include "tools/driver/Driver.h"
+#include "tools/driver/ProgramThread.h"
 
 #include "platform/gui/Dialog.h"
 #include "platform/gui/Menu.h"

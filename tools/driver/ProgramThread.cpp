@@ -1,4 +1,4 @@
-#include "tests/driver/ProgramThread.h"
+#include "tools/driver/ProgramThread.h"
 
 #include <gtest/gtest.h>
 
