@@ -93,8 +93,9 @@ Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error, 
                                          u" and is removed by the next account created."};
 }
 
-// Whether the file held is still the one at the user file's name, and ends at
-// `lineStart` with the very `bytes` this copy left there.
+// Whether the file held is still the one at the user file's name, and holds
+// at `lineStart` the very `bytes` this copy left there. Lines that another
+// program appended after them since are theirs and take nothing of ours.
 files::FileResult<bool> AsLeft(files::FileHandle file, std::uint64_t lineStart, const std::string& bytes,
                                std::string& readBack)
 {
@@ -105,7 +106,7 @@ files::FileResult<bool> AsLeft(files::FileHandle file, std::uint64_t lineStart, 
     auto named = files::ExamineFile(UserFileName);
     if (!named.Ok())
         return named.Error();
-    if (held.Value().size != lineStart + bytes.size() || !named.Value().SameFileAs(held.Value()))
+    if (held.Value().size < lineStart + bytes.size() || !named.Value().SameFileAs(held.Value()))
         return false;
     auto read = fileSystem.ReadAt(file, lineStart, readBack.data(), bytes.size());
     if (!read.Ok())
@@ -369,6 +370,10 @@ std::optional<Result> AppendToWhatStands(const Record& key, Duplicates duplicate
     const bool lastLineEnds = EndForLastLine(tail.Value().lastUnit, false, tail.Value().convention, encoding).empty();
     if (tail.Value().oddByte || !lastLineEnds)
         return AppendByCopy(key, lock);
+    // As a password change does, where the user file stands; a copy that
+    // cannot be removed stays for the next change and stops no account.
+    if (auto leftovers = RemoveLeftoverCopies(); !leftovers.Ok())
+        return Failed(leftovers.Error());
     return WriteInPlace(NewLineFor(key, encoding, {}, EndForNewLine(tail.Value().convention, encoding)), lock,
                         reader.Info());
 }

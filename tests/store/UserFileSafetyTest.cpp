@@ -146,13 +146,19 @@ TEST_F(TemporaryName, ADanglingLinkCreatesNothingAtItsTarget)
 
 TEST_F(TemporaryName, LeftoverCopiesUnderBothNamesAreGoneAfterTheNextChange)
 {
-    WriteFile(store::TemporaryFileName, "stale half-written copy");
-    WriteFile(store::SpareCopyName, Utf8WithMark.File({u"ann:old-password"}));
-    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
-    EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
-    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:2"}));
-    EXPECT_FALSE(TemporaryFileLeft());
-    EXPECT_FALSE(Exists(store::SpareCopyName));
+    const std::pair<std::function<bool()>, std::string> changes[] = {
+        {[] { return Replace(u"ann:1", u"ann:2") == RewriteOutcome::Done; }, Utf8WithMark.File({u"ann:2"})},
+        {[] { return Append(u"bob:1") == AppendOutcome::Written; }, Utf8WithMark.File({u"ann:1", u"bob:1"})},
+    };
+    for (const auto& [change, after] : changes) {
+        WriteFile(store::TemporaryFileName, "stale half-written copy");
+        WriteFile(store::SpareCopyName, Utf8WithMark.File({u"ann:old-password"}));
+        GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+        EXPECT_TRUE(change());
+        EXPECT_EQ(UserFile(), after);
+        EXPECT_FALSE(TemporaryFileLeft());
+        EXPECT_FALSE(Exists(store::SpareCopyName));
+    }
 }
 
 TEST_F(TemporaryName, AFolderThereIsLeftAloneAndOneAtTheSpareNameTooStopsTheChange)
@@ -317,22 +323,36 @@ TEST_F(AnotherCopy, AChangeRacingARemovalMakesNoFile)
 }
 
 // Another program writes the user file before any call of an append: makes a
-// first account's file just before this copy creates it, or saves it shorter
-// in place as an editor does. No NUL stays, and "Written" means the account is there.
+// first account's file just before this copy creates it, saves it shorter in
+// place as an editor does, or appends a line to it (to one whose last line has
+// no end too, which goes by copy). No NUL stays, "Written" means the account is
+// there, and an appended line is never lost.
 TEST_F(AnotherCopy, AFileWrittenByAnotherProgramAtAnyCallOfAnAppendGetsNoStrayBytes)
 {
-    const std::string editorsSave = Utf8WithMark.File({u"eve:1"});
-    for (const bool firstAccount : {true, false}) {
+    const std::string given = Utf8WithMark.File({u"ann:1", u"carl:" + std::u16string(40, u'c')});
+    struct Row {
+        const char* what;
+        std::optional<std::string> given;
+        std::string written;
+        std::ios::openmode how;
+    };
+    const Row rows[] = {
+        {"a first account, an editor's save", std::nullopt, Utf8WithMark.File({u"eve:1"}), std::ios::trunc},
+        {"an append, an editor's shorter save", given, Utf8WithMark.File({u"eve:1"}), std::ios::trunc},
+        {"an append, a line appended", given, "edd:x\n", std::ios::app},
+        {"a last line without its end, a line appended", given.substr(0, given.size() - 1), "\nedd:x\n", std::ios::app},
+    };
+    for (const Row& row : rows) {
         for (int nth = 1;; ++nth) {
-            SCOPED_TRACE((firstAccount ? "a first account, call " : "an append, call ") + std::to_string(nth));
+            SCOPED_TRACE(row.what + (", call " + std::to_string(nth)));
             ::unlink(store::UserFileName.c_str());
-            if (!firstAccount)
-                GivenUserFile(Utf8WithMark.File({u"ann:1", u"carl:" + std::u16string(40, u'c')}));
+            if (row.given)
+                GivenUserFile(*row.given, 0600);
             files::FaultInjectingFileSystem editing;
             int calls = 0;
             editing.BeforeEachCall([&](FileCall) {
                 if (++calls == nth)
-                    WriteFile(store::UserFileName, editorsSave, 0600);
+                    std::ofstream(store::UserFileName, std::ios::binary | row.how) << row.written;
             });
             store::StoreResult<AppendOutcome> appended{AppendOutcome::Failed};
             {
@@ -349,6 +369,8 @@ TEST_F(AnotherCopy, AFileWrittenByAnotherProgramAtAnyCallOfAnAppendGetsNoStrayBy
                 continue;
             EXPECT_EQ(appended.GetOutcome() == AppendOutcome::Written, Scan(u"bob:1") == ScanOutcome::Found)
                 << std::string(appended.Message().begin(), appended.Message().end());
+            if (row.how == std::ios::app)
+                EXPECT_EQ(Scan(u"edd:x"), ScanOutcome::Found);
             if (appended.GetOutcome() != AppendOutcome::Written) {
                 EXPECT_TRUE(Mentions(appended.Message(), u"was changed by another program during the change. Nothing was changed"));
             }
