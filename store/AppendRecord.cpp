@@ -35,18 +35,20 @@ struct NewLine {
     std::size_t firstCharacterSize;
     std::string placeholder;
     std::size_t unit;           // the encoding's code unit
+    std::string follows;        // the bytes the line is written right after, as read
     std::string readBack;       // room for the line, or a step of a backward read
 };
 
 constexpr std::size_t BackwardStep = 64 * 1024;
 
-NewLine NewLineFor(const Record& key, TextEncoding encoding, const std::string& leading, const std::string& end)
+NewLine NewLineFor(const Record& key, TextEncoding encoding, const std::string& leading, const std::string& end,
+                   const std::string& follows = {})
 {
     NewLine line{leading + key.Bytes(encoding) + end, leading.size(), key.FirstCharacterSize(encoding), {},
-                 files::CodeUnitSize(encoding), {}};
+                 files::CodeUnitSize(encoding), follows, {}};
     line.placeholder = line.whole;
     line.placeholder.replace(line.firstCharacter, line.firstCharacterSize, line.firstCharacterSize, '\0');
-    line.readBack.resize(std::max(line.whole.size(), BackwardStep));
+    line.readBack.resize(std::max(follows.size() + line.whole.size(), BackwardStep));
     return line;
 }
 
@@ -123,10 +125,13 @@ Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error, 
 }
 
 // Whether the file held is still the one at the user file's name, and holds
-// at `lineStart` the very `bytes` this copy left there. Lines that another
-// program appended after them since are theirs and take nothing of ours.
+// at `lineStart` the very `bytes` this copy left there, right after the bytes
+// it read there: a write at the end that is not one step (Wine looks up the end,
+// then writes there) may land past another program's cut, after a gap of NUL.
+// Lines that another program appended after them since are theirs and take
+// nothing of ours.
 files::FileResult<bool> AsLeft(files::FileHandle file, std::uint64_t lineStart, const std::string& bytes,
-                               std::string& readBack)
+                               NewLine& line)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
     auto held = fileSystem.Examine(file);
@@ -137,10 +142,15 @@ files::FileResult<bool> AsLeft(files::FileHandle file, std::uint64_t lineStart, 
         return named.Error();
     if (held.Value().size < lineStart + bytes.size() || !named.Value().SameFileAs(held.Value()))
         return false;
-    auto read = fileSystem.ReadAt(file, lineStart, readBack.data(), bytes.size());
+    const std::size_t before = line.follows.size();
+    if (lineStart < before)
+        return false;
+    auto read = fileSystem.ReadAt(file, lineStart - before, line.readBack.data(), before + bytes.size());
     if (!read.Ok())
         return read.Error();
-    return read.Value() == bytes.size() && std::string_view(readBack).substr(0, bytes.size()) == bytes;
+    const std::string_view readBack(line.readBack.data(), before + bytes.size());
+    return read.Value() == readBack.size() && readBack.substr(0, before) == line.follows
+           && readBack.substr(before) == bytes;
 }
 
 // Where the NUL code units that end the file's first `end` bytes start: a gap
@@ -266,7 +276,7 @@ std::optional<Result> WriteInPlace(NewLine line, const files::FileLock& lock, co
     if (!status.Ok())
         return Undo(file, size, status.Error(), LineState::Unfinished, line);
     // The first character goes only where this copy just wrote its placeholder.
-    if (auto left = AsLeft(file, lineStart, placeholder, line.readBack); !left.Ok() || !left.Value())
+    if (auto left = AsLeft(file, lineStart, placeholder, line); !left.Ok() || !left.Value())
         return left.Ok() ? Changed(file, lineStart, line) : Undo(file, size, left.Error(), LineState::Unfinished, line);
     status = fileSystem.WriteAt(file, lineStart + line.firstCharacter, line.whole.data() + line.firstCharacter,
                                 line.firstCharacterSize);
@@ -276,7 +286,7 @@ std::optional<Result> WriteInPlace(NewLine line, const files::FileLock& lock, co
         return Undo(file, size, status.Error(), LineState::Whole, line);
     // Cut by another program between the look and the write: the write may
     // have landed past the new end.
-    if (auto left = AsLeft(file, lineStart, line.whole, line.readBack); left.Ok() && !left.Value())
+    if (auto left = AsLeft(file, lineStart, line.whole, line); left.Ok() && !left.Value())
         return Changed(file, lineStart, line);
     // A close that fails after the save loses nothing.
     fileSystem.Close(file);
@@ -416,8 +426,11 @@ std::optional<Result> AppendToWhatStands(const Record& key, Duplicates duplicate
     // cannot be removed stays for the next change and stops no account.
     if (auto leftovers = RemoveLeftoverCopies(); !leftovers.Ok())
         return Failed(leftovers.Error());
-    return WriteInPlace(NewLineFor(key, encoding, {}, EndForNewLine(tail.Value().convention, encoding)), lock,
-                        reader.Info());
+    // What the line goes right after: the last line's end, or a lone mark.
+    const std::string& follows = tail.Value().lastUnit.empty() ? std::string(files::MarkOf(encoding))
+                                                                : tail.Value().lastUnit;
+    return WriteInPlace(NewLineFor(key, encoding, {}, EndForNewLine(tail.Value().convention, encoding), follows),
+                        lock, reader.Info());
 }
 
 Result AppendLocked(const Record& key, Duplicates duplicates, bool& checked, const files::FileLock& lock,

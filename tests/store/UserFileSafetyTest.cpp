@@ -6,6 +6,7 @@
 #include "store/Record.h"
 
 #include "tests/support/FileFaultInjection.h"
+#include "tests/support/ForwardingFileSystem.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -391,6 +392,28 @@ TEST_F(AnotherCopy, AFileWrittenByAnotherProgramAtAnyCallOfAnAppendGetsNoStrayBy
             }
         }
     }
+}
+
+// Where a write at the end looks the end up first (Wine does), a save in place
+// between the look and the write leaves the line past the new end, after NUL:
+// it is cut back with that gap, never finished there.
+TEST_F(AnotherCopy, AnEndLookedUpBeforeAnEditorsSaveLeavesNoGap)
+{
+    struct EndLookedUpFirst : files::ForwardingFileSystem {
+        using ForwardingFileSystem::ForwardingFileSystem;
+        files::FileResult<std::uint64_t> WriteAtEnd(files::FileHandle file, const char* data, std::size_t size) override
+        {
+            const std::uint64_t end = Examine(file).Value().size;
+            std::ofstream(store::UserFileName, std::ios::binary | std::ios::trunc) << Utf8WithMark.File({u"eve:1"});
+            if (auto written = WriteAt(file, end, data, size); !written.Ok())
+                return written.Error();
+            return end;
+        }
+    } lookingFirst(files::SystemFileSystem());
+    GivenUserFile(Utf8WithMark.File({u"ann:1", u"carl:" + std::u16string(40, u'c')}), 0600);
+    files::FileSystemScope scope(lookingFirst);
+    EXPECT_EQ(store::AppendRecord(u"bob:1").GetOutcome(), AppendOutcome::Failed);
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"eve:1"}));
 }
 
 TEST_F(AnotherCopy, AFolderInPlaceOfTheLockIsToldAsNoRegularFile)
