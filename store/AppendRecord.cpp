@@ -35,33 +35,61 @@ struct NewLine {
     std::size_t firstCharacterSize;
     std::string placeholder;
     std::size_t unit;           // the encoding's code unit
+    std::string follows;        // the bytes the line is written right after, as read
     std::string readBack;       // room for the line, or a step of a backward read
 };
 
 constexpr std::size_t BackwardStep = 64 * 1024;
 
-NewLine NewLineFor(const Record& key, TextEncoding encoding, const std::string& leading, const std::string& end)
+NewLine NewLineFor(const Record& key, TextEncoding encoding, const std::string& leading, const std::string& end,
+                   const std::string& follows = {})
 {
     NewLine line{leading + key.Bytes(encoding) + end, leading.size(), key.FirstCharacterSize(encoding), {},
-                 files::CodeUnitSize(encoding), {}};
+                 files::CodeUnitSize(encoding), follows, {}};
     line.placeholder = line.whole;
     line.placeholder.replace(line.firstCharacter, line.firstCharacterSize, line.firstCharacterSize, '\0');
-    line.readBack.resize(std::max(line.whole.size(), BackwardStep));
+    line.readBack.resize(std::max(follows.size() + line.whole.size(), BackwardStep));
     return line;
 }
 
 // How far a failed append had come: its line still led by NUL, or whole.
 enum class LineState { Unfinished, Whole };
 
-// Cuts the file back to `size` where it is longer: a file that another
-// program made shorter meanwhile is never grown with NUL.
-files::FileStatus CutBackTo(files::FileHandle file, std::uint64_t size)
+// Whether `bytes`, read from where the line starts, are what this copy wrote
+// there (its placeholder, with or without its first character) or the NUL of
+// a gap that a write past a cut end leaves.
+bool OwnBytes(std::string_view bytes, const NewLine& line)
+{
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+        if (at >= line.whole.size()
+            || (bytes[at] != line.whole[at] && bytes[at] != line.placeholder[at] && bytes[at] != '\0'))
+            return false;
+    }
+    return true;
+}
+
+// Cuts the file back to `size` where it is longer, over this copy's bytes
+// only, read back just before the cut: false where another program's bytes
+// follow them. A file that another program made shorter is never grown with NUL.
+files::FileResult<bool> CutBackTo(files::FileHandle file, std::uint64_t size, NewLine& line)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
     auto held = fileSystem.Examine(file);
     if (!held.Ok())
         return held.Error();
-    return held.Value().size > size ? fileSystem.Truncate(file, size) : files::FileStatus{};
+    if (held.Value().size <= size)
+        return true;
+    if (held.Value().size - size > line.whole.size())
+        return false;
+    const std::size_t length = static_cast<std::size_t>(held.Value().size - size);
+    auto read = fileSystem.ReadAt(file, size, line.readBack.data(), length);
+    if (!read.Ok())
+        return read.Error();
+    if (read.Value() != length || !OwnBytes(std::string_view(line.readBack.data(), length), line))
+        return false;
+    if (auto cut = fileSystem.Truncate(file, size); !cut.Ok())
+        return cut.Error();
+    return true;
 }
 
 // A write's or a save's error has no name of its own; the lock's keeps its.
@@ -72,14 +100,17 @@ FileError OfUserFile(const FileError& error)
 
 // Undoes a failed append: the file goes back to its old size, and is closed
 // before any message is made, which may find no memory.
-Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error, LineState line)
+Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error, LineState line, NewLine& bytes)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
-    auto cut = CutBackTo(file, size);
+    auto cut = CutBackTo(file, size, bytes);
     fileSystem.Close(file);
     const FileError named = OfUserFile(error);
-    if (cut.Ok())
+    if (cut.Ok() && cut.Value())
         return {AppendOutcome::Failed, NothingChanged(named)};
+    // Lines of another program's follow an unfinished one, which matches no account.
+    if (cut.Ok() && line == LineState::Unfinished)
+        return {AppendOutcome::Failed, ChangedByAnotherProgram()};
     // The whole line stays: the account is there, though perhaps not yet on disk.
     if (line == LineState::Whole) {
         try {
@@ -93,10 +124,14 @@ Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error, 
                                          u" and is removed by the next account created."};
 }
 
-// Whether the file held is still the one at the user file's name, and ends at
-// `lineStart` with the very `bytes` this copy left there.
+// Whether the file held is still the one at the user file's name, and holds
+// at `lineStart` the very `bytes` this copy left there, right after the bytes
+// it read there: a write at the end that is not one step (Wine looks up the end,
+// then writes there) may land past another program's cut, after a gap of NUL.
+// Lines that another program appended after them since are theirs and take
+// nothing of ours.
 files::FileResult<bool> AsLeft(files::FileHandle file, std::uint64_t lineStart, const std::string& bytes,
-                               std::string& readBack)
+                               NewLine& line)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
     auto held = fileSystem.Examine(file);
@@ -105,25 +140,17 @@ files::FileResult<bool> AsLeft(files::FileHandle file, std::uint64_t lineStart, 
     auto named = files::ExamineFile(UserFileName);
     if (!named.Ok())
         return named.Error();
-    if (held.Value().size != lineStart + bytes.size() || !named.Value().SameFileAs(held.Value()))
+    if (held.Value().size < lineStart + bytes.size() || !named.Value().SameFileAs(held.Value()))
         return false;
-    auto read = fileSystem.ReadAt(file, lineStart, readBack.data(), bytes.size());
+    const std::size_t before = line.follows.size();
+    if (lineStart < before)
+        return false;
+    auto read = fileSystem.ReadAt(file, lineStart - before, line.readBack.data(), before + bytes.size());
     if (!read.Ok())
         return read.Error();
-    return read.Value() == bytes.size() && std::string_view(readBack).substr(0, bytes.size()) == bytes;
-}
-
-// Whether `bytes`, read from where the line starts, are what this copy wrote
-// there (its placeholder, with or without its first character) or the NUL of
-// a gap that a write past a cut end leaves.
-bool OwnBytes(std::string_view bytes, const NewLine& line)
-{
-    for (std::size_t at = 0; at < bytes.size(); ++at) {
-        if (at >= line.whole.size()
-            || (bytes[at] != line.whole[at] && bytes[at] != line.placeholder[at] && bytes[at] != '\0'))
-            return false;
-    }
-    return true;
+    const std::string_view readBack(line.readBack.data(), before + bytes.size());
+    return read.Value() == readBack.size() && readBack.substr(0, before) == line.follows
+           && readBack.substr(before) == bytes;
 }
 
 // Where the NUL code units that end the file's first `end` bytes start: a gap
@@ -239,7 +266,7 @@ std::optional<Result> WriteInPlace(NewLine line, const files::FileLock& lock, co
     // At the end as it is when written: a file cut meanwhile gets no gap.
     auto landed = fileSystem.WriteAtEnd(file, placeholder.data(), placeholder.size());
     if (!landed.Ok())
-        return Undo(file, size, landed.Error(), LineState::Unfinished);
+        return Undo(file, size, landed.Error(), LineState::Unfinished, line);
     const std::uint64_t lineStart = landed.Value();
     if (lineStart != size)
         return Changed(file, lineStart, line);
@@ -247,19 +274,19 @@ std::optional<Result> WriteInPlace(NewLine line, const files::FileLock& lock, co
     if (status.Ok())
         status = lock.StillHeld();
     if (!status.Ok())
-        return Undo(file, size, status.Error(), LineState::Unfinished);
+        return Undo(file, size, status.Error(), LineState::Unfinished, line);
     // The first character goes only where this copy just wrote its placeholder.
-    if (auto left = AsLeft(file, lineStart, placeholder, line.readBack); !left.Ok() || !left.Value())
-        return left.Ok() ? Changed(file, lineStart, line) : Undo(file, size, left.Error(), LineState::Unfinished);
+    if (auto left = AsLeft(file, lineStart, placeholder, line); !left.Ok() || !left.Value())
+        return left.Ok() ? Changed(file, lineStart, line) : Undo(file, size, left.Error(), LineState::Unfinished, line);
     status = fileSystem.WriteAt(file, lineStart + line.firstCharacter, line.whole.data() + line.firstCharacter,
                                 line.firstCharacterSize);
     if (!status.Ok())
-        return Undo(file, size, status.Error(), LineState::Unfinished);
+        return Undo(file, size, status.Error(), LineState::Unfinished, line);
     if (status = fileSystem.Sync(file); !status.Ok())
-        return Undo(file, size, status.Error(), LineState::Whole);
+        return Undo(file, size, status.Error(), LineState::Whole, line);
     // Cut by another program between the look and the write: the write may
     // have landed past the new end.
-    if (auto left = AsLeft(file, lineStart, line.whole, line.readBack); left.Ok() && !left.Value())
+    if (auto left = AsLeft(file, lineStart, line.whole, line); left.Ok() && !left.Value())
         return Changed(file, lineStart, line);
     // A close that fails after the save loses nothing.
     fileSystem.Close(file);
@@ -273,18 +300,44 @@ std::optional<Result> WriteInPlace(NewLine line, const files::FileLock& lock, co
 Result AppendLocked(const Record& key, Duplicates duplicates, bool& checked, const files::FileLock& lock,
                     files::FileInfo& made);
 
-// Nothing where the line is gone, else the failure to tell.
-std::optional<Result> CutUnfinishedLine(std::uint64_t lineStart, const files::FileInfo& examined)
+// Whether the file held is still the one examined, at its length, with the
+// line to cut still led by NUL: looked at last just before the cut, so that
+// only a write within that last moment could meet it.
+files::FileResult<bool> StillUnfinished(files::FileHandle file, std::uint64_t lineStart, std::size_t unit,
+                                        const files::FileInfo& examined)
+{
+    files::FileSystem& fileSystem = files::CurrentFileSystem();
+    const auto asExamined = [&]() -> files::FileResult<bool> {
+        auto held = fileSystem.Examine(file);
+        if (!held.Ok())
+            return held.Error();
+        return held.Value().SameFileAs(examined) && held.Value().size == examined.size;
+    };
+    // Looked at before the read too: a line read back from another file means nothing.
+    if (auto same = asExamined(); !same.Ok() || !same.Value())
+        return same;
+    char first[4] = {};
+    auto read = fileSystem.ReadAt(file, lineStart, first, unit);
+    if (!read.Ok())
+        return read.Error();
+    if (read.Value() != unit || std::string_view(first, unit).find_first_not_of('\0') != std::string_view::npos)
+        return false;
+    return asExamined();
+}
+
+// Nothing where the line is gone, else the failure to tell. Only the line
+// examined is cut: not another file's bytes, nor a line an editor wrote since.
+std::optional<Result> CutUnfinishedLine(std::uint64_t lineStart, std::size_t unit, const files::FileInfo& examined)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
     auto opened = fileSystem.Open(UserFileName, files::OpenMode::Existing);
     if (!opened.Ok())
         return Failed(opened.Error().Named(UserFileName));
-    // Only the line examined is cut: not another file's bytes, nor a line an editor wrote since.
-    auto held = fileSystem.Examine(opened.Value());
-    if (!held.Ok() || !held.Value().SameFileAs(examined) || held.Value().size != examined.size) {
+    auto unfinished = StillUnfinished(opened.Value(), lineStart, unit, examined);
+    if (!unfinished.Ok() || !unfinished.Value()) {
         fileSystem.Close(opened.Value());
-        return held.Ok() ? Result{AppendOutcome::Failed, ChangedByAnotherProgram()} : Failed(held.Error().Named(UserFileName));
+        return unfinished.Ok() ? Result{AppendOutcome::Failed, ChangedByAnotherProgram()}
+                               : Failed(unfinished.Error().Named(UserFileName));
     }
     const files::FileStatus cut = fileSystem.Truncate(opened.Value(), lineStart);
     const files::FileStatus saved = cut.Ok() ? fileSystem.Sync(opened.Value()) : cut;
@@ -353,7 +406,7 @@ std::optional<Result> AppendToWhatStands(const Record& key, Duplicates duplicate
     if (auto closed = reader.Close(); !closed.Ok())
         return Failed(closed.Error());
     if (tail.Value().unfinished) {
-        if (auto failed = CutUnfinishedLine(tail.Value().lastLineStart, reader.Info()))
+        if (auto failed = CutUnfinishedLine(tail.Value().lastLineStart, files::CodeUnitSize(reader.Encoding()), reader.Info()))
             return *failed;
         // From here on, a failure that changed no account still cut that line.
         try {
@@ -369,8 +422,15 @@ std::optional<Result> AppendToWhatStands(const Record& key, Duplicates duplicate
     const bool lastLineEnds = EndForLastLine(tail.Value().lastUnit, false, tail.Value().convention, encoding).empty();
     if (tail.Value().oddByte || !lastLineEnds)
         return AppendByCopy(key, lock);
-    return WriteInPlace(NewLineFor(key, encoding, {}, EndForNewLine(tail.Value().convention, encoding)), lock,
-                        reader.Info());
+    // As a password change does, where the user file stands; a copy that
+    // cannot be removed stays for the next change and stops no account.
+    if (auto leftovers = RemoveLeftoverCopies(); !leftovers.Ok())
+        return Failed(leftovers.Error());
+    // What the line goes right after: the last line's end, or a lone mark.
+    const std::string& follows = tail.Value().lastUnit.empty() ? std::string(files::MarkOf(encoding))
+                                                                : tail.Value().lastUnit;
+    return WriteInPlace(NewLineFor(key, encoding, {}, EndForNewLine(tail.Value().convention, encoding), follows),
+                        lock, reader.Info());
 }
 
 Result AppendLocked(const Record& key, Duplicates duplicates, bool& checked, const files::FileLock& lock,

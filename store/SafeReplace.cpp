@@ -46,6 +46,7 @@ private:
     std::optional<files::TextFile> m_copy;
     bool m_createdCopy = false;
     files::FileInfo m_copyInfo;
+    files::FileInfo m_original;  // the user file as the copy read it
 };
 
 Result Replacement::Run()
@@ -77,6 +78,13 @@ Step Replacement::PutInPlace()
         return Failed(PathForUser(m_copyName) + u" was replaced by someone else while the change was made.");
     if (auto held = m_lock.StillHeld(); !held.Ok())
         return Failed(held.Error());
+    // Last, just before the rename: a line that another program appended
+    // since the copy read the file would be lost by it.
+    auto user = files::ExamineFile(UserFileName);
+    if (!user.Ok())
+        return Failed(user.Error());
+    if (!user.Value().SameFileAs(m_original) || user.Value().size != m_original.size)
+        return Result{ReplaceOutcome::Failed, ChangedByAnotherProgram()};
     if (auto renamed = files::RenameFile(m_copyName, UserFileName); !renamed.Ok())
         return Failed(renamed.Error());
     return std::nullopt;
@@ -95,34 +103,21 @@ Step Replacement::OpenUserFile()
         return Failed(named.Error());
     if (!named.Value().SameFileAs(m_reader->Info()))
         return Result{ReplaceOutcome::Failed, ChangedByAnotherProgram()};
+    m_original = m_reader->Info();
     if (auto why = WhyUnchangeable(m_reader->Info()))
         return Failed(*why);
     return std::nullopt;
 }
 
-// Whatever stands at either copy's name now is a leftover: the user file
-// exists, and its lock keeps other copies of the program out. Both go, so that
-// no old copy of the accounts stays on disk; one that cannot be removed is
-// left alone, and the copy takes the other name.
+// One that cannot be removed is left alone, and the copy takes the other name.
 Step Replacement::ClearCopyNames()
 {
-    std::optional<std::string> free;
-    std::optional<FileError> stuck;
-    for (const std::string& name : {TemporaryFileName, SpareCopyName}) {
-        auto leftover = files::ExamineFile(name);
-        if (!leftover.Ok())
-            return Failed(leftover.Error());
-        files::FileStatus removed;
-        if (leftover.Value().exists)
-            removed = files::RemoveFile(name);
-        if (!removed.Ok())
-            stuck = removed.Error();
-        else if (!free)
-            free = name;
-    }
-    if (!free)
-        return Failed(*stuck);
-    m_copyName = *free;
+    auto leftovers = RemoveLeftoverCopies();
+    if (!leftovers.Ok())
+        return Failed(leftovers.Error());
+    if (!leftovers.Value().free)
+        return Failed(*leftovers.Value().stuck);
+    m_copyName = *leftovers.Value().free;
     return std::nullopt;
 }
 
@@ -213,6 +208,24 @@ Result Replacement::Abandon(Result result)
 }
 
 } // namespace
+
+files::FileResult<Leftovers> RemoveLeftoverCopies()
+{
+    Leftovers leftovers;
+    for (const std::string& name : {TemporaryFileName, SpareCopyName}) {
+        auto leftover = files::ExamineFile(name);
+        if (!leftover.Ok())
+            return leftover.Error();
+        files::FileStatus removed;
+        if (leftover.Value().exists)
+            removed = files::RemoveFile(name);
+        if (!removed.Ok())
+            leftovers.stuck = removed.Error();
+        else if (!leftovers.free)
+            leftovers.free = name;
+    }
+    return leftovers;
+}
 
 StoreResult<ReplaceOutcome> SaveFolderEntry()
 {

@@ -7,6 +7,9 @@
 #include "store/LineCopy.h"
 #include "store/StoreResult.h"
 
+#include <optional>
+#include <string>
+
 namespace store {
 
 enum class ReplaceOutcome { Done, Failed };
@@ -16,6 +19,15 @@ enum class ReplaceOutcome { Done, Failed };
 // The copy keeps the file's read and write bits and its group where the
 // process may set it; where it may not, only the owner's bits.
 StoreResult<ReplaceOutcome> ReplaceSafely(const LineChanges& changes, const files::FileLock& lock);
+
+// Whatever stands at either copy's name while the user file exists and its
+// lock is held is a leftover: no old copy of the accounts stays on disk. Each
+// that cannot be removed is left alone; `free` is the first name that is free.
+struct Leftovers {
+    std::optional<std::string> free;
+    std::optional<files::FileError> stuck;
+};
+files::FileResult<Leftovers> RemoveLeftoverCopies();
 
 // Makes a new name in the folder durable once the new contents are in place:
 // whatever fails then, even memory, the result says that the change was made.

@@ -6,6 +6,7 @@
 #include "store/Record.h"
 
 #include "tests/support/FileFaultInjection.h"
+#include "tests/support/ForwardingFileSystem.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -145,13 +146,19 @@ TEST_F(TemporaryName, ADanglingLinkCreatesNothingAtItsTarget)
 
 TEST_F(TemporaryName, LeftoverCopiesUnderBothNamesAreGoneAfterTheNextChange)
 {
-    WriteFile(store::TemporaryFileName, "stale half-written copy");
-    WriteFile(store::SpareCopyName, Utf8WithMark.File({u"ann:old-password"}));
-    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
-    EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
-    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:2"}));
-    EXPECT_FALSE(TemporaryFileLeft());
-    EXPECT_FALSE(Exists(store::SpareCopyName));
+    const std::pair<std::function<bool()>, std::string> changes[] = {
+        {[] { return Replace(u"ann:1", u"ann:2") == RewriteOutcome::Done; }, Utf8WithMark.File({u"ann:2"})},
+        {[] { return Append(u"bob:1") == AppendOutcome::Written; }, Utf8WithMark.File({u"ann:1", u"bob:1"})},
+    };
+    for (const auto& [change, after] : changes) {
+        WriteFile(store::TemporaryFileName, "stale half-written copy");
+        WriteFile(store::SpareCopyName, Utf8WithMark.File({u"ann:old-password"}));
+        GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+        EXPECT_TRUE(change());
+        EXPECT_EQ(UserFile(), after);
+        EXPECT_FALSE(TemporaryFileLeft());
+        EXPECT_FALSE(Exists(store::SpareCopyName));
+    }
 }
 
 TEST_F(TemporaryName, AFolderThereIsLeftAloneAndOneAtTheSpareNameTooStopsTheChange)
@@ -316,22 +323,42 @@ TEST_F(AnotherCopy, AChangeRacingARemovalMakesNoFile)
 }
 
 // Another program writes the user file before any call of an append: makes a
-// first account's file just before this copy creates it, or saves it shorter
-// in place as an editor does. No NUL stays, and "Written" means the account is there.
+// first account's file just before this copy creates it, saves it in place as
+// an editor does, or appends a line to it (to one whose last line has no end
+// too, which goes by copy, or is unfinished, which is cut first). No NUL stays,
+// "Written" means the account is there, and the other program's line is kept.
 TEST_F(AnotherCopy, AFileWrittenByAnotherProgramAtAnyCallOfAnAppendGetsNoStrayBytes)
 {
-    const std::string editorsSave = Utf8WithMark.File({u"eve:1"});
-    for (const bool firstAccount : {true, false}) {
+    const std::string given = Utf8WithMark.File({u"ann:1", u"carl:" + std::u16string(40, u'c')});
+    const std::string unfinished = Utf8WithMark.File({u"ann:1", std::u16string(u"\0an:2", 5)});
+    struct Row {
+        const char* what;
+        std::optional<std::string> given;
+        std::string written;
+        std::ios::openmode how;
+        std::optional<std::u16string> kept;
+    };
+    const Row rows[] = {
+        {"a first account, an editor's save", std::nullopt, Utf8WithMark.File({u"eve:1"}), std::ios::trunc, {}},
+        {"an append, an editor's shorter save", given, Utf8WithMark.File({u"eve:1"}), std::ios::trunc, {}},
+        {"an append, a line appended", given, "edd:x\n", std::ios::app, u"edd:x"},
+        {"a last line without its end, a line appended", given.substr(0, given.size() - 1), "\nedd:x\n",
+         std::ios::app, u"edd:x"},
+        {"an unfinished last line, a line appended", unfinished, "edd:x\n", std::ios::app, u"edd:x"},
+        {"an unfinished last line, finished in place", unfinished, Utf8WithMark.File({u"ann:1", u"dan:2"}),
+         std::ios::trunc, u"dan:2"},
+    };
+    for (const Row& row : rows) {
         for (int nth = 1;; ++nth) {
-            SCOPED_TRACE((firstAccount ? "a first account, call " : "an append, call ") + std::to_string(nth));
+            SCOPED_TRACE(row.what + (", call " + std::to_string(nth)));
             ::unlink(store::UserFileName.c_str());
-            if (!firstAccount)
-                GivenUserFile(Utf8WithMark.File({u"ann:1", u"carl:" + std::u16string(40, u'c')}));
+            if (row.given)
+                GivenUserFile(*row.given, 0600);
             files::FaultInjectingFileSystem editing;
             int calls = 0;
             editing.BeforeEachCall([&](FileCall) {
                 if (++calls == nth)
-                    WriteFile(store::UserFileName, editorsSave, 0600);
+                    std::ofstream(store::UserFileName, std::ios::binary | row.how) << row.written;
             });
             store::StoreResult<AppendOutcome> appended{AppendOutcome::Failed};
             {
@@ -340,19 +367,52 @@ TEST_F(AnotherCopy, AFileWrittenByAnotherProgramAtAnyCallOfAnAppendGetsNoStrayBy
             }
             if (calls < nth)
                 break;
-            const std::string file = UserFile().value_or("");
+            // The one NUL there may be is that of the unfinished line given.
+            std::string file = UserFile().value_or("");
+            if (const std::size_t given = row.given ? row.given->find('\0') : std::string::npos; given < file.size())
+                file.erase(given, file[given] == '\0');
             EXPECT_EQ(file.find('\0'), std::string::npos) << file;
-            // A save after the append's last look at the file is the editor's own lost update.
+            // A save after the append's last look at the file, or in the last
+            // moment before a cut, a rename or the first character's write
+            // (after the look or read back just before it), is the editor's own lost update.
             const auto& kinds = editing.Calls();
-            if (std::find(kinds.begin() + nth - 1, kinds.end(), FileCall::Examine) == kinds.end())
+            const auto call = [&](int at) { return at >= 0 && at < int(kinds.size()) ? kinds[at] : FileCall::Any; };
+            if (std::find(kinds.begin() + nth - 1, kinds.end(), FileCall::Examine) == kinds.end()
+                || call(nth - 1) == FileCall::Truncate || call(nth - 1) == FileCall::Rename
+                || (call(nth - 1) == FileCall::Examine && call(nth) == FileCall::Truncate)
+                || (call(nth - 1) == FileCall::Write && call(nth - 2) == FileCall::Read))
                 continue;
             EXPECT_EQ(appended.GetOutcome() == AppendOutcome::Written, Scan(u"bob:1") == ScanOutcome::Found)
                 << std::string(appended.Message().begin(), appended.Message().end());
+            if (row.kept)
+                EXPECT_EQ(Scan(*row.kept), ScanOutcome::Found);
             if (appended.GetOutcome() != AppendOutcome::Written) {
                 EXPECT_TRUE(Mentions(appended.Message(), u"was changed by another program during the change. Nothing was changed"));
             }
         }
     }
+}
+
+// Where a write at the end looks the end up first (Wine does), a save in place
+// between the look and the write leaves the line past the new end, after NUL:
+// it is cut back with that gap, never finished there.
+TEST_F(AnotherCopy, AnEndLookedUpBeforeAnEditorsSaveLeavesNoGap)
+{
+    struct EndLookedUpFirst : files::ForwardingFileSystem {
+        using ForwardingFileSystem::ForwardingFileSystem;
+        files::FileResult<std::uint64_t> WriteAtEnd(files::FileHandle file, const char* data, std::size_t size) override
+        {
+            const std::uint64_t end = Examine(file).Value().size;
+            std::ofstream(store::UserFileName, std::ios::binary | std::ios::trunc) << Utf8WithMark.File({u"eve:1"});
+            if (auto written = WriteAt(file, end, data, size); !written.Ok())
+                return written.Error();
+            return end;
+        }
+    } lookingFirst(files::SystemFileSystem());
+    GivenUserFile(Utf8WithMark.File({u"ann:1", u"carl:" + std::u16string(40, u'c')}), 0600);
+    files::FileSystemScope scope(lookingFirst);
+    EXPECT_EQ(store::AppendRecord(u"bob:1").GetOutcome(), AppendOutcome::Failed);
+    EXPECT_EQ(UserFile(), Utf8WithMark.File({u"eve:1"}));
 }
 
 TEST_F(AnotherCopy, AFolderInPlaceOfTheLockIsToldAsNoRegularFile)

@@ -272,11 +272,15 @@ FileResult<std::uint64_t> PosixFileSystem::WriteAtEnd(FileHandle file, const cha
     // The position follows the appended bytes, whatever the file's length is by now.
     const off_t end = written.Ok() ? ::lseek(file, 0, SEEK_CUR) : 0;
     const int code = errno;
-    ::fcntl(file, F_SETFL, flags);
+    // Left set, the next write at an offset would append instead: a failure, undone as any.
+    const bool restored = ::fcntl(file, F_SETFL, flags) == 0;
+    const int restoreCode = errno;
     if (!written.Ok())
         return written.Error();
     if (end < 0)
         return SystemError(code, "written");
+    if (!restored)
+        return SystemError(restoreCode, "written");
     return static_cast<std::uint64_t>(end) - size;
 }
 
