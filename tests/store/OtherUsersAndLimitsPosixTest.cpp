@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <grp.h>
+#include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -335,8 +336,12 @@ TEST_F(Permissions, ALockPlantedByAnotherUserInAStickyFolderIsToldWithItsOwner)
         GTEST_SKIP() << "needs root to act as other users";
     ::chmod(".", 01777);
     const std::string lockName = files::LockNameFor(store::UserFileName);
-    const std::u16string told = FullPath(lockName) + u" belongs to user 1002; in this folder only user 1002 or an"
-                                                     u" administrator may remove it. Nothing was changed.";
+    // Told by login name where the machine has one for the uid, else by number.
+    const passwd* account = ::getpwuid(1002);
+    const std::string name = account ? account->pw_name : "user 1002";
+    const std::u16string owner(name.begin(), name.end());
+    const std::u16string told = FullPath(lockName) + u" belongs to " + owner + u"; in this folder only " + owner
+                                + u" or an administrator may remove it. Nothing was changed.";
     const std::function<int()> plants[] = {[&] { return ::close(::open(lockName.c_str(), O_CREAT | O_WRONLY, 0644)); },
                                            [&] { return ::fchmod(::open(lockName.c_str(), O_CREAT | O_WRONLY, 0), 0666); },
                                            [&] { return ::symlink("elsewhere", lockName.c_str()); },
