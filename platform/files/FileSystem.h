@@ -46,6 +46,10 @@ struct FileInfo {
 // its server, or from memory, where CopyRange would only read them again.
 enum class SpanCopy { ByCopyRange, FromMemory };
 
+// How WriteAtEnd finds the end: in the write itself, or by a look just before
+// it (Wine), so that bytes another program appends between the two are written over.
+enum class EndWrite { OneStep, LookedUpFirst };
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -65,6 +69,7 @@ public:
     // After whatever the file holds when the write happens, in one step, so that
     // another writer's cut leaves no gap before it; all or error. Where it landed.
     virtual FileResult<std::uint64_t> WriteAtEnd(FileHandle file, const char* data, std::size_t size) = 0;
+    virtual EndWrite HowEndIsWritten() const = 0;
     // Cuts the file back to `size` bytes: how a failed append is undone.
     virtual FileStatus Truncate(FileHandle file, std::uint64_t size) = 0;
     virtual FileStatus Sync(FileHandle file) = 0;

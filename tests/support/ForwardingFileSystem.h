@@ -36,6 +36,7 @@ public:
     {
         return m_inner.WriteAtEnd(file, data, size);
     }
+    EndWrite HowEndIsWritten() const override { return m_inner.HowEndIsWritten(); }
     FileStatus Truncate(FileHandle file, std::uint64_t size) override { return m_inner.Truncate(file, size); }
     FileStatus Sync(FileHandle file) override { return m_inner.Sync(file); }
     FileStatus Close(FileHandle file) override { return m_inner.Close(file); }

@@ -261,6 +261,9 @@ FileStatus PosixFileSystem::SeekToEnd(FileHandle file)
 }
 
 // O_APPEND for this write alone: a pwrite on such a descriptor would append too.
+// O_APPEND: the kernel finds the end in the write itself.
+EndWrite PosixFileSystem::HowEndIsWritten() const { return EndWrite::OneStep; }
+
 FileResult<std::uint64_t> PosixFileSystem::WriteAtEnd(FileHandle file, const char* data, std::size_t size)
 {
     const int flags = ::fcntl(file, F_GETFL);

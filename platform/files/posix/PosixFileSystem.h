@@ -16,6 +16,7 @@ public:
     SpanCopy BestSpanCopy(FileHandle to) override;
     FileStatus SeekToEnd(FileHandle file) override;
     FileResult<std::uint64_t> WriteAtEnd(FileHandle file, const char* data, std::size_t size) override;
+    EndWrite HowEndIsWritten() const override;
     FileStatus Truncate(FileHandle file, std::uint64_t size) override;
     FileStatus Sync(FileHandle file) override;
     FileStatus Close(FileHandle file) override;
