@@ -373,18 +373,24 @@ TEST_F(AnotherCopy, AFileWrittenByAnotherProgramAtAnyCallOfAnAppendGetsNoStrayBy
             }
             if (calls < nth)
                 break;
+            const auto& kinds = editing.Calls();
+            const auto call = [&](int at) { return at >= 0 && at < int(kinds.size()) ? kinds[at] : FileCall::Any; };
+            // Where the end is looked up before the write, a line appended just
+            // after the placeholder cannot be told from one written over: it is
+            // joined to the unfinished line.
+            const bool joined = files::SystemFileSystem().HowEndIsWritten() == files::EndWrite::LookedUpFirst
+                                && call(nth - 2) == FileCall::Write && call(nth - 1) == FileCall::Examine;
             // The one NUL there may be is that of the unfinished line given.
             std::string file = UserFile().value_or("");
             if (const std::size_t given = row.given ? row.given->find('\0') : std::string::npos; given < file.size())
                 file.erase(given, file[given] == '\0');
-            EXPECT_EQ(file.find('\0'), std::string::npos) << file;
+            if (!joined)
+                EXPECT_EQ(file.find('\0'), std::string::npos) << file;
             EXPECT_EQ(Scan(u"y:1"), ScanOutcome::NotFound) << file;
             // A save after the append's last look at the file, or in the last
             // moment before a cut, a rename or the first character's write
             // (after the look or read back just before it), is the editor's own lost update.
-            const auto& kinds = editing.Calls();
-            const auto call = [&](int at) { return at >= 0 && at < int(kinds.size()) ? kinds[at] : FileCall::Any; };
-            if (std::find(kinds.begin() + nth - 1, kinds.end(), FileCall::Examine) == kinds.end()
+            if (joined || std::find(kinds.begin() + nth - 1, kinds.end(), FileCall::Examine) == kinds.end()
                 || call(nth - 1) == FileCall::Truncate || call(nth - 1) == FileCall::Rename
                 || (call(nth - 1) == FileCall::Examine && call(nth) == FileCall::Truncate)
                 || (call(nth - 1) == FileCall::Write && call(nth - 2) == FileCall::Read))
