@@ -130,7 +130,7 @@ FileResult<FileLock> FileLock::Acquire(const std::string& name, std::chrono::mil
                 // Another user's lock that lets in those who may not change
                 // the accounts cannot be narrowed here: they could hold it.
                 if (held.Value().owner != fileSystem.ProcessOwner()
-                    && fileSystem.OpenBeyondWriters(held.Value(), userFile.Value()))
+                    && fileSystem.OpenBeyondWriters(opened.Value(), held.Value(), name, userFile.Value()))
                     return ForeignLock(fileSystem, held.Value(), lockName,
                                        FileError(FileFault::Denied, "used", lockName,
                                                  "it is another user's file, open to users who may not change the"

@@ -87,15 +87,18 @@ public:
     // Gives `lock` an access list of read and write for exactly the named
     // users and groups of `original`'s list that may write it, the owner,
     // group and other classes as `classMode` has them (the group only where
-    // `original`'s own group entry may write too); none where `original` has
-    // none. True when it had one.
+    // `original`'s own group entry may write too), and `original`'s owner by
+    // name where it does not own the lock; none where neither asks for one.
+    // True when it gave one.
     virtual FileResult<bool> LetInWritersOf(const std::string& original, FileHandle lock, unsigned classMode) = 0;
     virtual unsigned ProcessOwner() const = 0;  // as FileInfo::owner names it
     // The user's login name, or "user <number>" where the system knows none.
     virtual std::string UserName(unsigned user) const = 0;
-    // Whether the permission bits of `lock` let in a user or group that may
-    // not write `userFile`; false where the bits do not say (Windows).
-    virtual bool OpenBeyondWriters(const FileInfo& lock, const FileInfo& userFile) const = 0;
+    // Whether the permissions of `lock` (its bits, or its access list) let in
+    // a user or group that may not write `userFile`; false where they do not
+    // say (Windows).
+    virtual bool OpenBeyondWriters(FileHandle lock, const FileInfo& lockInfo, const std::string& userFile,
+                                   const FileInfo& userFileInfo) const = 0;
     virtual bool IsMember(unsigned user, unsigned group) const = 0;  // true where the system has no groups
     // Exclusive, of the file's first byte, between processes, sessions and
     // machines that share the file, whichever build holds it; false while held

@@ -30,7 +30,8 @@ public:
     FileResult<bool> LetInWritersOf(const std::string& original, FileHandle lock, unsigned classMode) override;
     unsigned ProcessOwner() const override;
     std::string UserName(unsigned user) const override;
-    bool OpenBeyondWriters(const FileInfo& lock, const FileInfo& userFile) const override;
+    bool OpenBeyondWriters(FileHandle lock, const FileInfo& lockInfo, const std::string& userFile,
+                           const FileInfo& userFileInfo) const override;
     bool IsMember(unsigned user, unsigned group) const override;
     FileResult<bool> TryLock(FileHandle file) override;
 };

@@ -937,7 +937,7 @@ std::string Win32FileSystem::UserName(unsigned user) const
 
 // The lock keeps the folder's usual permissions here: who may open it is the
 // folder's to say, not the bits this file system shows.
-bool Win32FileSystem::OpenBeyondWriters(const FileInfo&, const FileInfo&) const
+bool Win32FileSystem::OpenBeyondWriters(FileHandle, const FileInfo&, const std::string&, const FileInfo&) const
 {
     return false;
 }
