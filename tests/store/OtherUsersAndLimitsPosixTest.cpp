@@ -329,6 +329,14 @@ TEST_F(Permissions, TheLockIsOpenOnlyToThoseWhoMayWriteTheUserFile)
         EXPECT_TRUE(opensLock(1002, {1002}));
         EXPECT_FALSE(opensLock(1003, {1003}));
         EXPECT_FALSE(opensLock(1004, {1004, 3000}));
+        // A writer's lock open to the group, which may only read: its mask is no group's right.
+        ::unlink(lockName.c_str());
+        ASSERT_EQ(AsUser(1002, 1002, {1002, 3000}, [&] {
+                      const int made = ::open(lockName.c_str(), O_CREAT | O_WRONLY, 0600);
+                      return ::fchown(made, -1, 3000) == 0 && ::fchmod(made, 0660) == 0 ? 0 : 1;
+                  }),
+                  0);
+        EXPECT_EQ(AsUser(1001, 1001, {1001, 3000}, [] { return Append(u"cy:1") == AppendOutcome::Written ? 0 : 1; }), 1);
         // Made by a writer the list names, the lock names the file's owner.
         ::unlink(lockName.c_str());
         ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 1001), 0);

@@ -540,21 +540,14 @@ std::string PosixFileSystem::UserName(unsigned user) const
     return entry.pw_name;
 }
 
-// Under an access list the group class bits stand for the mask: the lock's
-// entries are weighed one by one against the user file's writers. Without
-// one, a lock whose group or others may open it but not write the user file
-// is open beyond them.
+// Under an access list the group class bits stand for the mask: the user
+// file's group is judged by its own entry, and a lock's entries one by one
+// against the user file's writers. A lock's group or others that may open it
+// but not write the user file make it open beyond them.
 bool PosixFileSystem::OpenBeyondWriters(FileHandle lock, const FileInfo& lockInfo, const std::string& userFile,
                                         const FileInfo& userFileInfo) const
 {
     std::vector<char> list(LongestList);
-    const std::optional<std::vector<AccessEntry>> lockEntries = EntriesOf(list, ::fgetxattr(lock, AccessList, list.data(), list.size()));
-    if (!lockEntries) {
-        const bool othersBeyond = (lockInfo.mode & 0006) != 0 && (userFileInfo.mode & 0002) == 0;
-        const bool groupBeyond = (lockInfo.mode & 0060) != 0
-                                 && (lockInfo.group != userFileInfo.group || (userFileInfo.mode & 0020) == 0);
-        return othersBeyond || groupBeyond;
-    }
     const std::vector<AccessEntry> fileEntries
         = EntriesOf(list, ::lgetxattr(userFile.c_str(), AccessList, list.data(), list.size())).value_or(std::vector<AccessEntry>{});
     const std::uint16_t fileMask = MaskOf(fileEntries);
@@ -565,6 +558,10 @@ bool PosixFileSystem::OpenBeyondWriters(FileHandle lock, const FileInfo& lockInf
     };
     const bool groupWrites = fileEntries.empty() ? (userFileInfo.mode & 0020) != 0 : writes(GroupEntry, NoId);
     const auto groupMayWrite = [&](std::uint32_t group) { return (group == userFileInfo.group && groupWrites) || writes(NamedGroup, group); };
+    const bool othersWrite = (userFileInfo.mode & 0002) != 0;
+    const std::optional<std::vector<AccessEntry>> lockEntries = EntriesOf(list, ::fgetxattr(lock, AccessList, list.data(), list.size()));
+    if (!lockEntries)
+        return ((lockInfo.mode & 0006) != 0 && !othersWrite) || ((lockInfo.mode & 0060) != 0 && !groupMayWrite(lockInfo.group));
     const std::uint16_t mask = MaskOf(*lockEntries);
     for (const AccessEntry& entry : *lockEntries) {
         const bool masked = entry.tag == NamedUser || entry.tag == GroupEntry || entry.tag == NamedGroup;
@@ -574,7 +571,7 @@ bool PosixFileSystem::OpenBeyondWriters(FileHandle lock, const FileInfo& lockInf
                             || (entry.tag == NamedUser && (entry.id == userFileInfo.owner || writes(NamedUser, entry.id)))
                             || (entry.tag == GroupEntry && groupMayWrite(lockInfo.group))
                             || (entry.tag == NamedGroup && groupMayWrite(entry.id))
-                            || (entry.tag == OtherEntry && (userFileInfo.mode & 0002) != 0);
+                            || (entry.tag == OtherEntry && othersWrite);
         if (!writer)
             return true;
     }
