@@ -35,6 +35,7 @@ struct NewLine {
     std::size_t firstCharacterSize;
     std::string placeholder;
     std::size_t unit;           // the encoding's code unit
+    std::size_t endSize;        // the bytes of the line's end
     std::string follows;        // the bytes the line is written right after, as read
     std::string readBack;       // room for the line, or a step of a backward read
 };
@@ -45,7 +46,7 @@ NewLine NewLineFor(const Record& key, TextEncoding encoding, const std::string& 
                    const std::string& follows = {})
 {
     NewLine line{leading + key.Bytes(encoding) + end, leading.size(), key.FirstCharacterSize(encoding), {},
-                 files::CodeUnitSize(encoding), follows, {}};
+                 files::CodeUnitSize(encoding), end.size(), follows, {}};
     line.placeholder = line.whole;
     line.placeholder.replace(line.firstCharacter, line.firstCharacterSize, line.firstCharacterSize, '\0');
     line.readBack.resize(std::max(follows.size() + line.whole.size(), BackwardStep));
@@ -98,12 +99,16 @@ FileError OfUserFile(const FileError& error)
     return error.Name().empty() ? error.Named(UserFileName) : error;
 }
 
+void LeaveNoPartOfTheLine(files::FileHandle file, std::uint64_t lineStart, NewLine& line);
+
 // Undoes a failed append: the file goes back to its old size, and is closed
 // before any message is made, which may find no memory.
 Result Undo(files::FileHandle file, std::uint64_t size, const FileError& error, LineState line, NewLine& bytes)
 {
     files::FileSystem& fileSystem = files::CurrentFileSystem();
     auto cut = CutBackTo(file, size, bytes);
+    if (cut.Ok() && !cut.Value() && line == LineState::Unfinished)
+        LeaveNoPartOfTheLine(file, size, bytes);
     fileSystem.Close(file);
     const FileError named = OfUserFile(error);
     if (cut.Ok() && cut.Value())
@@ -175,23 +180,85 @@ files::FileResult<std::uint64_t> GapBefore(files::FileHandle file, std::uint64_t
     return end;
 }
 
+// Whether the byte at `at` of the line may be this copy's: as it wrote it
+// there, its first character, or the NUL of a gap.
+bool OwnByte(char byte, std::size_t at, const NewLine& line)
+{
+    return byte == line.whole[at] || byte == line.placeholder[at] || byte == '\0';
+}
+
+// What another program left of this copy's line at `lineStart` must match no
+// key: where the file ends with its bytes, they go (with a gap of NUL before a
+// whole line of them); where another program's bytes follow them, a NUL goes
+// over one of them, unless one is there. Another program's bytes stay.
+void LeaveNoPartOfTheLine(files::FileHandle file, std::uint64_t lineStart, NewLine& line)
+{
+    files::FileSystem& fileSystem = files::CurrentFileSystem();
+    auto held = fileSystem.Examine(file);
+    if (!held.Ok() || held.Value().size <= lineStart)
+        return;
+    const std::uint64_t size = held.Value().size;
+    const std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(size - lineStart, line.whole.size()));
+    auto read = fileSystem.ReadAt(file, lineStart, line.readBack.data(), length);
+    if (!read.Ok() || read.Value() != length)
+        return;
+    const std::string_view bytes(line.readBack.data(), length);
+    // Another program wrote over the head of the line, not its tail: the tail is this copy's.
+    std::size_t own = length;
+    while (own > 0 && OwnByte(bytes[own - 1], own - 1, line))
+        --own;
+    if (own == length)
+        return;
+    files::FileStatus done;
+    if (lineStart + length == size) {
+        auto from = own == 0 ? GapBefore(file, lineStart, line) : files::FileResult<std::uint64_t>(lineStart + own);
+        if (!from.Ok())
+            return;
+        done = fileSystem.Truncate(file, from.Value());
+    } else {
+        // A NUL in the record's place, at a whole code unit as a reader counts them.
+        const std::size_t unit = line.unit;
+        const std::size_t recordEnd = line.whole.size() - line.endSize;
+        std::size_t at = std::max(own, line.firstCharacter);
+        at += (unit - (lineStart + at) % unit) % unit;
+        for (std::size_t nul = at; nul + unit <= recordEnd; nul += unit) {
+            if (bytes.substr(nul, unit).find_first_not_of('\0') == std::string_view::npos)
+                return;
+        }
+        if (at + unit > recordEnd)
+            return;
+        done = fileSystem.WriteAt(file, lineStart + at, std::string(unit, '\0').data(), unit);
+    }
+    if (done.Ok())
+        fileSystem.Sync(file);
+}
+
 // Another program changed the file during the append: only what this copy
 // wrote goes, with any gap of NUL before it that another program's cut left,
 // so that no NUL stays where no unfinished line is. Closes the file.
 Result Changed(files::FileHandle file, std::uint64_t lineStart, NewLine& line)
 {
+    LeaveNoPartOfTheLine(file, lineStart, line);
+    files::CurrentFileSystem().Close(file);
+    return {AppendOutcome::Failed, ChangedByAnotherProgram()};
+}
+
+// Where the end was looked up before the write, bytes that another program
+// appended between the two may lie under the placeholder, the rest of their
+// line after it: a NUL over the placeholder's line end joins that rest to the
+// unfinished line, which matches nothing. A line appended just after the
+// placeholder cannot be told from it, and is joined too. Closes the file.
+Result WrittenOver(files::FileHandle file, std::uint64_t lineStart, NewLine& line)
+{
     files::FileSystem& fileSystem = files::CurrentFileSystem();
-    auto held = fileSystem.Examine(file);
-    const std::uint64_t size = held.Ok() ? held.Value().size : 0;
-    if (size > lineStart && size - lineStart <= line.whole.size()) {
-        const std::size_t length = static_cast<std::size_t>(size - lineStart);
-        auto read = fileSystem.ReadAt(file, lineStart, line.readBack.data(), length);
-        if (read.Ok() && read.Value() == length && OwnBytes(std::string_view(line.readBack.data(), length), line)) {
-            auto gap = GapBefore(file, lineStart, line);
-            if (gap.Ok() && fileSystem.Truncate(file, gap.Value()).Ok())
-                fileSystem.Sync(file);
-        }
-    }
+    const std::size_t length = line.placeholder.size();
+    auto read = fileSystem.ReadAt(file, lineStart, line.readBack.data(), length);
+    if (!read.Ok() || read.Value() != length
+        || std::string_view(line.readBack.data(), length) != line.placeholder)
+        return Changed(file, lineStart, line);
+    if (fileSystem.WriteAt(file, lineStart + length - line.endSize, std::string(line.endSize, '\0').data(),
+                           line.endSize).Ok())
+        fileSystem.Sync(file);
     fileSystem.Close(file);
     return {AppendOutcome::Failed, ChangedByAnotherProgram()};
 }
@@ -270,6 +337,13 @@ std::optional<Result> WriteInPlace(NewLine line, const files::FileLock& lock, co
     const std::uint64_t lineStart = landed.Value();
     if (lineStart != size)
         return Changed(file, lineStart, line);
+    if (fileSystem.HowEndIsWritten() == files::EndWrite::LookedUpFirst) {
+        auto after = fileSystem.Examine(file);
+        if (!after.Ok())
+            return Undo(file, size, after.Error(), LineState::Unfinished, line);
+        if (after.Value().size > lineStart + placeholder.size())
+            return WrittenOver(file, lineStart, line);
+    }
     files::FileStatus status = fileSystem.Sync(file);
     if (status.Ok())
         status = lock.StillHeld();

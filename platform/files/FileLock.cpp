@@ -112,6 +112,19 @@ FileResult<FileLock> FileLock::Acquire(const std::string& name, std::chrono::mil
             return OpenError(fileSystem, held.Error(), lockName);
         if (!held.Value().regular)
             return NotRegular(fileSystem, held.Value(), lockName);
+        // Another user's lock that lets in those who may not change the
+        // accounts cannot be narrowed here: they could hold it. Told before
+        // any wait, which such a holder would make look like another copy's.
+        if (held.Value().owner != fileSystem.ProcessOwner()) {
+            auto userFile = fileSystem.Examine(name);
+            if (!userFile.Ok())
+                return userFile.Error();
+            if (fileSystem.OpenBeyondWriters(opened.Value(), held.Value(), name, userFile.Value()))
+                return ForeignLock(fileSystem, held.Value(), lockName,
+                                   FileError(FileFault::Denied, "used", lockName,
+                                             "it is another user's file, open to users who may not change the"
+                                             " accounts, which may be removed while no copy of the program is running"));
+        }
         auto locked = fileSystem.TryLock(opened.Value());
         if (!locked.Ok())
             return LockError(locked.Error(), lockName);
@@ -127,14 +140,6 @@ FileResult<FileLock> FileLock::Acquire(const std::string& name, std::chrono::mil
                     return userFile.Error();
                 if (creation == LockCreation::RequireExisting && !userFile.Value().exists)
                     return FileError(FileFault::Missing, "opened", name, "it does not exist");
-                // Another user's lock that lets in those who may not change
-                // the accounts cannot be narrowed here: they could hold it.
-                if (held.Value().owner != fileSystem.ProcessOwner()
-                    && fileSystem.OpenBeyondWriters(held.Value(), userFile.Value()))
-                    return ForeignLock(fileSystem, held.Value(), lockName,
-                                       FileError(FileFault::Denied, "used", lockName,
-                                                 "it is another user's file, open to users who may not change the"
-                                                 " accounts, which may be removed while no copy of the program is running"));
                 ShareLockLike(fileSystem, opened.Value(), held.Value(), userFile.Value(), name);
                 return lock;
             }

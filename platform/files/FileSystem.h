@@ -46,6 +46,10 @@ struct FileInfo {
 // its server, or from memory, where CopyRange would only read them again.
 enum class SpanCopy { ByCopyRange, FromMemory };
 
+// How WriteAtEnd finds the end: in the write itself, or by a look just before
+// it (Wine), so that bytes another program appends between the two are written over.
+enum class EndWrite { OneStep, LookedUpFirst };
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -65,6 +69,7 @@ public:
     // After whatever the file holds when the write happens, in one step, so that
     // another writer's cut leaves no gap before it; all or error. Where it landed.
     virtual FileResult<std::uint64_t> WriteAtEnd(FileHandle file, const char* data, std::size_t size) = 0;
+    virtual EndWrite HowEndIsWritten() const = 0;
     // Cuts the file back to `size` bytes: how a failed append is undone.
     virtual FileStatus Truncate(FileHandle file, std::uint64_t size) = 0;
     virtual FileStatus Sync(FileHandle file) = 0;
@@ -82,15 +87,18 @@ public:
     // Gives `lock` an access list of read and write for exactly the named
     // users and groups of `original`'s list that may write it, the owner,
     // group and other classes as `classMode` has them (the group only where
-    // `original`'s own group entry may write too); none where `original` has
-    // none. True when it had one.
+    // `original`'s own group entry may write too), and `original`'s owner by
+    // name where it does not own the lock; none where neither asks for one.
+    // True when it gave one.
     virtual FileResult<bool> LetInWritersOf(const std::string& original, FileHandle lock, unsigned classMode) = 0;
     virtual unsigned ProcessOwner() const = 0;  // as FileInfo::owner names it
     // The user's login name, or "user <number>" where the system knows none.
     virtual std::string UserName(unsigned user) const = 0;
-    // Whether the permission bits of `lock` let in a user or group that may
-    // not write `userFile`; false where the bits do not say (Windows).
-    virtual bool OpenBeyondWriters(const FileInfo& lock, const FileInfo& userFile) const = 0;
+    // Whether the permissions of `lock` (its bits, or its access list) let in
+    // a user or group that may not write `userFile`; false where they do not
+    // say (Windows).
+    virtual bool OpenBeyondWriters(FileHandle lock, const FileInfo& lockInfo, const std::string& userFile,
+                                   const FileInfo& userFileInfo) const = 0;
     virtual bool IsMember(unsigned user, unsigned group) const = 0;  // true where the system has no groups
     // Exclusive, of the file's first byte, between processes, sessions and
     // machines that share the file, whichever build holds it; false while held

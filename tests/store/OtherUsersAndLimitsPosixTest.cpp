@@ -273,6 +273,10 @@ TEST_F(Permissions, TheLockIsOpenOnlyToThoseWhoMayWriteTheUserFile)
         {"root leaves the owner a lock it can open", 0600, 1001, 0, false, Modes::Settable, 0600, 1001, 1001},
         {"permissions that cannot be set stop no change", 0660, 3000, 1001, true, Modes::Refused, 0600, 1001, 3000},
         {"a file that others may write opens its lock to them", 0666, 1001, 1001, false, Modes::Settable, 0666, 1001, 1001},
+        {"another writer's lock lets the file's owner in by name", 0660, 3000, 1002, true, Modes::Settable, 0660, 1002, 3000},
+    };
+    const auto ownerAdds = [](const char16_t* key) {
+        return AsUser(1001, 1001, {1001}, [key] { return Append(key) == AppendOutcome::Written ? 0 : 1; });
     };
     const std::string lockName = files::LockNameFor(store::UserFileName);
     for (const Row& row : rows) {
@@ -298,6 +302,7 @@ TEST_F(Permissions, TheLockIsOpenOnlyToThoseWhoMayWriteTheUserFile)
         EXPECT_EQ(lock.st_mode & 0777, row.lockMode);
         EXPECT_EQ(lock.st_uid, row.lockOwner);
         EXPECT_EQ(lock.st_gid, row.lockGroup);
+        EXPECT_EQ(ownerAdds(u"fay:1"), 0);
     }
     // One left by root before it gave locks away says whose it is and what to do.
     ASSERT_EQ(::chown(lockName.c_str(), 0, 0), 0);
@@ -325,6 +330,19 @@ TEST_F(Permissions, TheLockIsOpenOnlyToThoseWhoMayWriteTheUserFile)
         EXPECT_TRUE(opensLock(1002, {1002}));
         EXPECT_FALSE(opensLock(1003, {1003}));
         EXPECT_FALSE(opensLock(1004, {1004, 3000}));
+        // A writer's lock open to the group, which may only read: its mask is no group's right.
+        ::unlink(lockName.c_str());
+        ASSERT_EQ(AsUser(1002, 1002, {1002, 3000}, [&] {
+                      const int made = ::open(lockName.c_str(), O_CREAT | O_WRONLY, 0600);
+                      return ::fchown(made, -1, 3000) == 0 && ::fchmod(made, 0660) == 0 ? 0 : 1;
+                  }),
+                  0);
+        EXPECT_EQ(AsUser(1001, 1001, {1001, 3000}, [] { return Append(u"cy:1") == AppendOutcome::Written ? 0 : 1; }), 1);
+        // Made by a writer the list names, the lock names the file's owner.
+        ::unlink(lockName.c_str());
+        ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 1001), 0);
+        EXPECT_EQ(AsUser(1002, 1002, {1002}, [] { return Append(u"dan:1") == AppendOutcome::Written ? 0 : 1; }), 0);
+        EXPECT_EQ(ownerAdds(u"eve:1"), 0);
     }
 }
 

@@ -36,6 +36,7 @@ public:
     {
         return m_inner.WriteAtEnd(file, data, size);
     }
+    EndWrite HowEndIsWritten() const override { return m_inner.HowEndIsWritten(); }
     FileStatus Truncate(FileHandle file, std::uint64_t size) override { return m_inner.Truncate(file, size); }
     FileStatus Sync(FileHandle file) override { return m_inner.Sync(file); }
     FileStatus Close(FileHandle file) override { return m_inner.Close(file); }
@@ -61,9 +62,10 @@ public:
     }
     unsigned ProcessOwner() const override { return m_inner.ProcessOwner(); }
     std::string UserName(unsigned user) const override { return m_inner.UserName(user); }
-    bool OpenBeyondWriters(const FileInfo& lock, const FileInfo& userFile) const override
+    bool OpenBeyondWriters(FileHandle lock, const FileInfo& lockInfo, const std::string& userFile,
+                           const FileInfo& userFileInfo) const override
     {
-        return m_inner.OpenBeyondWriters(lock, userFile);
+        return m_inner.OpenBeyondWriters(lock, lockInfo, userFile, userFileInfo);
     }
     bool IsMember(unsigned user, unsigned group) const override { return m_inner.IsMember(user, group); }
     FileResult<bool> TryLock(FileHandle file) override { return m_inner.TryLock(file); }

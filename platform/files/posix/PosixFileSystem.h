@@ -16,6 +16,7 @@ public:
     SpanCopy BestSpanCopy(FileHandle to) override;
     FileStatus SeekToEnd(FileHandle file) override;
     FileResult<std::uint64_t> WriteAtEnd(FileHandle file, const char* data, std::size_t size) override;
+    EndWrite HowEndIsWritten() const override;
     FileStatus Truncate(FileHandle file, std::uint64_t size) override;
     FileStatus Sync(FileHandle file) override;
     FileStatus Close(FileHandle file) override;
@@ -29,7 +30,8 @@ public:
     FileResult<bool> LetInWritersOf(const std::string& original, FileHandle lock, unsigned classMode) override;
     unsigned ProcessOwner() const override;
     std::string UserName(unsigned user) const override;
-    bool OpenBeyondWriters(const FileInfo& lock, const FileInfo& userFile) const override;
+    bool OpenBeyondWriters(FileHandle lock, const FileInfo& lockInfo, const std::string& userFile,
+                           const FileInfo& userFileInfo) const override;
     bool IsMember(unsigned user, unsigned group) const override;
     FileResult<bool> TryLock(FileHandle file) override;
 };

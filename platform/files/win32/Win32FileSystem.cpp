@@ -653,6 +653,13 @@ FileStatus Win32FileSystem::SeekToEnd(FileHandle file)
 
 // Both offsets all ones: at the end as the file is when the write happens,
 // as through a handle opened only to append.
+// Windows writes at the end in one step; Wine looks the end up, then writes
+// there, whatever the handle's access (a handle for appending only included).
+EndWrite Win32FileSystem::HowEndIsWritten() const
+{
+    return RunsUnderWine() ? EndWrite::LookedUpFirst : EndWrite::OneStep;
+}
+
 FileResult<std::uint64_t> Win32FileSystem::WriteAtEnd(FileHandle file, const char* data, std::size_t size)
 {
     Entry* entry = Find(file);
@@ -930,7 +937,7 @@ std::string Win32FileSystem::UserName(unsigned user) const
 
 // The lock keeps the folder's usual permissions here: who may open it is the
 // folder's to say, not the bits this file system shows.
-bool Win32FileSystem::OpenBeyondWriters(const FileInfo&, const FileInfo&) const
+bool Win32FileSystem::OpenBeyondWriters(FileHandle, const FileInfo&, const std::string&, const FileInfo&) const
 {
     return false;
 }
