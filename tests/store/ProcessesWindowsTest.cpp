@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -228,6 +229,7 @@ TEST(WindowsReadersBytes, HeldByAnotherUserDelayNothingForLongAndAChangeWaitsFor
             const auto changed = store::RewriteUserFile(Widen("ann:" + std::to_string(round - 1)),
                                                         Widen("ann:" + std::to_string(round)));
             EXPECT_EQ(appended.Message() + changed.Message(), u"") << Narrow(appended.Message() + changed.Message());
+            Sleep(100);  // a user's next change, not a loop that never lets the lock go
         }
         WriteFile("stop", "");
         EXPECT_EQ(adder.ExitCode(), 0u) << "the other copy failed to add an account";
@@ -261,8 +263,11 @@ TEST(WindowsChild, AddsAccountsUntilStopped)
         GTEST_SKIP() << "runs as a child of WindowsReadersBytes";
     Announce("opening");
     for (int account = 1; !Exists("stop"); ++account) {
-        if (store::AppendRecord(Widen("other" + std::to_string(account) + ":1")).GetOutcome() != store::AppendOutcome::Written)
+        const auto added = store::AppendRecord(Widen("other" + std::to_string(account) + ":1"));
+        if (added.GetOutcome() != store::AppendOutcome::Written) {
+            std::fprintf(stderr, "the other copy: %s\n", Narrow(added.Message()).c_str());
             std::exit(3);
+        }
     }
     std::exit(0);
 }
