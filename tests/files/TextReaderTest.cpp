@@ -1,5 +1,5 @@
-// The reader's encoding, the line-by-line reading that stands for the old
-// runtime's Unicode text mode, and the search in the reader's blocks.
+// How a user file is read: its encoding from the first bytes, its lines and
+// their ends, and the search in the reader's blocks.
 #include "Folder.h"
 #include "platform/files/TextReader.h"
 #include "platform/files/TextSearch.h"
@@ -96,31 +96,30 @@ TEST_F(TextReaderTest, TheFirstBytesChooseTheEncodingAndTheMarkIsNoPartOfALine)
     EXPECT_TRUE(Read("\xEF\xBB\xBF").lines.empty());
 }
 
+// LF and CR LF end a line, as whole code units in UTF-16; an odd last byte of
+// UTF-16 is trailing, not a line.
 TEST_F(TextReaderTest, LinesEndAtLineFeedOrCarriageReturnLineFeedOnly)
 {
-    auto read = Read("\xEF\xBB\xBF" "a\r\n\nb\rc\n\r\nlast\r");
-    EXPECT_EQ(Bytes(read), (Lines{"a", "", "b\rc", "", "last\r"}));
-    EXPECT_EQ(read.lines[0].end, "\r\n");
-    EXPECT_EQ(read.lines[1].end, "\n");
-    EXPECT_EQ(read.lines[4].end, "");
-}
-
-TEST_F(TextReaderTest, Utf16LineEndsAreWholeCodeUnits)
-{
-    // 0A 0D inside a code unit is no line end; only aligned units count.
-    auto read = Read(Utf16(u"\u0A0D\u0D0A:x\r\ny"));
-    EXPECT_EQ(Bytes(read), (Lines{Utf16(u"\u0A0D\u0D0A:x"), Utf16(u"y")}));
-    EXPECT_EQ(read.lines[0].end, Utf16(u"\r\n"));
-}
-
-TEST_F(TextReaderTest, AnOddLastByteOfUtf16IsTrailingNotALine)
-{
-    auto read = Read(Utf16(u"ab\n") + "Z");
-    EXPECT_EQ(Bytes(read), Lines{Utf16(u"ab")});
-    EXPECT_EQ(read.trailing, "Z");
-    read = Read(Utf16(u"ab") + "Z");
-    EXPECT_EQ(Bytes(read), Lines{Utf16(u"ab")});
-    EXPECT_EQ(read.trailing, "Z");
+    const struct {
+        std::string file;
+        Lines lines;
+        Lines ends;
+        std::string trailing;
+    } rows[] = {
+        {"\xEF\xBB\xBF" "a\r\n\nb\rc\n\r\nlast\r", {"a", "", "b\rc", "", "last\r"}, {"\r\n", "\n", "\n", "\r\n", ""}, ""},
+        {Utf16(u"\u0A0D\u0D0A:x\r\ny"), {Utf16(u"\u0A0D\u0D0A:x"), Utf16(u"y")}, {Utf16(u"\r\n"), ""}, ""},
+        {Utf16(u"ab\n") + "Z", {Utf16(u"ab")}, {Utf16(u"\n")}, "Z"},
+        {Utf16(u"ab") + "Z", {Utf16(u"ab")}, {""}, "Z"},
+    };
+    for (const auto& row : rows) {
+        const RawLines read = Read(row.file);
+        Lines ends;
+        for (const auto& line : read.lines)
+            ends.push_back(line.end);
+        EXPECT_EQ(Bytes(read), row.lines);
+        EXPECT_EQ(ends, row.ends);
+        EXPECT_EQ(read.trailing, row.trailing);
+    }
 }
 
 TEST_F(TextReaderTest, ThePiecesAddUpToTheFileForAnyBytes)

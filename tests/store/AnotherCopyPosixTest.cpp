@@ -1,7 +1,14 @@
-// Several copies of the program append and rewrite at once: every account
-// reported created is there once, with the password last reported set.
+// Another copy of the program at work, where only POSIX can make it happen:
+// several copies racing, and a lock file removed while a change holds it.
 #include "Figures.h"
 #include "UserFileFixture.h"
+
+#include "platform/files/FileLock.h"
+#include "tests/support/FileFaultInjection.h"
+
+#include <functional>
+#include <optional>
+#include <utility>
 
 #include <fstream>
 #include <map>
@@ -10,6 +17,9 @@
 #include <unistd.h>
 
 using namespace testing_support;
+using files::FileCall;
+
+using AnotherCopy = UserFileTest;
 
 namespace {
 
@@ -37,7 +47,9 @@ void Work(int copy, int operations)
 
 } // namespace
 
-TEST_F(UserFileTest, CopiesOfTheProgramRacingLoseNoAccount)
+// Several copies of the program append and rewrite at once: every account
+// reported created is there once, with the password last reported set.
+TEST_F(AnotherCopy, CopiesOfTheProgramRacingLoseNoAccount)
 {
     const int copies = CountFromEnvironment("QUILLMARK_RACE_COPIES", 4);
     const int operations = CountFromEnvironment("QUILLMARK_RACE_OPERATIONS", 25);
@@ -92,4 +104,57 @@ TEST_F(UserFileTest, CopiesOfTheProgramRacingLoseNoAccount)
     ReportFigure("operations-raced", raced);
     ReportFigure("race-failures-reported", failures);
     ReportFigure("race-accounts-lost", lost);
+}
+
+// A lock file that someone keeps removing is waited for no longer than any other.
+TEST_F(AnotherCopy, ALockFileRemovedOverAndOverIsWaitedForOnlyUntilTheDeadline)
+{
+    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+    files::FaultInjectingFileSystem removing;
+    int removals = 0;
+    removing.BeforeEachCall([&](FileCall call) {
+        if (call == FileCall::Lock && removals++ < 50)
+            ::unlink(files::LockNameFor(store::UserFileName).c_str());
+    });
+    files::FileSystemScope scope(removing);
+    auto lock = files::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(0));
+    ASSERT_FALSE(lock.Ok());
+    EXPECT_TRUE(lock.Error().IsBusy());
+    EXPECT_EQ(removals, 1);
+}
+
+// A lock file removed during a change would let another copy lock a new one
+// and write at once: replaced before any call once it is held, the change
+// stops before its last step, changes nothing and says so in those words.
+TEST_F(AnotherCopy, AChangeWhoseLockFileIsReplacedStopsBeforeItCommits)
+{
+    const auto add = [] { return store::AppendRecord(u"bob:1").Message(); };
+    const auto rewrite = [] { return store::RewriteUserFile(u"ann:1", u"ann:2").Message(); };
+    const std::pair<std::optional<std::string>, std::function<std::u16string()>> changes[] = {
+        {Utf8WithMark.File({u"ann:1"}), add}, {std::nullopt, add}, {Utf8WithMark.mark + "ann:1", add},
+        {Utf8WithMark.File({u"ann:1"}), rewrite}};
+    const std::string lockName = files::LockNameFor(store::UserFileName);
+    const std::u16string told = FullPath(lockName) + u" could not be kept locked: it was removed or replaced during"
+                                                     u" the change. Nothing was changed.";
+    for (const auto& [before, change] : changes) {
+        for (int nth = 1, calls = 1; nth <= calls; ++nth) {
+            SCOPED_TRACE("replaced before call " + std::to_string(nth));
+            ::unlink(store::UserFileName.c_str());
+            if (before)
+                GivenUserFile(*before);
+            files::FaultInjectingFileSystem replacing;
+            bool locked = false;
+            replacing.BeforeEachCall([&](FileCall call) {
+                if (++calls == nth && locked && ::unlink(lockName.c_str()) == 0)
+                    WriteFile(lockName, "");
+                locked = locked || call == FileCall::Lock;
+            });
+            calls = 0;
+            files::FileSystemScope scope(replacing);
+            if (const std::u16string message = change(); !message.empty()) {
+                EXPECT_EQ(message, told) << std::string(message.begin(), message.end());
+                EXPECT_EQ(UserFile(), before);
+            }
+        }
+    }
 }

@@ -1,5 +1,9 @@
-// The record rules of the user file, in each of its three encodings.
+// The format of the user file: its records, encodings and line ends.
 #include "UserFileFixture.h"
+
+#include <utility>
+
+#include <unistd.h>
 
 using namespace testing_support;
 using store::AppendOutcome;
@@ -101,16 +105,24 @@ TEST_P(EachFormat, AppendRefusesALineThatIsAlreadyThere)
     EXPECT_EQ(UserFile(), Format().File({u"ann:1", u"ann:1"}));
 }
 
-TEST_P(EachFormat, ALoneSurrogateIsRefusedForItHasNoBytesOfItsOwnInUtf8)
+// A line break or NUL would forge a line; an unpaired surrogate has no bytes of
+// its own in UTF-8: a lone high half, a lone low half, a pair in the wrong order.
+TEST_P(EachFormat, KeysThatWouldForgeARecordAreRefusedAndChangeNothing)
 {
     GivenUserFile(Format().File({u"a:1"}));
-    // A lone high half, a lone low half, and a pair in the wrong order.
-    for (const std::u16string unpaired : {u"a:\xD83D", u"a:\xDC00", u"a:\xDE00\xD83D"}) {
-        EXPECT_EQ(Replace(u"a:1", unpaired), RewriteOutcome::Failed);
-        EXPECT_EQ(Append(unpaired), AppendOutcome::NotChecked);
-        EXPECT_EQ(Scan(unpaired), ScanOutcome::Failed);
+    const std::pair<std::u16string, std::u16string_view> keys[] = {
+        {u"eve:x\nroot:y", u"line break"}, {u"eve:x\r", u"line break"}, {std::u16string(u"eve:\0x", 6), u"line break"},
+        {u"a:\xD83D", u"surrogate"}, {u"a:\xDC00", u"surrogate"}, {u"a:\xDE00\xD83D", u"surrogate"}};
+    for (const auto& [key, told] : keys) {
+        const auto appended = store::AppendRecord(key);
+        EXPECT_EQ(appended.GetOutcome(), AppendOutcome::NotChecked);
+        EXPECT_TRUE(Mentions(appended.Message(), told));
+        EXPECT_EQ(store::AppendRecord(key, store::Duplicates::Allow).GetOutcome(), AppendOutcome::Failed);
+        EXPECT_EQ(Replace(u"a:1", key), RewriteOutcome::Failed);
+        EXPECT_EQ(Scan(key), ScanOutcome::Failed);
     }
     EXPECT_EQ(UserFile(), Format().File({u"a:1"}));
+    EXPECT_FALSE(TemporaryFileLeft());
 }
 
 using NoUserFile = UserFileTest;
@@ -123,30 +135,27 @@ TEST_F(NoUserFile, ScanAndRewriteSayMissingAndCreateNothing)
     EXPECT_FALSE(TemporaryFileLeft());
 }
 
-TEST_F(NoUserFile, AnEmptyFileIsWrittenLikeANewOneButRewrittenAsEmpty)
+TEST_F(NoUserFile, AnEmptyFileIsRewrittenAsEmpty)
 {
     GivenUserFile("");
     EXPECT_EQ(Scan(u"a:b"), ScanOutcome::NotFound);
     EXPECT_EQ(Replace(u"a:b", u"a:c"), RewriteOutcome::Unchanged);
     EXPECT_EQ(UserFile(), "");
-    EXPECT_EQ(Append(u"a:b"), AppendOutcome::Written);
-    EXPECT_EQ(UserFile(), "\xEF\xBB\xBF" "a:b" + NewFileLineEnd);
 }
 
-// What a crash during the first account leaves once cut back.
-TEST_F(NoUserFile, AFileWithOnlyItsMarkIsWrittenLikeANewOne)
-{
-    GivenUserFile("\xEF\xBB\xBF");
-    EXPECT_EQ(Append(u"a:b"), AppendOutcome::Written);
-    EXPECT_EQ(Append(u"c:d"), AppendOutcome::Written);
-    EXPECT_EQ(UserFile(), "\xEF\xBB\xBF" "a:b" + NewFileLineEnd + "c:d" + NewFileLineEnd);
-}
-
+// No file, an empty one and one with only its mark (what a crash during the
+// first account leaves once cut back) are written alike.
 TEST_F(NoUserFile, ANewFileTakesTheSystemsLineEndAndAnOldOneKeepsItsOwn)
 {
-    EXPECT_EQ(Append(u"a:b"), AppendOutcome::Written);
-    EXPECT_EQ(Append(u"c:d"), AppendOutcome::Written);
-    EXPECT_EQ(UserFile(), "\xEF\xBB\xBF" "a:b" + NewFileLineEnd + "c:d" + NewFileLineEnd);
+    const char* const givens[] = {nullptr, "", "\xEF\xBB\xBF"};
+    for (const char* given : givens) {
+        ::unlink(store::UserFileName.c_str());
+        if (given)
+            GivenUserFile(given);
+        EXPECT_EQ(Append(u"a:b"), AppendOutcome::Written);
+        EXPECT_EQ(Append(u"c:d"), AppendOutcome::Written);
+        EXPECT_EQ(UserFile(), "\xEF\xBB\xBF" "a:b" + NewFileLineEnd + "c:d" + NewFileLineEnd);
+    }
     for (const char* lineEnd : {"\n", "\r\n"}) {
         GivenUserFile(std::string("\xEF\xBB\xBF" "a:b") + lineEnd);
         EXPECT_EQ(Append(u"c:d"), AppendOutcome::Written);

@@ -1,9 +1,10 @@
-// Copies of both builds racing on one folder, started by tests/wine/two-sessions:
-// the Linux build and the Windows build under Wine in two prefixes (two
-// sessions or machines). Each copy is this test program run with one case and
-// QUILLMARK_CHILD naming its role; it reports what it was told in a file.
-#include "Folder.h"
-#include "store/UserFile.h"
+// Copies on a shared folder, each this test program run with one case and a
+// role: both builds racing on one folder, started by tests/wine/two-sessions
+// (the Linux build and the Windows build under Wine in two prefixes, two
+// sessions or machines), reporting what they were told in a file; and a
+// client of a Samba share holding the lock, started by tests/store/samba.
+#include "UserFileFixture.h"
+#include "platform/files/FileLock.h"
 
 #include <gtest/gtest.h>
 
@@ -191,4 +192,34 @@ TEST(SharedFolderChild, FindsEveryFirstAccount)
     EXPECT_EQ(lost, 0);
     EXPECT_EQ(torn, 0);
     EXPECT_EQ(rounds, 2 * FirstAccountRounds);
+}
+
+// Run by tests/store/samba in a folder that smbd shares: a client of the
+// share holds the lock, or this copy holds it against the client.
+static std::string SharedFolderRole()
+{
+    const char* role = std::getenv("QUILLMARK_SHARED_FOLDER");
+    return role ? role : "";
+}
+
+TEST(SharedFolder, AChangeWaitsForAClientOfTheShareThenSaysSo)
+{
+    if (SharedFolderRole() != "held")
+        GTEST_SKIP() << "runs under tests/store/samba";
+    const auto appended = store::AppendRecord(u"bob:1");
+    EXPECT_EQ(appended.GetOutcome(), store::AppendOutcome::Failed);
+    EXPECT_TRUE(Mentions(appended.Message(), u"is being changed by another copy of the program"));
+    EXPECT_EQ(store::RewriteUserFile(u"ann:1", u"ann:2").GetOutcome(), store::RewriteOutcome::Failed);
+    EXPECT_EQ(store::ScanUserFile(u"ann:1").GetOutcome(), store::ScanOutcome::Found);
+}
+
+TEST(SharedFolder, HoldsTheLockUntilReleased)
+{
+    if (SharedFolderRole() != "hold")
+        GTEST_SKIP() << "runs under tests/store/samba";
+    auto held = files::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(0));
+    ASSERT_TRUE(held.Ok());
+    std::ofstream("held").close();
+    for (int tries = 0; tries < 200 && !Exists("release"); ++tries)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
 }

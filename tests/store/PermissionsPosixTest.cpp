@@ -1,5 +1,6 @@
-// What only a POSIX system can try: other users and groups, permission bits,
-// hard links, and the process's file-size and memory limits.
+// The replaced file is no more open than the old one, a new one is its owner's
+// alone, and the lock is open only to those who may write the user file: other
+// users and groups, permission bits and access lists, which need POSIX.
 #include "UserFileFixture.h"
 
 #include "FileFaultInjection.h"
@@ -49,14 +50,14 @@ int AsUser(uid_t user, gid_t group, std::initializer_list<gid_t> groups, Work wo
 } // namespace
 
 using Permissions = UserFileTest;
-using OtherUsersAndLimits = UserFileTest;
-
 
 TEST_F(Permissions, AReplacementCarriesOnlyReadAndWriteBits)
 {
-    GivenUserFile(Utf8WithMark.File({u"ann:1"}), 06777);
-    EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
-    EXPECT_EQ(ModeOf(store::UserFileName), 0666u);
+    for (const auto& [before, after] : {std::pair{06777u, 0666u}, {0640u, 0640u}}) {
+        GivenUserFile(Utf8WithMark.File({u"ann:1"}), before);
+        EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
+        EXPECT_EQ(ModeOf(store::UserFileName), after);
+    }
 }
 
 TEST_F(Permissions, AReplacementKeepsTheGroupOrClosesTheFileToItsOwner)
@@ -226,24 +227,35 @@ TEST_F(Permissions, AnotherUsersFileTakesNoPasswordAndIsToldAsTheirs)
     }
 }
 
-// The lock and user files made under a umask that denies writing stay the
-// owner's to change, even where no mode is set after they are made (a kill).
-TEST_F(Permissions, AFirstAccountUnderAUmaskThatDeniesWritingLeavesUsableFiles)
+// The lock and user files made under any umask are the owner's alone, and
+// stay the owner's to change even under one that denies writing, where no mode
+// is set after they are made (a kill).
+TEST_F(Permissions, AFirstAccountIsItsOwnersAloneUnderAnyUmask)
 {
-    for (const bool modesRefused : {false, true}) {
-        SCOPED_TRACE(modesRefused ? "no mode set after the files are made" : "modes set");
+    enum class Modes { Set, Refused };
+    const struct {
+        const char* what;
+        mode_t mask;
+        Modes modes;
+    } rows[] = {{"umask 0", 0, Modes::Set},
+                {"umask 0277", 0277, Modes::Set},
+                {"umask 0277, no mode set after the files are made", 0277, Modes::Refused}};
+    for (const auto& [what, mask, modes] : rows) {
+        SCOPED_TRACE(what);
         ::unlink(files::LockNameFor(store::UserFileName).c_str());
         ::unlink(store::UserFileName.c_str());
         files::FaultInjectingFileSystem faulty;
-        if (modesRefused)
+        if (modes == Modes::Refused)
             faulty.FailEveryCall(files::FileCall::SetMode, files::NoPermission);
         files::FileSystemScope scope(faulty);
-        const mode_t previous = ::umask(0277);
-        const auto appended = store::AppendRecord(u"ann:1");
+        const mode_t previous = ::umask(mask);
+        const auto appended = store::AppendRecord(u"ann:\u00e9");
         ::umask(previous);
         EXPECT_EQ(appended.GetOutcome(), AppendOutcome::Written);
+        EXPECT_EQ(UserFile(), "\xEF\xBB\xBF" "ann:\xC3\xA9\n");
         EXPECT_EQ(StatusOf(files::LockNameFor(store::UserFileName)).st_mode & 0777, 0600u);
         EXPECT_EQ(StatusOf(store::UserFileName).st_mode & 0777, 0600u);
+        EXPECT_FALSE(TemporaryFileLeft());
     }
 }
 
@@ -386,53 +398,3 @@ TEST_F(Permissions, AChangeThatMatchesNoLineLeavesTheFileAsItWas)
     EXPECT_EQ(after.st_ctim.tv_nsec, before.st_ctim.tv_nsec);
     EXPECT_FALSE(TemporaryFileLeft());
 }
-
-TEST_F(OtherUsersAndLimits, ACopyThatAnotherUserLeftIsNeverAdopted)
-{
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to give the copy to another user";
-    WriteFile(store::TemporaryFileName, Utf8WithMark.File({u"root:planted"}), 0666);
-    ASSERT_EQ(::chown(store::TemporaryFileName.c_str(), 1001, 1001), 0);
-    EXPECT_EQ(Scan(u"root:planted"), ScanOutcome::Missing);
-    EXPECT_FALSE(Exists(store::UserFileName));
-}
-
-TEST_F(OtherUsersAndLimits, AFileWithAnotherNameIsReadButNeverChanged)
-{
-    GivenUserFile(Utf8WithMark.File({u"ann:1"}));
-    ASSERT_EQ(::link(store::UserFileName.c_str(), "elsewhere.txt"), 0);
-    EXPECT_EQ(Scan(u"ann:1"), ScanOutcome::Found);
-    auto appended = store::AppendRecord(u"bob:1");
-    EXPECT_EQ(appended.GetOutcome(), AppendOutcome::Failed);
-    EXPECT_TRUE(Mentions(appended.Message(), u"hard links"));
-    EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Failed);
-    EXPECT_EQ(ReadFile("elsewhere.txt"), Utf8WithMark.File({u"ann:1"}));
-}
-
-TEST_F(OtherUsersAndLimits, OneHugeLineTakesNoMoreMemoryThanAShortOne)
-{
-    // With room for far less memory than the line's size, each operation is done.
-    GivenUserFile(Utf8WithMark.mark + std::string(64 << 20, 'x'));
-    EXPECT_TRUE(SucceedsInChild([] {
-        LimitAddressSpace(16 << 20);
-        return store::ScanUserFile(u"a:b").GetOutcome() == ScanOutcome::NotFound
-               && store::AppendRecord(u"a:b").GetOutcome() == AppendOutcome::Written
-               && store::RewriteUserFile(u"a:b", u"a:c").GetOutcome() == RewriteOutcome::Done;
-    }));
-    EXPECT_EQ(Scan(u"a:c"), ScanOutcome::Found);
-}
-
-TEST_F(OtherUsersAndLimits, AWriteBeyondTheFileSizeLimitFailsAndIsCutBack)
-{
-    const std::string accounts = Utf8WithMark.File({u"ann:1"});
-    GivenUserFile(accounts);
-    const std::u16string key = u"victim:" + std::u16string(8000, u'p');
-    EXPECT_TRUE(SucceedsInChild([&] {
-        const rlimit limit{accounts.size() + 4096, accounts.size() + 4096};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        const auto appended = store::AppendRecord(key);
-        return appended.GetOutcome() == AppendOutcome::Failed && Mentions(appended.Message(), u"File too large");
-    })) << "not killed by SIGXFSZ, and told why";
-    EXPECT_EQ(UserFile(), accounts);
-}
-
