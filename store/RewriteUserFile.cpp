@@ -1,13 +1,11 @@
 #include "platform/files/FileLock.h"
-#include "platform/files/FileOperations.h"
 #include "platform/files/TextReader.h"
+#include "store/ChangeStart.h"
 #include "store/Messages.h"
 #include "store/Record.h"
 #include "store/RecordSearch.h"
-#include "store/Recovery.h"
 #include "store/UserFile.h"
 #include "store/SafeReplace.h"
-#include "store/Unchangeable.h"
 
 #include <new>
 
@@ -17,6 +15,12 @@ namespace {
 using Result = StoreResult<RewriteOutcome>;
 
 Result Failed(const files::FileError& error) { return {RewriteOutcome::Failed, NothingChanged(error)}; }
+
+// A change that cannot start: there are no accounts to change, or it failed.
+Result Stopped(const StoreResult<StartOutcome>& start)
+{
+    return start.As(start.GetOutcome() == StartOutcome::Missing ? RewriteOutcome::Missing : RewriteOutcome::Failed);
+}
 
 // Where the first line equal to the key begins, if any: a change that changes
 // no line writes nothing, and the copy reads on from there.
@@ -35,15 +39,12 @@ files::FileResult<std::optional<std::uint64_t>> FirstKeyAt(const Record& key)
 
 Result RewriteLocked(const Record& key, const Record& replacement, const files::FileLock& lock)
 {
-    // Examined again under the lock: the file may have changed while this copy waited.
-    auto info = files::ExamineFile(UserFileName);
-    if (!info.Ok())
-        return Failed(info.Error());
-    // Removed by hand since the lock looked: there are no accounts to change.
-    if (!info.Value().exists)
-        return {RewriteOutcome::Missing, NothingChanged(UserFileMissing())};
-    if (auto why = WhyUnchangeable(info.Value()))
-        return {RewriteOutcome::Failed, NothingChanged(*why)};
+    // Examined again under the lock: the file may have changed while this copy
+    // waited, or been removed by hand since the lock looked.
+    files::FileInfo standing;
+    if (auto examined = ExamineUserFile(WithoutUserFile::Missing, standing);
+        examined.GetOutcome() != StartOutcome::Ready)
+        return Stopped(examined);
     auto held = FirstKeyAt(key);
     if (!held.Ok())
         return Failed(held.Error());
@@ -69,26 +70,10 @@ Result Rewrite(const std::u16string& key, const std::u16string& replacement)
     const std::optional<Record> newRecord = oldRecord ? Record::Admit(replacement, why) : std::nullopt;
     if (!newRecord)
         return {RewriteOutcome::Failed, NothingChanged(why)};
-    const auto recovered = RecoverUserFile();
-    if (recovered.GetOutcome() == RecoveryOutcome::Failed)
-        return {RewriteOutcome::Failed, NothingChanged(recovered.Message())};
-    if (recovered.GetOutcome() == RecoveryOutcome::Unsaved)
-        return recovered.As(RewriteOutcome::Failed);
-    auto info = files::ExamineFile(UserFileName);
-    if (!info.Ok())
-        return Failed(info.Error());
-    if (!info.Value().exists)
-        return {RewriteOutcome::Missing, NothingChanged(UserFileMissing())};
-    // Refused before the lock, which would open the file for writing.
-    if (auto why = WhyUnchangeable(info.Value()))
-        return {RewriteOutcome::Failed, NothingChanged(*why)};
-    // Removed while this copy waited: a change makes no user file.
-    auto lock = files::FileLock::Acquire(UserFileName, LockPatience, files::LockCreation::RequireExisting);
-    if (!lock.Ok() && lock.Error().IsMissing())
-        return {RewriteOutcome::Missing, NothingChanged(UserFileMissing())};
-    if (!lock.Ok())
-        return Failed(lock.Error());
-    return RewriteLocked(*oldRecord, *newRecord, lock.Value());
+    const ChangeStart start = StartChange(WithoutUserFile::Missing);
+    if (start.result.GetOutcome() != StartOutcome::Ready)
+        return Stopped(start.result);
+    return RewriteLocked(*oldRecord, *newRecord, *start.lock);
 }
 
 } // namespace
