@@ -56,38 +56,29 @@ void LeaveNoPartOfTheLine(HeldFile& file, std::uint64_t lineStart, NewLine& line
     if (!held.Ok() || held.Value().size <= lineStart)
         return;
     const std::uint64_t size = held.Value().size;
-    const std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(size - lineStart, line.whole.size()));
+    // Bytes equal to this copy's are not known to be its own: an editor's save
+    // over the whole line may hold the same. Only a file that ends where the
+    // line ended can still hold a tail of it.
+    if (size > lineStart + line.whole.size())
+        return;
+    const std::size_t length = static_cast<std::size_t>(size - lineStart);
     auto read = file.ReadAt(lineStart, line.readBack.data(), length);
     if (!read.Ok() || read.Value() != length)
         return;
     const std::string_view bytes(line.readBack.data(), length);
-    // Another program wrote over the head of the line, not its tail: the tail is this copy's.
     std::size_t own = length;
     while (own > 0 && OwnByte(bytes[own - 1], own - 1, line))
         --own;
     if (own == length)
         return;
-    files::FileStatus done;
-    if (lineStart + length == size) {
-        auto from = own == 0 ? GapBefore(file, lineStart, line) : files::FileResult<std::uint64_t>(lineStart + own);
-        if (!from.Ok())
-            return;
-        done = file.Truncate(from.Value());
-    } else {
-        // A NUL in the record's place, at a whole code unit as a reader counts them.
-        const std::size_t unit = line.unit;
-        const std::size_t recordEnd = line.whole.size() - line.endSize;
-        std::size_t at = std::max(own, line.firstCharacter);
-        at += (unit - (lineStart + at) % unit) % unit;
-        for (std::size_t nul = at; nul + unit <= recordEnd; nul += unit) {
-            if (bytes.substr(nul, unit).find_first_not_of('\0') == std::string_view::npos)
-                return;
-        }
-        if (at + unit > recordEnd)
-            return;
-        done = file.WriteAt(lineStart + at, std::string(unit, '\0').data(), unit);
-    }
-    if (done.Ok())
+    // A tail that would log in stands on a line of its own, after another
+    // program's line end; one that ends another program's line may be theirs.
+    const std::size_t unit = line.unit;
+    const std::string_view lineFeed = std::string_view(line.whole).substr(line.whole.size() - unit);
+    if (own > 0 && ((lineStart + own) % unit != 0 || own < unit || bytes.substr(own - unit, unit) != lineFeed))
+        return;
+    auto from = own == 0 ? GapBefore(file, lineStart, line) : files::FileResult<std::uint64_t>(lineStart + own);
+    if (from.Ok() && file.Truncate(from.Value()).Ok())
         file.Sync();
 }
 

@@ -14,9 +14,8 @@ namespace store {
 files::FileResult<bool> CutBackTo(HeldFile& file, std::uint64_t size, NewLine& line);
 
 // What another program left of this copy's line at `lineStart` must match no
-// key: where the file ends with its bytes, they go (with a gap of NUL before a
-// whole line of them); where another program's bytes follow them, a NUL goes
-// over one of them, unless one is there. Another program's bytes stay.
+// key: a tail of it that ends the file on a line of its own goes (with a gap of
+// NUL before a whole line of it). Bytes that may be another program's stay.
 void LeaveNoPartOfTheLine(HeldFile& file, std::uint64_t lineStart, NewLine& line);
 
 } // namespace store
