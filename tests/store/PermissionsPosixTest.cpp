@@ -316,6 +316,11 @@ TEST_F(Permissions, TheLockIsOpenOnlyToThoseWhoMayWriteTheUserFile)
         EXPECT_EQ(lock.st_gid, row.lockGroup);
         EXPECT_EQ(ownerAdds(u"fay:1"), 0);
     }
+    // The last writer's change made the file theirs: its former owner, a
+    // writer still through the group, keeps the lock that names them.
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1002, 3000), 0);
+    EXPECT_EQ(AsUser(1001, 1001, {1001, 3000}, [] { return Append(u"gus:1") == AppendOutcome::Written ? 0 : 1; }), 0);
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 3000), 0);
     // One left by root before it gave locks away says whose it is and what to do.
     ASSERT_EQ(::chown(lockName.c_str(), 0, 0), 0);
     ASSERT_EQ(::chmod(lockName.c_str(), 0600), 0);
@@ -369,9 +374,12 @@ TEST_F(Permissions, ALockPlantedByAnotherUserInAStickyFolderIsToldWithItsOwner)
     // Told by login name where the machine has one for the uid, else by number.
     const passwd* account = ::getpwuid(1002);
     const std::string name = account ? account->pw_name : "user 1002";
-    const std::u16string owner(name.begin(), name.end());
-    const std::u16string told = FullPath(lockName) + u" belongs to " + owner + u"; in this folder only " + owner
-                                + u" or an administrator may remove it. Nothing was changed.";
+    const auto toldFor = [&](const std::string& name) {
+        const std::u16string owner(name.begin(), name.end());
+        return FullPath(lockName) + u" belongs to " + owner + u"; in this folder only " + owner
+               + u" or an administrator may remove it. Nothing was changed.";
+    };
+    const std::u16string told = toldFor(name);
     const std::function<int()> plants[] = {[&] { return ::close(::open(lockName.c_str(), O_CREAT | O_WRONLY, 0644)); },
                                            [&] { return ::fchmod(::open(lockName.c_str(), O_CREAT | O_WRONLY, 0), 0666); },
                                            [&] { return ::symlink("elsewhere", lockName.c_str()); },
@@ -383,6 +391,16 @@ TEST_F(Permissions, ALockPlantedByAnotherUserInAStickyFolderIsToldWithItsOwner)
         ASSERT_EQ(AsUser(1002, 1002, {1002}, plant), 0);
         EXPECT_EQ(AsUser(1001, 1001, {1001}, [&] { return store::AppendRecord(u"bob:1").Message() == told ? 0 : 1; }), 0);
         EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
+    }
+    // One whose owner may not write the accounts, though its list lets the
+    // owner in, could be held by that owner: it is told, not waited for.
+    const passwd* stranger = ::getpwnam("nobody");
+    ::unlink(lockName.c_str());
+    if (stranger && AsUser(stranger->pw_uid, stranger->pw_gid, {stranger->pw_gid}, [&] {
+            return ::close(::open(lockName.c_str(), O_CREAT | O_WRONLY, 0600)) == 0
+                           && std::system("setfacl -m u:1001:rw Quillmark.lock 2>/dev/null") == 0 ? 0 : 1;
+        }) == 0) {
+        EXPECT_EQ(AsUser(1001, 1001, {1001}, [&] { return store::AppendRecord(u"bob:1").Message() == toldFor("nobody") ? 0 : 1; }), 0);
     }
 }
 

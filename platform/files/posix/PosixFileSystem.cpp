@@ -542,8 +542,8 @@ std::string PosixFileSystem::UserName(unsigned user) const
 
 // Under an access list the group class bits stand for the mask: the user
 // file's group is judged by its own entry, and a lock's entries one by one
-// against the user file's writers. A lock's group or others that may open it
-// but not write the user file make it open beyond them.
+// against the user file's writers. A lock's owner, named users, group or
+// others that may open it but not write the user file make it open beyond them.
 bool PosixFileSystem::OpenBeyondWriters(FileHandle lock, const FileInfo& lockInfo, const std::string& userFile,
                                         const FileInfo& userFileInfo) const
 {
@@ -559,16 +559,28 @@ bool PosixFileSystem::OpenBeyondWriters(FileHandle lock, const FileInfo& lockInf
     const bool groupWrites = fileEntries.empty() ? (userFileInfo.mode & 0020) != 0 : writes(GroupEntry, NoId);
     const auto groupMayWrite = [&](std::uint32_t group) { return (group == userFileInfo.group && groupWrites) || writes(NamedGroup, group); };
     const bool othersWrite = (userFileInfo.mode & 0002) != 0;
+    // A user writes the accounts as their owner, by name, or through a group;
+    // one the system cannot name has no groups to ask for, and is let be.
+    const auto userMayWrite = [&](std::uint32_t user) {
+        return user == 0 || user == userFileInfo.owner || writes(NamedUser, user) || othersWrite
+               || UserName(user) == "user " + std::to_string(user)
+               || (groupWrites && IsMember(user, userFileInfo.group))
+               || std::any_of(fileEntries.begin(), fileEntries.end(), [&](const AccessEntry& entry) {
+                      return entry.tag == NamedGroup && (entry.permissions & fileMask & WriteBit) != 0
+                             && IsMember(user, entry.id);
+                  });
+    };
     const std::optional<std::vector<AccessEntry>> lockEntries = EntriesOf(list, ::fgetxattr(lock, AccessList, list.data(), list.size()));
     if (!lockEntries)
-        return ((lockInfo.mode & 0006) != 0 && !othersWrite) || ((lockInfo.mode & 0060) != 0 && !groupMayWrite(lockInfo.group));
+        return !userMayWrite(lockInfo.owner) || ((lockInfo.mode & 0006) != 0 && !othersWrite)
+               || ((lockInfo.mode & 0060) != 0 && !groupMayWrite(lockInfo.group));
     const std::uint16_t mask = MaskOf(*lockEntries);
     for (const AccessEntry& entry : *lockEntries) {
         const bool masked = entry.tag == NamedUser || entry.tag == GroupEntry || entry.tag == NamedGroup;
         if ((entry.permissions & (masked ? mask : ReadWrite) & ReadWrite) == 0)
             continue;
-        const bool writer = entry.tag == OwnerEntry || entry.tag == MaskEntry
-                            || (entry.tag == NamedUser && (entry.id == userFileInfo.owner || writes(NamedUser, entry.id)))
+        const bool writer = entry.tag == MaskEntry || (entry.tag == OwnerEntry && userMayWrite(lockInfo.owner))
+                            || (entry.tag == NamedUser && userMayWrite(entry.id))
                             || (entry.tag == GroupEntry && groupMayWrite(lockInfo.group))
                             || (entry.tag == NamedGroup && groupMayWrite(entry.id))
                             || (entry.tag == OtherEntry && othersWrite);
