@@ -101,6 +101,8 @@ std::optional<Result> AppendToWhatStands(const Record& key, Duplicates duplicate
         return examined.As(AppendOutcome::Failed);
     if (!standing.exists || standing.size == 0) {
         checked = true;
+        if (auto leftovers = RemoveLeftoverCopies(); !leftovers.Ok())
+            return Failed(leftovers.Error());
         const TextEncoding encoding = TextEncoding::Utf8WithMark;
         return WriteInPlace(NewLineFor(key, encoding, std::string(files::MarkOf(encoding)), EndForNewFile(encoding)),
                             lock, standing, &made);

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <tuple>
 #include <utility>
 
 #include <sys/stat.h>
@@ -39,14 +40,15 @@ TEST_F(TemporaryName, ALinkThereIsRemovedAndItsTargetNeverWritten)
 
 TEST_F(TemporaryName, LeftoverCopiesUnderBothNamesAreGoneAfterTheNextChange)
 {
-    const std::pair<std::function<bool()>, std::string> changes[] = {
-        {[] { return Replace(u"ann:1", u"ann:2") == RewriteOutcome::Done; }, Utf8WithMark.File({u"ann:2"})},
-        {[] { return Append(u"bob:1") == AppendOutcome::Written; }, Utf8WithMark.File({u"ann:1", u"bob:1"})},
+    const std::tuple<std::string, std::function<bool()>, std::string> changes[] = {
+        {Utf8WithMark.File({u"ann:1"}), [] { return Replace(u"ann:1", u"ann:2") == RewriteOutcome::Done; }, Utf8WithMark.File({u"ann:2"})},
+        {Utf8WithMark.File({u"ann:1"}), [] { return Append(u"bob:1") == AppendOutcome::Written; }, Utf8WithMark.File({u"ann:1", u"bob:1"})},
+        {"", [] { return Append(u"bob:1") == AppendOutcome::Written; }, Utf8WithMark.File({u"bob:1"})},
     };
-    for (const auto& [change, after] : changes) {
+    for (const auto& [given, change, after] : changes) {
         WriteFile(store::TemporaryFileName, "stale half-written copy");
         WriteFile(store::SpareCopyName, Utf8WithMark.File({u"ann:old-password"}));
-        GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+        GivenUserFile(given);
         EXPECT_TRUE(change());
         EXPECT_EQ(UserFile(), after);
         EXPECT_FALSE(TemporaryFileLeft());
