@@ -107,6 +107,17 @@ Result WrittenOver(HeldFile& file, std::uint64_t lineStart, NewLine& line)
     return {AppendOutcome::Failed, ChangedByAnotherProgram()};
 }
 
+// Replaced by another program once the line was saved (a save through a new
+// name): the account is there if the file now at the name carried it over.
+bool CarriedOver(std::uint64_t lineStart, NewLine& line)
+{
+    auto named = HeldFile::Open(UserFileName, files::OpenMode::Read);
+    if (!named.Ok())
+        return false;
+    auto left = AsLeft(named.Value(), lineStart, line.whole, line);
+    return left.Ok() && left.Value();
+}
+
 // The line written into the file held, which closes when this returns: nothing
 // where the line is whole and saved.
 std::optional<Result> WriteHeld(HeldFile file, NewLine& line, const files::FileLock& lock,
@@ -174,7 +185,7 @@ std::optional<Result> WriteHeld(HeldFile file, NewLine& line, const files::FileL
         return Undo(file, size, status.Error(), LineState::Whole, line);
     // Cut by another program between the look and the write: the write may
     // have landed past the new end.
-    if (auto left = AsLeft(file, lineStart, line.whole, line); left.Ok() && !left.Value())
+    if (auto left = AsLeft(file, lineStart, line.whole, line); left.Ok() && !left.Value() && !CarriedOver(lineStart, line))
         return Changed(file, lineStart, line);
     return std::nullopt;
 }

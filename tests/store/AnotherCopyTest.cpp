@@ -89,6 +89,7 @@ TEST_F(AnotherCopy, AFileWrittenByAnotherProgramAtAnyCallOfAnAppendGetsNoStrayBy
         std::ios::openmode how;
         std::optional<std::u16string> kept;
         std::string thenInPlace = {};
+        bool throughNewName = false;  // the file as it stands and `written` after it, renamed over it
     };
     const Row rows[] = {
         {"a first account, an editor's save", std::nullopt, Utf8WithMark.File({u"eve:1"}), std::ios::trunc, {}},
@@ -105,6 +106,7 @@ TEST_F(AnotherCopy, AFileWrittenByAnotherProgramAtAnyCallOfAnAppendGetsNoStrayBy
          std::ios::trunc, u"cat:" + std::u16string(45, u'c') + u"by:1"},
         {"an editor's save over the line", given, Utf8WithMark.File({u"ann:1", u"cat:" + std::u16string(45, u'c') + u"by:1", u"dan:4"}),
          std::ios::trunc, u"cat:" + std::u16string(45, u'c') + u"by:1"},
+        {"a save through a new name", given, "edd:x\n", std::ios::app, u"edd:x", {}, true},
         {"a UTF-16 editor's short save", Utf16LeWithMark.File({u"ann:1"}, u"\r\n"),
          Utf16LeWithMark.File({u"ann:1", u"cat:2"}, u"\r\n"), std::ios::trunc, u"cat:2"},
     };
@@ -117,8 +119,12 @@ TEST_F(AnotherCopy, AFileWrittenByAnotherProgramAtAnyCallOfAnAppendGetsNoStrayBy
             files::FaultInjectingFileSystem editing;
             int calls = 0;
             editing.BeforeEachCall([&](FileCall) {
-                if (++calls == nth)
+                if (++calls == nth && row.throughNewName) {
+                    std::ofstream("edited", std::ios::binary) << UserFile().value_or("") << row.written;
+                    ::rename("edited", store::UserFileName.c_str());
+                } else if (calls == nth) {
                     std::ofstream(store::UserFileName, std::ios::binary | row.how) << row.written;
+                }
                 if (calls == nth + 1 && !row.thenInPlace.empty())
                     std::ofstream(store::UserFileName, std::ios::binary | std::ios::in | std::ios::out) << row.thenInPlace;
             });
@@ -149,7 +155,8 @@ TEST_F(AnotherCopy, AFileWrittenByAnotherProgramAtAnyCallOfAnAppendGetsNoStrayBy
             std::string file = units(UserFile().value_or(""));
             if (const std::size_t given = row.given ? units(*row.given).find('\0') : std::string::npos; given < file.size())
                 file.erase(given, file[given] == '\0');
-            if (!joined)
+            // A save through a new name may carry over the unfinished line, which the next append cuts.
+            if (!joined && !row.throughNewName)
                 EXPECT_EQ(file.find('\0'), std::string::npos) << file;
             EXPECT_EQ(Scan(u"y:1"), ScanOutcome::NotFound) << file;
             // A save after the append's last look at the file, or in the last
