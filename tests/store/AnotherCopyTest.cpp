@@ -8,6 +8,7 @@
 #include "tests/support/ForwardingFileSystem.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <optional>
@@ -118,10 +119,13 @@ TEST_F(AnotherCopy, AFileWrittenByAnotherProgramAtAnyCallOfAnAppendGetsNoStrayBy
                 GivenUserFile(*row.given, 0600);
             files::FaultInjectingFileSystem editing;
             int calls = 0;
+            bool saved = true;
             editing.BeforeEachCall([&](FileCall) {
                 if (++calls == nth && row.throughNewName) {
                     std::ofstream("edited", std::ios::binary) << UserFile().value_or("") << row.written;
-                    ::rename("edited", store::UserFileName.c_str());
+                    std::error_code failed;
+                    std::filesystem::rename("edited", store::UserFileName, failed);
+                    saved = !failed;  // Windows replaces no file that this copy holds open
                 } else if (calls == nth) {
                     std::ofstream(store::UserFileName, std::ios::binary | row.how) << row.written;
                 }
@@ -169,7 +173,7 @@ TEST_F(AnotherCopy, AFileWrittenByAnotherProgramAtAnyCallOfAnAppendGetsNoStrayBy
                 continue;
             EXPECT_EQ(appended.GetOutcome() == AppendOutcome::Written, Scan(u"bobby:1") == ScanOutcome::Found)
                 << std::string(appended.Message().begin(), appended.Message().end());
-            if (row.kept)
+            if (row.kept && saved)
                 EXPECT_EQ(Scan(*row.kept), ScanOutcome::Found);
             if (appended.GetOutcome() != AppendOutcome::Written) {
                 EXPECT_TRUE(Mentions(appended.Message(), u"was changed by another program during the change. Nothing was changed"));

@@ -43,7 +43,7 @@ TEST_F(TemporaryName, LeftoverCopiesUnderBothNamesAreGoneAfterTheNextChange)
     const std::tuple<std::string, std::function<bool()>, std::string> changes[] = {
         {Utf8WithMark.File({u"ann:1"}), [] { return Replace(u"ann:1", u"ann:2") == RewriteOutcome::Done; }, Utf8WithMark.File({u"ann:2"})},
         {Utf8WithMark.File({u"ann:1"}), [] { return Append(u"bob:1") == AppendOutcome::Written; }, Utf8WithMark.File({u"ann:1", u"bob:1"})},
-        {"", [] { return Append(u"bob:1") == AppendOutcome::Written; }, Utf8WithMark.File({u"bob:1"})},
+        {"", [] { return Append(u"bob:1") == AppendOutcome::Written; }, "\xEF\xBB\xBF" "bob:1" + NewFileLineEnd},
     };
     for (const auto& [given, change, after] : changes) {
         WriteFile(store::TemporaryFileName, "stale half-written copy");
