@@ -69,6 +69,13 @@ void LeaveNoPartOfTheLine(HeldFile& file, std::uint64_t lineStart, NewLine& line
     std::size_t own = length;
     while (own > 0 && OwnByte(bytes[own - 1], own - 1, line))
         --own;
+    // Short of the whole line, a NUL is no sign of this copy's: another
+    // program's UTF-16 line ends in one.
+    if (own > 0) {
+        own = length;
+        while (own > 0 && (bytes[own - 1] == line.whole[own - 1] || bytes[own - 1] == line.placeholder[own - 1]))
+            --own;
+    }
     if (own == length)
         return;
     // A tail that would log in stands on a line of its own, after another
@@ -77,7 +84,13 @@ void LeaveNoPartOfTheLine(HeldFile& file, std::uint64_t lineStart, NewLine& line
     const std::string_view lineFeed = std::string_view(line.whole).substr(line.whole.size() - unit);
     if (own > 0 && ((lineStart + own) % unit != 0 || own < unit || bytes.substr(own - unit, unit) != lineFeed))
         return;
-    auto from = own == 0 ? GapBefore(file, lineStart, line) : files::FileResult<std::uint64_t>(lineStart + own);
+    // A gap of NUL before the line comes of a write past another program's
+    // cut: the first character's, or a line's whose end was looked up first.
+    // Before a line written whole at the end, a NUL is another program's (a
+    // UTF-16 line end's).
+    const bool wholeAtTheEnd = bytes == line.whole || bytes == line.placeholder;
+    const bool gapPossible = own == 0 && (!wholeAtTheEnd || file.HowEndIsWritten() == files::EndWrite::LookedUpFirst);
+    auto from = gapPossible ? GapBefore(file, lineStart, line) : files::FileResult<std::uint64_t>(lineStart + own);
     if (from.Ok() && file.Truncate(from.Value()).Ok())
         file.Sync();
 }

@@ -107,6 +107,8 @@ TEST_F(AnotherCopy, AFileWrittenByAnotherProgramAtAnyCallOfAnAppendGetsNoStrayBy
          std::ios::trunc, u"cat:" + std::u16string(45, u'c') + u"by:1"},
         {"an editor's save over the line", given, Utf8WithMark.File({u"ann:1", u"cat:" + std::u16string(45, u'c') + u"by:1", u"dan:4"}),
          std::ios::trunc, u"cat:" + std::u16string(45, u'c') + u"by:1"},
+        {"an editor's save in UTF-16 over a UTF-8 line", Utf8WithMark.File({u"ann:1", u"bob:2", u"dan:4"}),
+         Utf16LeWithMark.File({u"ann:1", u"ca:3"}, u"\r\n"), std::ios::trunc, u"ca:3"},
         {"a save through a new name", given, "edd:x\n", std::ios::app, u"edd:x", {}, true},
         {"a UTF-16 editor's short save", Utf16LeWithMark.File({u"ann:1"}, u"\r\n"),
          Utf16LeWithMark.File({u"ann:1", u"cat:2"}, u"\r\n"), std::ios::trunc, u"cat:2"},

@@ -65,44 +65,44 @@ TEST_F(Permissions, AReplacementKeepsTheGroupOrClosesTheFileToItsOwner)
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to act as other users";
     ::chmod(".", 0777);
-    bool ownerInGroup = true;  // whether user 1001 is a member of group 3000
+    bool ownerInGroup = true;  // whether user 61001 is a member of group 63000
     const auto changeAnn = [&] {
         files::FaultInjectingFileSystem groups;
-        groups.SetMembers([&](unsigned user, unsigned group) { return user == 1001 && group == 3000 && ownerInGroup; });
+        groups.SetMembers([&](unsigned user, unsigned group) { return user == 61001 && group == 63000 && ownerInGroup; });
         files::FileSystemScope scope(groups);
         return store::RewriteUserFile(u"ann:1", u"ann:2").GetOutcome() == RewriteOutcome::Done ? 0 : 1;
     };
     // A member of the file's group keeps it, and the group's bits with it.
     GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0660);
-    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 3000), 0);
-    EXPECT_EQ(AsUser(1002, 1002, {1002, 3000}, changeAnn), 0);
-    EXPECT_EQ(StatusOf(store::UserFileName).st_gid, 3000u);
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 61001, 63000), 0);
+    EXPECT_EQ(AsUser(61002, 61002, {61002, 63000}, changeAnn), 0);
+    EXPECT_EQ(StatusOf(store::UserFileName).st_gid, 63000u);
     EXPECT_EQ(ModeOf(store::UserFileName), 0660u);
     // Unless the owner is no member of it: the owner would be shut out.
     ownerInGroup = false;
     GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0660);
-    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 3000), 0);
-    EXPECT_EQ(AsUser(1002, 1002, {1002, 3000}, changeAnn), 1);
-    EXPECT_EQ(StatusOf(store::UserFileName).st_uid, 1001u);
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 61001, 63000), 0);
+    EXPECT_EQ(AsUser(61002, 61002, {61002, 63000}, changeAnn), 1);
+    EXPECT_EQ(StatusOf(store::UserFileName).st_uid, 61001u);
     EXPECT_FALSE(TemporaryFileLeft());
     // An owner who may no longer set the group closes the copy to itself.
     GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0660);
-    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1002, 3000), 0);
-    EXPECT_EQ(AsUser(1002, 1002, {1002}, changeAnn), 0);
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 61002, 63000), 0);
+    EXPECT_EQ(AsUser(61002, 61002, {61002}, changeAnn), 0);
     EXPECT_EQ(ModeOf(store::UserFileName), 0600u);
     // One who could keep neither owner nor group would shut the owner out: refused.
     GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0666);
-    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 3000), 0);
-    EXPECT_EQ(AsUser(1002, 1002, {1002}, changeAnn), 1);
-    EXPECT_EQ(StatusOf(store::UserFileName).st_uid, 1001u);
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 61001, 63000), 0);
+    EXPECT_EQ(AsUser(61002, 61002, {61002}, changeAnn), 1);
+    EXPECT_EQ(StatusOf(store::UserFileName).st_uid, 61001u);
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
     EXPECT_FALSE(TemporaryFileLeft());
     // Root keeps the owner as well.
     GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0640);
-    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 3000), 0);
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 61001, 63000), 0);
     EXPECT_EQ(changeAnn(), 0);
-    EXPECT_EQ(StatusOf(store::UserFileName).st_uid, 1001u);
-    EXPECT_EQ(StatusOf(store::UserFileName).st_gid, 3000u);
+    EXPECT_EQ(StatusOf(store::UserFileName).st_uid, 61001u);
+    EXPECT_EQ(StatusOf(store::UserFileName).st_gid, 63000u);
 }
 
 TEST_F(Permissions, AReplacementKeepsTheAccessListAndTakesNoneFromTheFolder)
@@ -117,17 +117,17 @@ TEST_F(Permissions, AReplacementKeepsTheAccessListAndTakesNoneFromTheFolder)
         return listed;
     };
     GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0660);
-    if (std::system("setfacl -m u:1004:--- Quillmark.txt 2>/dev/null") != 0)
+    if (std::system("setfacl -m u:61004:--- Quillmark.txt 2>/dev/null") != 0)
         GTEST_SKIP() << "no access lists on this file system";
     const std::string shut = accessList();
     EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
     EXPECT_EQ(accessList(), shut);
-    // A folder's default list would let user 1005 read a copy of a file that it
+    // A folder's default list would let user 61005 read a copy of a file that it
     // could not read: a file made anew, that has no list of its own.
     ::unlink(store::UserFileName.c_str());
     GivenUserFile(Utf8WithMark.File({u"ann:2"}), 0640);
     const std::string plain = accessList();
-    ASSERT_EQ(std::system("setfacl -d -m u:1005:rw ."), 0);
+    ASSERT_EQ(std::system("setfacl -d -m u:61005:rw ."), 0);
     EXPECT_EQ(Replace(u"ann:2", u"ann:3"), RewriteOutcome::Done);
     EXPECT_EQ(accessList(), plain);
 }
@@ -138,12 +138,12 @@ TEST_F(Permissions, AChangeByAUserTheAccessListLetsInLeavesTheOwnerItsFile)
         GTEST_SKIP() << "needs root to act as other users";
     ::chmod(".", 0777);
     GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0600);
-    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1002, 1002), 0);
-    if (std::system("setfacl -m u:1001:rw Quillmark.txt 2>/dev/null") != 0)
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 61002, 61002), 0);
+    if (std::system("setfacl -m u:61001:rw Quillmark.txt 2>/dev/null") != 0)
         GTEST_SKIP() << "no access lists on this file system";
     const auto changeAnn = [] { return store::RewriteUserFile(u"ann:1", u"ann:2").GetOutcome() == RewriteOutcome::Done ? 0 : 1; };
-    EXPECT_EQ(AsUser(1001, 1001, {1001}, changeAnn), 1);
-    EXPECT_EQ(StatusOf(store::UserFileName).st_uid, 1002u);
+    EXPECT_EQ(AsUser(61001, 61001, {61001}, changeAnn), 1);
+    EXPECT_EQ(StatusOf(store::UserFileName).st_uid, 61002u);
     EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
 }
 
@@ -203,7 +203,7 @@ TEST_F(Permissions, WhetherAFileMayBeWrittenIsAskedForTheEffectiveUser)
     GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0644);
     EXPECT_TRUE(SucceedsInChild([] {
         // Still root by the real user id, as a program started through setuid is.
-        const auto info = ::seteuid(1001) == 0 ? files::ExamineFile(store::UserFileName) : files::FileError(files::FileFault::Denied, "examined", store::UserFileName, "seteuid failed");
+        const auto info = ::seteuid(61001) == 0 ? files::ExamineFile(store::UserFileName) : files::FileError(files::FileFault::Denied, "examined", store::UserFileName, "seteuid failed");
         return info.Ok() && !info.Value().writable;
     }));
 }
@@ -216,12 +216,12 @@ TEST_F(Permissions, AnotherUsersFileTakesNoPasswordAndIsToldAsTheirs)
     // Open to all: a password there would not be private; closed to others: not this user's to change.
     for (const auto& [mode, why] : {std::pair{0666u, u"would not be private"}, std::pair{0600u, u"belongs to another user, who"}}) {
         GivenUserFile(Utf8WithMark.File({u"eve:1"}), mode);
-        ASSERT_EQ(::chown(store::UserFileName.c_str(), 1003, 1003), 0);
+        ASSERT_EQ(::chown(store::UserFileName.c_str(), 61003, 61003), 0);
         const auto giveEvesPassword = [why = std::u16string(why)] {
             const auto rewritten = store::RewriteUserFile(u"eve:1", u"eve:secret");
             return rewritten.Message().find(why) != std::u16string::npos ? 0 : 1;
         };
-        EXPECT_EQ(AsUser(1001, 1001, {1001}, giveEvesPassword), 0) << mode;
+        EXPECT_EQ(AsUser(61001, 61001, {61001}, giveEvesPassword), 0) << mode;
         ::chmod(store::UserFileName.c_str(), 0644);
         EXPECT_EQ(UserFile(), Utf8WithMark.File({u"eve:1"}));
     }
@@ -272,34 +272,34 @@ TEST_F(Permissions, TheLockIsOpenOnlyToThoseWhoMayWriteTheUserFile)
         mode_t fileMode;
         gid_t fileGroup;
         uid_t user;
-        bool userInGroup;  // of group 3000
+        bool userInGroup;  // of group 63000
         Modes modes;
         mode_t lockMode;
         uid_t lockOwner;
         gid_t lockGroup;
     };
     const Row rows[] = {
-        {"those who may only read get nothing", 0644, 1001, 1001, false, Modes::Settable, 0600, 1001, 1001},
-        {"a group that may write may lock", 0660, 3000, 1001, true, Modes::Settable, 0660, 1001, 3000},
-        {"a group the owner cannot give gets nothing", 0660, 3000, 1001, false, Modes::Settable, 0600, 1001, 1001},
-        {"root leaves the owner a lock it can open", 0600, 1001, 0, false, Modes::Settable, 0600, 1001, 1001},
-        {"permissions that cannot be set stop no change", 0660, 3000, 1001, true, Modes::Refused, 0600, 1001, 3000},
-        {"a file that others may write opens its lock to them", 0666, 1001, 1001, false, Modes::Settable, 0666, 1001, 1001},
-        {"another writer's lock lets the file's owner in by name", 0660, 3000, 1002, true, Modes::Settable, 0660, 1002, 3000},
+        {"those who may only read get nothing", 0644, 61001, 61001, false, Modes::Settable, 0600, 61001, 61001},
+        {"a group that may write may lock", 0660, 63000, 61001, true, Modes::Settable, 0660, 61001, 63000},
+        {"a group the owner cannot give gets nothing", 0660, 63000, 61001, false, Modes::Settable, 0600, 61001, 61001},
+        {"root leaves the owner a lock it can open", 0600, 61001, 0, false, Modes::Settable, 0600, 61001, 61001},
+        {"permissions that cannot be set stop no change", 0660, 63000, 61001, true, Modes::Refused, 0600, 61001, 63000},
+        {"a file that others may write opens its lock to them", 0666, 61001, 61001, false, Modes::Settable, 0666, 61001, 61001},
+        {"another writer's lock lets the file's owner in by name", 0660, 63000, 61002, true, Modes::Settable, 0660, 61002, 63000},
     };
     const auto ownerAdds = [](const char16_t* key) {
-        return AsUser(1001, 1001, {1001}, [key] { return Append(key) == AppendOutcome::Written ? 0 : 1; });
+        return AsUser(61001, 61001, {61001}, [key] { return Append(key) == AppendOutcome::Written ? 0 : 1; });
     };
     const std::string lockName = files::LockNameFor(store::UserFileName);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.why);
         GivenUserFile(Utf8WithMark.File({u"ann:1"}), row.fileMode);
-        ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, row.fileGroup), 0);
+        ASSERT_EQ(::chown(store::UserFileName.c_str(), 61001, row.fileGroup), 0);
         ::unlink(lockName.c_str());
         const auto addBob = [&] {
             files::FaultInjectingFileSystem system;
             system.SetMembers([&](unsigned user, unsigned group) {
-                return user == row.user && (group == row.user || (group == 3000 && row.userInGroup));
+                return user == row.user && (group == row.user || (group == 63000 && row.userInGroup));
             });
             if (row.modes == Modes::Refused)
                 system.FailEveryCall(files::FileCall::SetMode, files::NoPermission);
@@ -307,7 +307,7 @@ TEST_F(Permissions, TheLockIsOpenOnlyToThoseWhoMayWriteTheUserFile)
             return store::AppendRecord(u"bob:1").GetOutcome() == AppendOutcome::Written ? 0 : 1;
         };
         const int status = row.user == 0       ? addBob()
-                           : row.userInGroup ? AsUser(row.user, row.user, {row.user, 3000}, addBob)
+                           : row.userInGroup ? AsUser(row.user, row.user, {row.user, 63000}, addBob)
                                              : AsUser(row.user, row.user, {row.user}, addBob);
         EXPECT_EQ(status, 0);
         const struct stat lock = StatusOf(lockName);
@@ -318,13 +318,13 @@ TEST_F(Permissions, TheLockIsOpenOnlyToThoseWhoMayWriteTheUserFile)
     }
     // The last writer's change made the file theirs: its former owner, a
     // writer still through the group, keeps the lock that names them.
-    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1002, 3000), 0);
-    EXPECT_EQ(AsUser(1001, 1001, {1001, 3000}, [] { return Append(u"gus:1") == AppendOutcome::Written ? 0 : 1; }), 0);
-    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 3000), 0);
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 61002, 63000), 0);
+    EXPECT_EQ(AsUser(61001, 61001, {61001, 63000}, [] { return Append(u"gus:1") == AppendOutcome::Written ? 0 : 1; }), 0);
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 61001, 63000), 0);
     // One left by root before it gave locks away says whose it is and what to do.
     ASSERT_EQ(::chown(lockName.c_str(), 0, 0), 0);
     ASSERT_EQ(::chmod(lockName.c_str(), 0600), 0);
-    EXPECT_EQ(AsUser(1001, 1001, {1001}, [] {
+    EXPECT_EQ(AsUser(61001, 61001, {61001}, [] {
                   return Mentions(store::AppendRecord(u"cy:1").Message(), u"another user's file, which may be removed") ? 0 : 1;
               }),
               0);
@@ -332,11 +332,11 @@ TEST_F(Permissions, TheLockIsOpenOnlyToThoseWhoMayWriteTheUserFile)
     // file, nothing for a read-only named user or a read-only owning group.
     ::unlink(lockName.c_str());
     GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0660);
-    ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 3000), 0);
-    if (std::system("setfacl -m u:1002:rw,u:1003:r,g::r Quillmark.txt 2>/dev/null") == 0) {
-        EXPECT_EQ(AsUser(1001, 1001, {1001, 3000}, [] {
+    ASSERT_EQ(::chown(store::UserFileName.c_str(), 61001, 63000), 0);
+    if (std::system("setfacl -m u:61002:rw,u:61003:r,g::r Quillmark.txt 2>/dev/null") == 0) {
+        EXPECT_EQ(AsUser(61001, 61001, {61001, 63000}, [] {
                       files::FaultInjectingFileSystem system;
-                      system.SetMembers([](unsigned user, unsigned group) { return user == 1001 && group != 1004; });
+                      system.SetMembers([](unsigned user, unsigned group) { return user == 61001 && group != 61004; });
                       files::FileSystemScope scope(system);
                       return Append(u"bob:1") == AppendOutcome::Written ? 0 : 1;
                   }),
@@ -344,21 +344,21 @@ TEST_F(Permissions, TheLockIsOpenOnlyToThoseWhoMayWriteTheUserFile)
         const auto opensLock = [&](uid_t user, std::initializer_list<gid_t> groups) {
             return AsUser(user, user, groups, [&] { return ::open(lockName.c_str(), O_RDONLY) >= 0 ? 0 : 1; }) == 0;
         };
-        EXPECT_TRUE(opensLock(1002, {1002}));
-        EXPECT_FALSE(opensLock(1003, {1003}));
-        EXPECT_FALSE(opensLock(1004, {1004, 3000}));
+        EXPECT_TRUE(opensLock(61002, {61002}));
+        EXPECT_FALSE(opensLock(61003, {61003}));
+        EXPECT_FALSE(opensLock(61004, {61004, 63000}));
         // A writer's lock open to the group, which may only read: its mask is no group's right.
         ::unlink(lockName.c_str());
-        ASSERT_EQ(AsUser(1002, 1002, {1002, 3000}, [&] {
+        ASSERT_EQ(AsUser(61002, 61002, {61002, 63000}, [&] {
                       const int made = ::open(lockName.c_str(), O_CREAT | O_WRONLY, 0600);
-                      return ::fchown(made, -1, 3000) == 0 && ::fchmod(made, 0660) == 0 ? 0 : 1;
+                      return ::fchown(made, -1, 63000) == 0 && ::fchmod(made, 0660) == 0 ? 0 : 1;
                   }),
                   0);
-        EXPECT_EQ(AsUser(1001, 1001, {1001, 3000}, [] { return Append(u"cy:1") == AppendOutcome::Written ? 0 : 1; }), 1);
+        EXPECT_EQ(AsUser(61001, 61001, {61001, 63000}, [] { return Append(u"cy:1") == AppendOutcome::Written ? 0 : 1; }), 1);
         // Made by a writer the list names, the lock names the file's owner.
         ::unlink(lockName.c_str());
-        ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 1001), 0);
-        EXPECT_EQ(AsUser(1002, 1002, {1002}, [] { return Append(u"dan:1") == AppendOutcome::Written ? 0 : 1; }), 0);
+        ASSERT_EQ(::chown(store::UserFileName.c_str(), 61001, 61001), 0);
+        EXPECT_EQ(AsUser(61002, 61002, {61002}, [] { return Append(u"dan:1") == AppendOutcome::Written ? 0 : 1; }), 0);
         EXPECT_EQ(ownerAdds(u"eve:1"), 0);
     }
 }
@@ -372,8 +372,8 @@ TEST_F(Permissions, ALockPlantedByAnotherUserInAStickyFolderIsToldWithItsOwner)
     ::chmod(".", 01777);
     const std::string lockName = files::LockNameFor(store::UserFileName);
     // Told by login name where the machine has one for the uid, else by number.
-    const passwd* account = ::getpwuid(1002);
-    const std::string name = account ? account->pw_name : "user 1002";
+    const passwd* account = ::getpwuid(61002);
+    const std::string name = account ? account->pw_name : "user 61002";
     const auto toldFor = [&](const std::string& name) {
         const std::u16string owner(name.begin(), name.end());
         return FullPath(lockName) + u" belongs to " + owner + u"; in this folder only " + owner
@@ -386,21 +386,24 @@ TEST_F(Permissions, ALockPlantedByAnotherUserInAStickyFolderIsToldWithItsOwner)
                                            [&] { return ::mkfifo(lockName.c_str(), 0666); }};
     for (const auto& plant : plants) {
         GivenUserFile(Utf8WithMark.File({u"ann:1"}), 0600);
-        ASSERT_EQ(::chown(store::UserFileName.c_str(), 1001, 1001), 0);
+        ASSERT_EQ(::chown(store::UserFileName.c_str(), 61001, 61001), 0);
         ::unlink(lockName.c_str());
-        ASSERT_EQ(AsUser(1002, 1002, {1002}, plant), 0);
-        EXPECT_EQ(AsUser(1001, 1001, {1001}, [&] { return store::AppendRecord(u"bob:1").Message() == told ? 0 : 1; }), 0);
+        ASSERT_EQ(AsUser(61002, 61002, {61002}, plant), 0);
+        EXPECT_EQ(AsUser(61001, 61001, {61001}, [&] { return store::AppendRecord(u"bob:1").Message() == told ? 0 : 1; }), 0);
         EXPECT_EQ(UserFile(), Utf8WithMark.File({u"ann:1"}));
     }
     // One whose owner may not write the accounts, though its list lets the
     // owner in, could be held by that owner: it is told, not waited for.
+    // Its own entry may even grant it nothing: it may give itself all again.
     const passwd* stranger = ::getpwnam("nobody");
-    ::unlink(lockName.c_str());
-    if (stranger && AsUser(stranger->pw_uid, stranger->pw_gid, {stranger->pw_gid}, [&] {
-            return ::close(::open(lockName.c_str(), O_CREAT | O_WRONLY, 0600)) == 0
-                           && std::system("setfacl -m u:1001:rw Quillmark.lock 2>/dev/null") == 0 ? 0 : 1;
-        }) == 0) {
-        EXPECT_EQ(AsUser(1001, 1001, {1001}, [&] { return store::AppendRecord(u"bob:1").Message() == toldFor("nobody") ? 0 : 1; }), 0);
+    for (const std::string list : {"u:61001:rw", "u::-,u:61001:rw"}) {
+        ::unlink(lockName.c_str());
+        if (stranger && AsUser(stranger->pw_uid, stranger->pw_gid, {stranger->pw_gid}, [&] {
+                return ::close(::open(lockName.c_str(), O_CREAT | O_WRONLY, 0600)) == 0
+                               && std::system(("setfacl -m " + list + " Quillmark.lock 2>/dev/null").c_str()) == 0 ? 0 : 1;
+            }) == 0) {
+            EXPECT_EQ(AsUser(61001, 61001, {61001}, [&] { return store::AppendRecord(u"bob:1").Message() == toldFor("nobody") ? 0 : 1; }), 0);
+        }
     }
 }
 

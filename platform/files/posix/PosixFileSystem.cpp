@@ -570,16 +570,18 @@ bool PosixFileSystem::OpenBeyondWriters(FileHandle lock, const FileInfo& lockInf
                              && IsMember(user, entry.id);
                   });
     };
+    // Its owner may always open it again, whatever its own entry says.
+    if (!userMayWrite(lockInfo.owner))
+        return true;
     const std::optional<std::vector<AccessEntry>> lockEntries = EntriesOf(list, ::fgetxattr(lock, AccessList, list.data(), list.size()));
     if (!lockEntries)
-        return !userMayWrite(lockInfo.owner) || ((lockInfo.mode & 0006) != 0 && !othersWrite)
-               || ((lockInfo.mode & 0060) != 0 && !groupMayWrite(lockInfo.group));
+        return ((lockInfo.mode & 0006) != 0 && !othersWrite) || ((lockInfo.mode & 0060) != 0 && !groupMayWrite(lockInfo.group));
     const std::uint16_t mask = MaskOf(*lockEntries);
     for (const AccessEntry& entry : *lockEntries) {
         const bool masked = entry.tag == NamedUser || entry.tag == GroupEntry || entry.tag == NamedGroup;
         if ((entry.permissions & (masked ? mask : ReadWrite) & ReadWrite) == 0)
             continue;
-        const bool writer = entry.tag == MaskEntry || (entry.tag == OwnerEntry && userMayWrite(lockInfo.owner))
+        const bool writer = entry.tag == MaskEntry || entry.tag == OwnerEntry
                             || (entry.tag == NamedUser && userMayWrite(entry.id))
                             || (entry.tag == GroupEntry && groupMayWrite(lockInfo.group))
                             || (entry.tag == NamedGroup && groupMayWrite(entry.id))
