@@ -8,7 +8,7 @@ namespace {
 
 // Where the NUL code units that end the file's first `end` bytes start: a gap
 // that a write past another program's cut leaves. Read backwards in steps.
-files::FileResult<std::uint64_t> GapBefore(const HeldFile& file, std::uint64_t end, NewLine& line)
+files::FileResult<std::uint64_t> GapStart(const HeldFile& file, std::uint64_t end, NewLine& line)
 {
     const std::size_t unit = line.unit;
     while (end >= unit) {
@@ -50,7 +50,7 @@ files::FileResult<bool> CutBackTo(HeldFile& file, std::uint64_t size, NewLine& l
     return true;
 }
 
-void LeaveNoPartOfTheLine(HeldFile& file, std::uint64_t lineStart, NewLine& line)
+void LeaveNoPartOfTheLine(HeldFile& file, std::uint64_t lineStart, NewLine& line, GapBefore gap)
 {
     auto held = file.Examine();
     if (!held.Ok() || held.Value().size <= lineStart)
@@ -89,8 +89,9 @@ void LeaveNoPartOfTheLine(HeldFile& file, std::uint64_t lineStart, NewLine& line
     // Before a line written whole at the end, a NUL is another program's (a
     // UTF-16 line end's).
     const bool wholeAtTheEnd = bytes == line.whole || bytes == line.placeholder;
-    const bool gapPossible = own == 0 && (!wholeAtTheEnd || file.HowEndIsWritten() == files::EndWrite::LookedUpFirst);
-    auto from = gapPossible ? GapBefore(file, lineStart, line) : files::FileResult<std::uint64_t>(lineStart + own);
+    const bool gapPossible = own == 0 && gap == GapBefore::Possible
+                             && (!wholeAtTheEnd || file.HowEndIsWritten() == files::EndWrite::LookedUpFirst);
+    auto from = gapPossible ? GapStart(file, lineStart, line) : files::FileResult<std::uint64_t>(lineStart + own);
     if (from.Ok() && file.Truncate(from.Value()).Ok())
         file.Sync();
 }

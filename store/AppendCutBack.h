@@ -16,6 +16,9 @@ files::FileResult<bool> CutBackTo(HeldFile& file, std::uint64_t size, NewLine& l
 // What another program left of this copy's line at `lineStart` must match no
 // key: a tail of it that ends the file on a line of its own goes (with a gap of
 // NUL before a whole line of it). Bytes that may be another program's stay.
-void LeaveNoPartOfTheLine(HeldFile& file, std::uint64_t lineStart, NewLine& line);
+// A line that landed at another end than the one examined follows bytes that
+// are not its own: no gap of NUL is sought before it.
+enum class GapBefore { Possible, None };
+void LeaveNoPartOfTheLine(HeldFile& file, std::uint64_t lineStart, NewLine& line, GapBefore gap = GapBefore::Possible);
 
 } // namespace store

@@ -84,9 +84,9 @@ files::FileResult<bool> AsLeft(const HeldFile& file, std::uint64_t lineStart, co
 // Another program changed the file during the append: only what this copy
 // wrote goes, with any gap of NUL before it that another program's cut left,
 // so that no NUL stays where no unfinished line is.
-Result Changed(HeldFile& file, std::uint64_t lineStart, NewLine& line)
+Result Changed(HeldFile& file, std::uint64_t lineStart, NewLine& line, GapBefore gap = GapBefore::Possible)
 {
-    LeaveNoPartOfTheLine(file, lineStart, line);
+    LeaveNoPartOfTheLine(file, lineStart, line, gap);
     return {AppendOutcome::Failed, ChangedByAnotherProgram()};
 }
 
@@ -161,7 +161,7 @@ std::optional<Result> WriteHeld(HeldFile file, NewLine& line, const files::FileL
         return Undo(file, size, landed.Error(), LineState::Unfinished, line);
     const std::uint64_t lineStart = landed.Value();
     if (lineStart != size)
-        return Changed(file, lineStart, line);
+        return Changed(file, lineStart, line, GapBefore::None);
     if (file.HowEndIsWritten() == files::EndWrite::LookedUpFirst) {
         auto after = file.Examine();
         if (!after.Ok())
