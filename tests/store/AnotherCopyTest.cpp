@@ -162,8 +162,9 @@ TEST_F(AnotherCopy, AFileWrittenByAnotherProgramAtAnyCallOfAnAppendGetsNoStrayBy
             if (const std::size_t given = row.given ? units(*row.given).find('\0') : std::string::npos; given < file.size())
                 file.erase(given, file[given] == '\0');
             // A save through a new name may carry over the unfinished line, which the next append cuts.
-            if (!joined && !row.throughNewName)
+            if (!joined && !row.throughNewName) {
                 EXPECT_EQ(file.find('\0'), std::string::npos) << file;
+            }
             EXPECT_EQ(Scan(u"y:1"), ScanOutcome::NotFound) << file;
             // A save after the append's last look at the file, or in the last
             // moment before a cut, a rename or the first character's write
@@ -175,8 +176,9 @@ TEST_F(AnotherCopy, AFileWrittenByAnotherProgramAtAnyCallOfAnAppendGetsNoStrayBy
                 continue;
             EXPECT_EQ(appended.GetOutcome() == AppendOutcome::Written, Scan(u"bobby:1") == ScanOutcome::Found)
                 << std::string(appended.Message().begin(), appended.Message().end());
-            if (row.kept && saved)
+            if (row.kept && saved) {
                 EXPECT_EQ(Scan(*row.kept), ScanOutcome::Found);
+            }
             if (appended.GetOutcome() != AppendOutcome::Written) {
                 EXPECT_TRUE(Mentions(appended.Message(), u"was changed by another program during the change. Nothing was changed"));
             }
@@ -218,8 +220,9 @@ TEST_F(AnotherCopy, AnEndLookedUpBeforeAnotherProgramsWriteLeavesNoGapNorRestOfA
         GivenUserFile(given, 0600);
         files::FileSystemScope scope(lookingFirst);
         EXPECT_EQ(store::AppendRecord(u"bob:1").GetOutcome(), AppendOutcome::Failed);
-        if (row.left)
+        if (row.left) {
             EXPECT_EQ(UserFile(), *row.left);
+        }
         EXPECT_EQ(Scan(u":longpassword"), ScanOutcome::NotFound);
         EXPECT_EQ(Scan(u"bob:1"), ScanOutcome::NotFound);
     }
