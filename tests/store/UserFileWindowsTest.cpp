@@ -10,6 +10,7 @@
 #include "platform/files/FileOperations.h"
 #include "platform/files/TextReader.h"
 #include "platform/files/TextFile.h"
+#include "platform/files/win32/SystemErrors.h"
 #include "store/UserFile.h"
 
 #include <gtest/gtest.h>
@@ -361,6 +362,8 @@ TEST(WindowsFileErrors, TellAMissingFileFromOtherFailures)
     auto folderAsFile = files::TextReader::Open("folder.txt");
     ASSERT_FALSE(folderAsFile.Ok());
     EXPECT_FALSE(folderAsFile.Error().IsMissing());
+    // A file system without locks, which Wine never reports: changes are refused as such.
+    EXPECT_TRUE(files::ErrorOf(ERROR_NOT_SUPPORTED, "locked").IsUnsupported());
 }
 
 } // namespace
