@@ -188,6 +188,7 @@ ReadersGuard::ReadersGuard(const std::string& name, ReadersRole role) : m_fileSy
         return;
     // A reader may only be able to read the lock file; a shared byte needs no more.
     auto opened = m_fileSystem.Open(LockNameFor(name), role == ReadersRole::Reading ? OpenMode::Read : OpenMode::Existing);
+    // No lock file yet, or one that will not open: nothing to take turns on.
     if (!opened.Ok())
         return;
     m_file = opened.Value();

@@ -6,7 +6,6 @@
 #include "FileFaultInjection.h"
 #include "Folder.h"
 #include "UserFileFixture.h"
-#include "platform/files/FileLock.h"
 #include "platform/files/FileOperations.h"
 #include "platform/files/TextReader.h"
 #include "platform/files/TextFile.h"
@@ -266,18 +265,20 @@ std::string HeldAs(HANDLE lock, DWORD offset)
     return "alone";
 }
 
-// The turnstile (2) and the readers' byte (1) as a log-in reads the user file
-// and as a change renames over it, with another reader on the readers' byte or not.
-TEST_F(WindowsUserFile, ALogInAndARenameHoldTheReadersBytesAsCharted)
+// The change lock (0), the turnstile (2) and the readers' byte (1) as another
+// handle finds them while a log-in reads the user file and while a change
+// renames over it, with another reader on the readers' byte or not; the change
+// lock is free again once a change is done.
+TEST_F(WindowsUserFile, ALogInAndARenameHoldTheLockFilesBytesAsCharted)
 {
     struct Moment {
         files::FileCall call;
         bool anotherReader;
-        std::string turnstile, readers;
+        std::string change, turnstile, readers;
     };
-    for (const Moment& moment : {Moment{files::FileCall::Read, false, "free", "shared"},
-                                 Moment{files::FileCall::Rename, false, "alone", "alone"},
-                                 Moment{files::FileCall::Rename, true, "alone", "shared"}}) {
+    for (const Moment& moment : {Moment{files::FileCall::Read, false, "free", "free", "shared"},
+                                 Moment{files::FileCall::Rename, false, "alone", "alone", "alone"},
+                                 Moment{files::FileCall::Rename, true, "alone", "alone", "shared"}}) {
         GivenUserFile(Utf8WithMark.File({u"ann:1"}));
         ASSERT_EQ(Append(u"bob:1"), store::AppendOutcome::Written);  // makes the lock file
         HANDLE lock = CreateFileW(L"Quillmark.lock", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -291,7 +292,7 @@ TEST_F(WindowsUserFile, ALogInAndARenameHoldTheReadersBytesAsCharted)
         std::vector<std::string> seen;
         watching.BeforeEachCall([&](files::FileCall call) {
             if (call == moment.call && seen.empty())
-                seen = {HeldAs(lock, 2), HeldAs(reader, 1)};
+                seen = {HeldAs(lock, 0), HeldAs(lock, 2), HeldAs(reader, 1)};
         });
         {
             files::FileSystemScope scope(watching);
@@ -300,23 +301,10 @@ TEST_F(WindowsUserFile, ALogInAndARenameHoldTheReadersBytesAsCharted)
             else
                 EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
         }
-        EXPECT_EQ(seen, (std::vector<std::string>{moment.turnstile, moment.readers}));
+        EXPECT_EQ(seen, (std::vector<std::string>{moment.change, moment.turnstile, moment.readers}));
         CloseHandle(reader);
         CloseHandle(lock);
     }
-}
-
-TEST(WindowsFileLock, IsExclusiveWithinTheProcessAndFreedWhenReleased)
-{
-    TemporaryFolder folder;
-    {
-        auto first = files::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(0));
-        ASSERT_TRUE(first.Ok());
-        auto second = files::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(50));
-        ASSERT_FALSE(second.Ok());
-        EXPECT_TRUE(second.Error().IsBusy());
-    }
-    EXPECT_TRUE(files::FileLock::Acquire(store::UserFileName, std::chrono::milliseconds(0)).Ok());
 }
 
 TEST(WindowsFileNames, TakeAnyCharacterAsUtf8)
