@@ -192,6 +192,17 @@ ReadersGuard::ReadersGuard(const std::string& name, ReadersRole role) : m_fileSy
     if (!opened.Ok())
         return;
     m_file = opened.Value();
+    // Out of memory in a failure's message: the handle goes, as the destructor would.
+    try {
+        TakeTurn(role);
+    } catch (...) {
+        LetGo();
+        throw;
+    }
+}
+
+void ReadersGuard::TakeTurn(ReadersRole role)
+{
     const ByteLock lock = role == ReadersRole::Reading ? ByteLock::Shared : ByteLock::Exclusive;
     const auto deadline = std::chrono::steady_clock::now() + ReadersPatience;
     // A replacement that has the turnstile keeps it even where the readers'

@@ -73,6 +73,7 @@ public:
     ~ReadersGuard();  // releases
 
 private:
+    void TakeTurn(ReadersRole role);
     bool Takes(LockFileByte byte, ByteLock lock, std::chrono::steady_clock::time_point deadline);
     void LetGo();
 
