@@ -78,8 +78,10 @@ Step Replacement::PutInPlace()
         return Failed(PathForUser(m_copyName) + u" was replaced by someone else while the change was made.");
     if (auto held = m_lock.StillHeld(); !held.Ok())
         return Failed(held.Error());
-    // Last, just before the rename: a line that another program appended
-    // since the copy read the file would be lost by it.
+    // Where readers keep a rename out, the rename takes its turn with them.
+    const files::ReadersGuard replacing(UserFileName, files::ReadersRole::Replacing);
+    // Last, just before the rename and after any wait for readers: a line
+    // that another program appended since the copy read the file would be lost by it.
     auto user = files::ExamineFile(UserFileName);
     if (!user.Ok())
         return Failed(user.Error());

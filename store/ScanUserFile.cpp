@@ -1,3 +1,4 @@
+#include "platform/files/FileLock.h"
 #include "platform/files/TextReader.h"
 #include "store/Messages.h"
 #include "store/Record.h"
@@ -6,6 +7,7 @@
 #include "store/UserFile.h"
 
 #include <new>
+#include <optional>
 
 namespace store {
 namespace {
@@ -17,11 +19,15 @@ Result Failed(const files::FileError& error)
     return {ScanOutcome::Failed, SearchFailure(error)};
 }
 
-Result ScanOpened(files::FileResult<files::TextReader> opened, const Record& record)
+// Read without the change lock: where readers keep a replacement out, they
+// take their turn with it. Nothing where there is no user file.
+std::optional<Result> ScanNamed(const Record& record)
 {
+    const files::ReadersGuard reading(UserFileName, files::ReadersRole::Reading);
+    auto opened = files::TextReader::Open(UserFileName);
     if (!opened.Ok()) {
         if (opened.Error().IsMissing())
-            return {ScanOutcome::Missing, UserFileMissing()};
+            return std::nullopt;
         return Failed(opened.Error());
     }
     files::TextReader& reader = opened.Value();
@@ -30,7 +36,7 @@ Result ScanOpened(files::FileResult<files::TextReader> opened, const Record& rec
         return Failed(found.Error());
     if (auto closed = reader.Close(); !closed.Ok())
         return Failed(closed.Error());
-    return {found.Value() ? ScanOutcome::Found : ScanOutcome::NotFound};
+    return Result{found.Value() ? ScanOutcome::Found : ScanOutcome::NotFound};
 }
 
 Result Scan(const std::u16string& key)
@@ -39,13 +45,14 @@ Result Scan(const std::u16string& key)
     const std::optional<Record> record = Record::Admit(key, why);
     if (!record)
         return {ScanOutcome::Failed, why};
-    auto opened = files::TextReader::Open(UserFileName);
-    if (opened.Ok() || !opened.Error().IsMissing())
-        return ScanOpened(std::move(opened), *record);
+    if (std::optional<Result> scanned = ScanNamed(*record))
+        return std::move(*scanned);
     const auto recovered = RecoverUserFile();
     if (recovered.GetOutcome() != RecoveryOutcome::Done)
         return recovered.As(ScanOutcome::Failed);
-    return ScanOpened(files::TextReader::Open(UserFileName), *record);
+    if (std::optional<Result> scanned = ScanNamed(*record))
+        return std::move(*scanned);
+    return {ScanOutcome::Missing, UserFileMissing()};
 }
 
 } // namespace

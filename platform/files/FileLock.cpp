@@ -125,10 +125,11 @@ FileResult<FileLock> FileLock::Acquire(const std::string& name, std::chrono::mil
                                              "it is another user's file, open to users who may not change the"
                                              " accounts, which may be removed while no copy of the program is running"));
         }
-        auto locked = fileSystem.TryLock(opened.Value());
+        auto locked = fileSystem.LockByte(opened.Value(), static_cast<std::uint64_t>(LockFileByte::Change),
+                                          ByteLock::Exclusive, std::chrono::steady_clock::now());
         if (!locked.Ok())
             return LockError(locked.Error(), lockName);
-        if (locked.Value()) {
+        if (locked.Value() == LockWait::Held) {
             auto named = fileSystem.Examine(lockName);
             if (!named.Ok())
                 return named.Error();
@@ -179,6 +180,62 @@ FileStatus FileLock::StillHeld() const
     if (!held.Value().SameFileAs(named.Value()))
         return FileError(FileFault::Other, "kept locked", m_name, "it was removed or replaced during the change");
     return {};
+}
+
+ReadersGuard::ReadersGuard(const std::string& name, ReadersRole role) : m_fileSystem(CurrentFileSystem())
+{
+    if (m_fileSystem.HowReadersMeetRenames() == ReadersAndRenames::RenamesPassReaders)
+        return;
+    // A reader may only be able to read the lock file; a shared byte needs no more.
+    auto opened = m_fileSystem.Open(LockNameFor(name), role == ReadersRole::Reading ? OpenMode::Read : OpenMode::Existing);
+    // No lock file yet, or one that will not open: nothing to take turns on.
+    if (!opened.Ok())
+        return;
+    m_file = opened.Value();
+    // Out of memory in a failure's message: the handle goes, as the destructor would.
+    try {
+        TakeTurn(role);
+    } catch (...) {
+        LetGo();
+        throw;
+    }
+}
+
+void ReadersGuard::TakeTurn(ReadersRole role)
+{
+    const ByteLock lock = role == ReadersRole::Reading ? ByteLock::Shared : ByteLock::Exclusive;
+    const auto deadline = std::chrono::steady_clock::now() + ReadersPatience;
+    // A replacement that has the turnstile keeps it even where the readers'
+    // byte stays taken: readers of the moment finish, and the rename, refused
+    // while they have the file open, is tried again.
+    if (!Takes(LockFileByte::Turnstile, lock, deadline)
+        || (!Takes(LockFileByte::Readers, lock, deadline) && role == ReadersRole::Reading)) {
+        LetGo();
+        return;
+    }
+    // A reader passes the turnstile; a replacement holds it until done.
+    if (role == ReadersRole::Reading)
+        m_fileSystem.LockByte(m_file, static_cast<std::uint64_t>(LockFileByte::Turnstile), ByteLock::Free, deadline);
+}
+
+ReadersGuard::~ReadersGuard()
+{
+    LetGo();
+}
+
+// Whatever fails, the reader or replacement goes on as without the byte.
+bool ReadersGuard::Takes(LockFileByte byte, ByteLock lock, std::chrono::steady_clock::time_point deadline)
+{
+    auto taken = m_fileSystem.LockByte(m_file, static_cast<std::uint64_t>(byte), lock, deadline);
+    return taken.Ok() && taken.Value() == LockWait::Held;
+}
+
+// Closing the handle lets its bytes go.
+void ReadersGuard::LetGo()
+{
+    if (m_file >= 0)
+        m_fileSystem.Close(m_file);
+    m_file = -1;
 }
 
 } // namespace files

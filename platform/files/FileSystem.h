@@ -4,6 +4,7 @@
 // that fails on purpose.
 #include "platform/files/FileError.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -45,6 +46,16 @@ struct FileInfo {
 // CopyRange, where the file system may share blocks between files or copy on
 // its server, or from memory, where CopyRange would only read them again.
 enum class SpanCopy { ByCopyRange, FromMemory };
+
+// How one byte of a file is locked: shared with other shared holders, alone,
+// or let go.
+enum class ByteLock { Shared, Exclusive, Free };
+// Held: as asked (or let go); HeldElsewhere: another holder kept it past the deadline.
+enum class LockWait { Held, HeldElsewhere };
+
+// Whether a file that readers hold open may be renamed over (POSIX), or the
+// readers keep a replacement out (Windows), so that the two must take turns.
+enum class ReadersAndRenames { RenamesPassReaders, ReadersKeepRenamesOut };
 
 // How WriteAtEnd finds the end: in the write itself, or by a look just before
 // it (Wine), so that bytes another program appends between the two are written over.
@@ -100,11 +111,13 @@ public:
     virtual bool OpenBeyondWriters(FileHandle lock, const FileInfo& lockInfo, const std::string& userFile,
                                    const FileInfo& userFileInfo) const = 0;
     virtual bool IsMember(unsigned user, unsigned group) const = 0;  // true where the system has no groups
-    // Exclusive, of the file's first byte, between processes, sessions and
-    // machines that share the file, whichever build holds it; false while held
-    // elsewhere; an error that IsUnsupported() where the file system has no
-    // locks. Released when the handle is closed.
-    virtual FileResult<bool> TryLock(FileHandle file) = 0;
+    // A lock of one byte at `offset`, between processes, sessions and machines
+    // that share the file, whichever build holds it; tried until `deadline`
+    // (once where it has passed). An error that IsUnsupported() where the file
+    // system has no locks. Released when the handle is closed.
+    virtual FileResult<LockWait> LockByte(FileHandle file, std::uint64_t offset, ByteLock lock,
+                                          std::chrono::steady_clock::time_point deadline) = 0;
+    virtual ReadersAndRenames HowReadersMeetRenames() const = 0;
 };
 
 // CopyRange through a buffer of ours: where the kernel cannot copy.

@@ -109,6 +109,17 @@ bool SetsTheLocksPermissions(const std::vector<FileCall>& calls, int nth)
     return false;
 }
 
+// The readers' bytes (Windows), a lock after the change's own and the open of
+// the lock file just before one: a rename goes on without them.
+bool TakesTheReadersBytes(const std::vector<FileCall>& calls, int nth)
+{
+    const auto changeLock = std::find(calls.begin(), calls.end(), FileCall::Lock) - calls.begin() + 1;
+    const auto readersLock = [&](int at) {
+        return at > changeLock && at <= static_cast<int>(calls.size()) && calls[at - 1] == FileCall::Lock;
+    };
+    return readersLock(nth) || (calls[nth - 1] == FileCall::Open && readersLock(nth + 1));
+}
+
 Outcome ChangeAnnsPassword()
 {
     auto result = Counted([] { return store::RewriteUserFile(u"ann:old", u"ann:new"); });
@@ -186,8 +197,10 @@ protected:
         for (const files::InjectedFault& fault : {files::BrokenDisk, files::FullDisk}) {
             for (int nth = 1; nth <= static_cast<int>(calls.size()); ++nth) {
                 // A group that cannot be kept closes the copy or the lock to the owner
-                // instead of failing; the lock's permissions alone never stop a change.
-                if (calls[nth - 1] != FileCall::SetOwner && !SetsTheLocksPermissions(calls, nth))
+                // instead of failing; the lock's permissions and the readers' bytes
+                // alone never stop a change.
+                if (calls[nth - 1] != FileCall::SetOwner && !SetsTheLocksPermissions(calls, nth)
+                    && !TakesTheReadersBytes(calls, nth))
                     FailOnce(before, after, operation, fault, nth, nth <= commitAt);
             }
         }

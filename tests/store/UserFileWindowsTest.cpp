@@ -8,6 +8,7 @@
 #include "platform/files/FileOperations.h"
 #include "platform/files/TextReader.h"
 #include "platform/files/TextFile.h"
+#include "platform/files/win32/SystemErrors.h"
 #include "store/UserFile.h"
 
 #include <gtest/gtest.h>
@@ -220,6 +221,60 @@ TEST_F(WindowsUserFile, ALinkToTheUserFileAtTheCopysNameCostsNoAccount)
     EXPECT_EQ(Scan(u"bob:1"), store::ScanOutcome::Found);
 }
 
+// How another handle finds a byte of the lock file: "free", open to "shared" holders, or held "alone".
+std::string HeldAs(HANDLE lock, DWORD offset)
+{
+    for (const auto& [flags, found] : {std::pair<DWORD, const char*>{LOCKFILE_EXCLUSIVE_LOCK, "free"}, {0, "shared"}}) {
+        OVERLAPPED range{};
+        range.Offset = offset;
+        if (LockFileEx(lock, flags | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range))
+            return UnlockFileEx(lock, 0, 1, 0, &range), found;
+    }
+    return "alone";
+}
+
+// The change lock (0), the turnstile (2) and the readers' byte (1) as another
+// handle finds them while a log-in reads the user file and while a change
+// renames over it, with another reader on the readers' byte or not; the change
+// lock is free again once a change is done.
+TEST_F(WindowsUserFile, ALogInAndARenameHoldTheLockFilesBytesAsCharted)
+{
+    struct Moment {
+        files::FileCall call;
+        bool anotherReader;
+        std::string change, turnstile, readers;
+    };
+    for (const Moment& moment : {Moment{files::FileCall::Read, false, "free", "free", "shared"},
+                                 Moment{files::FileCall::Rename, false, "alone", "alone", "alone"},
+                                 Moment{files::FileCall::Rename, true, "alone", "alone", "shared"}}) {
+        GivenUserFile(Utf8WithMark.File({u"ann:1"}));
+        ASSERT_EQ(Append(u"bob:1"), store::AppendOutcome::Written);  // makes the lock file
+        HANDLE lock = CreateFileW(L"Quillmark.lock", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE reader = CreateFileW(L"Quillmark.lock", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        OVERLAPPED readers{};
+        readers.Offset = 1;
+        ASSERT_TRUE(!moment.anotherReader || LockFileEx(reader, LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &readers));
+        files::FaultInjectingFileSystem watching;
+        std::vector<std::string> seen;
+        watching.BeforeEachCall([&](files::FileCall call) {
+            if (call == moment.call && seen.empty())
+                seen = {HeldAs(lock, 0), HeldAs(lock, 2), HeldAs(reader, 1)};
+        });
+        {
+            files::FileSystemScope scope(watching);
+            if (moment.call == files::FileCall::Read)
+                EXPECT_EQ(Scan(u"ann:1"), store::ScanOutcome::Found);
+            else
+                EXPECT_EQ(Replace(u"ann:1", u"ann:2"), RewriteOutcome::Done);
+        }
+        EXPECT_EQ(seen, (std::vector<std::string>{moment.change, moment.turnstile, moment.readers}));
+        CloseHandle(reader);
+        CloseHandle(lock);
+    }
+}
+
 TEST(WindowsFileNames, TakeAnyCharacterAsUtf8)
 {
     TemporaryFolder folder;
@@ -315,6 +370,8 @@ TEST(WindowsFileErrors, TellAMissingFileFromOtherFailures)
     auto folderAsFile = files::TextReader::Open("folder.txt");
     ASSERT_FALSE(folderAsFile.Ok());
     EXPECT_FALSE(folderAsFile.Error().IsMissing());
+    // A file system without locks, which Wine never reports: changes are refused as such.
+    EXPECT_TRUE(files::ErrorOf(ERROR_NOT_SUPPORTED, "locked").IsUnsupported());
 }
 
 } // namespace

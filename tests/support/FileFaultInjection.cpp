@@ -168,11 +168,12 @@ FileStatus FaultInjectingFileSystem::SetOwner(FileHandle file, unsigned owner, u
     return ForwardingFileSystem::SetOwner(file, owner, group);
 }
 
-FileResult<bool> FaultInjectingFileSystem::TryLock(FileHandle file)
+FileResult<LockWait> FaultInjectingFileSystem::LockByte(FileHandle file, std::uint64_t offset, ByteLock lock,
+                                                        std::chrono::steady_clock::time_point deadline)
 {
     if (auto error = Fault(FileCall::Lock, "locked"))
         return *error;
-    return ForwardingFileSystem::TryLock(file);
+    return ForwardingFileSystem::LockByte(file, offset, lock, deadline);
 }
 
 } // namespace files

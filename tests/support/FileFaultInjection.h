@@ -71,7 +71,8 @@ public:
     }
     // Stands for the system's user and group database, for users it lacks.
     void SetMembers(std::function<bool(unsigned user, unsigned group)> members) { m_members = std::move(members); }
-    FileResult<bool> TryLock(FileHandle file) override;
+    FileResult<LockWait> LockByte(FileHandle file, std::uint64_t offset, ByteLock lock,
+                                  std::chrono::steady_clock::time_point deadline) override;
 
 private:
     // Records the call; the error to return if it is to fail.

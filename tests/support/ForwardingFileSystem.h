@@ -68,7 +68,12 @@ public:
         return m_inner.OpenBeyondWriters(lock, lockInfo, userFile, userFileInfo);
     }
     bool IsMember(unsigned user, unsigned group) const override { return m_inner.IsMember(user, group); }
-    FileResult<bool> TryLock(FileHandle file) override { return m_inner.TryLock(file); }
+    FileResult<LockWait> LockByte(FileHandle file, std::uint64_t offset, ByteLock lock,
+                                  std::chrono::steady_clock::time_point deadline) override
+    {
+        return m_inner.LockByte(file, offset, lock, deadline);
+    }
+    ReadersAndRenames HowReadersMeetRenames() const override { return m_inner.HowReadersMeetRenames(); }
 
 private:
     FileSystem& m_inner;

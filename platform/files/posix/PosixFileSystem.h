@@ -1,5 +1,7 @@
 #pragma once
-// The file system of the process: POSIX calls, retried on EINTR.
+// The file system of the process on Linux: POSIX calls, retried on EINTR,
+// by job: opening, reading and writing, renaming and removing, examining,
+// access lists, the byte locks.
 #include "platform/files/FileSystem.h"
 
 namespace files {
@@ -33,7 +35,9 @@ public:
     bool OpenBeyondWriters(FileHandle lock, const FileInfo& lockInfo, const std::string& userFile,
                            const FileInfo& userFileInfo) const override;
     bool IsMember(unsigned user, unsigned group) const override;
-    FileResult<bool> TryLock(FileHandle file) override;
+    FileResult<LockWait> LockByte(FileHandle file, std::uint64_t offset, ByteLock lock,
+                                  std::chrono::steady_clock::time_point deadline) override;
+    ReadersAndRenames HowReadersMeetRenames() const override;
 };
 
 } // namespace files

@@ -43,17 +43,16 @@ public:
     bool OpenBeyondWriters(FileHandle lock, const FileInfo& lockInfo, const std::string& userFile,
                            const FileInfo& userFileInfo) const override;
     bool IsMember(unsigned user, unsigned group) const override;
-    FileResult<bool> TryLock(FileHandle file) override;
+    FileResult<LockWait> LockByte(FileHandle file, std::uint64_t offset, ByteLock lock,
+                                  std::chrono::steady_clock::time_point deadline) override;
+    ReadersAndRenames HowReadersMeetRenames() const override;
 
 private:
     struct Entry {
         void* handle = nullptr;  // HANDLE
         bool folder = false;
-        void* readers = nullptr;  // HANDLE of the lock file while reading: ReadersByte
-        bool changeLock = false;  // holds a lock file's first byte: TryLock
     };
     FileHandle Add(Entry entry);
-    bool HoldsChangeLock();
     Entry* Find(FileHandle file);
 
     std::mutex m_mutex;
