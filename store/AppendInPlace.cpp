@@ -3,6 +3,7 @@
 #include "platform/files/FileOperations.h"
 #include "store/AppendCutBack.h"
 #include "store/HeldFile.h"
+#include "store/RecordSearch.h"
 #include "store/Messages.h"
 #include "store/SafeReplace.h"
 #include "store/Unchangeable.h"
@@ -109,18 +110,18 @@ Result WrittenOver(HeldFile& file, std::uint64_t lineStart, NewLine& line)
 
 // Replaced by another program once the line was saved (a save through a new
 // name): the account is there if the file now at the name carried it over.
-bool CarriedOver(std::uint64_t lineStart, NewLine& line)
+bool CarriedOver(const Record& key)
 {
-    auto named = HeldFile::Open(UserFileName, files::OpenMode::Read);
-    if (!named.Ok())
+    auto reader = files::TextReader::Open(UserFileName);
+    if (!reader.Ok())
         return false;
-    auto left = AsLeft(named.Value(), lineStart, line.whole, line);
-    return left.Ok() && left.Value();
+    auto found = FindRecord(reader.Value(), key);
+    return found.Ok() && found.Value();
 }
 
 // The line written into the file held, which closes when this returns: nothing
 // where the line is whole and saved.
-std::optional<Result> WriteHeld(HeldFile file, NewLine& line, const files::FileLock& lock,
+std::optional<Result> WriteHeld(const Record& key, HeldFile file, NewLine& line, const files::FileLock& lock,
                                 const files::FileInfo& examined, files::FileInfo* made)
 {
     const bool creating = !examined.exists;
@@ -185,14 +186,14 @@ std::optional<Result> WriteHeld(HeldFile file, NewLine& line, const files::FileL
         return Undo(file, size, status.Error(), LineState::Whole, line);
     // Cut by another program between the look and the write: the write may
     // have landed past the new end.
-    if (auto left = AsLeft(file, lineStart, line.whole, line); left.Ok() && !left.Value() && !CarriedOver(lineStart, line))
+    if (auto left = AsLeft(file, lineStart, line.whole, line); left.Ok() && !left.Value() && !CarriedOver(key))
         return Changed(file, lineStart, line);
     return std::nullopt;
 }
 
 } // namespace
 
-std::optional<Result> WriteInPlace(NewLine line, const files::FileLock& lock, const files::FileInfo& examined,
+std::optional<Result> WriteInPlace(const Record& key, NewLine line, const files::FileLock& lock, const files::FileInfo& examined,
                                    files::FileInfo* made)
 {
     const bool creating = !examined.exists;
@@ -204,7 +205,7 @@ std::optional<Result> WriteInPlace(NewLine line, const files::FileLock& lock, co
             return Result{AppendOutcome::Failed, ChangedByAnotherProgram()};
         return Failed(opened.Error().Named(UserFileName));
     }
-    if (std::optional<Result> stopped = WriteHeld(std::move(opened.Value()), line, lock, examined, made))
+    if (std::optional<Result> stopped = WriteHeld(key, std::move(opened.Value()), line, lock, examined, made))
         return stopped;
     // The file is closed by now: a close that fails after the save loses nothing.
     // The file's name may not be on disk yet: this copy made it, or a run

@@ -14,7 +14,7 @@ namespace store {
 // line starts with NUL, which no key holds. `examined` is the file the check
 // read, or none: then the file is created here, and only here, and `made` is
 // given its identity. Nothing where the name was taken since it was examined.
-std::optional<StoreResult<AppendOutcome>> WriteInPlace(NewLine line, const files::FileLock& lock,
+std::optional<StoreResult<AppendOutcome>> WriteInPlace(const Record& key, NewLine line, const files::FileLock& lock,
                                                        const files::FileInfo& examined,
                                                        files::FileInfo* made = nullptr);
 

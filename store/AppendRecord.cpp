@@ -104,7 +104,7 @@ std::optional<Result> AppendToWhatStands(const Record& key, Duplicates duplicate
         if (auto leftovers = RemoveLeftoverCopies(); !leftovers.Ok())
             return Failed(leftovers.Error());
         const TextEncoding encoding = TextEncoding::Utf8WithMark;
-        return WriteInPlace(NewLineFor(key, encoding, std::string(files::MarkOf(encoding)), EndForNewFile(encoding)),
+        return WriteInPlace(key, NewLineFor(key, encoding, std::string(files::MarkOf(encoding)), EndForNewFile(encoding)),
                             lock, standing, &made);
     }
     // A check that cannot read the file says so in the words of a scan.
@@ -153,7 +153,7 @@ std::optional<Result> AppendToWhatStands(const Record& key, Duplicates duplicate
     // What the line goes right after: the last line's end, or a lone mark.
     const std::string& follows = tail.Value().lastUnit.empty() ? std::string(files::MarkOf(encoding))
                                                                 : tail.Value().lastUnit;
-    return WriteInPlace(NewLineFor(key, encoding, {}, EndForNewLine(tail.Value().convention, encoding), follows),
+    return WriteInPlace(key, NewLineFor(key, encoding, {}, EndForNewLine(tail.Value().convention, encoding), follows),
                         lock, reader.Info());
 }
 

@@ -112,6 +112,11 @@ FileResult<FileLock> FileLock::Acquire(const std::string& name, std::chrono::mil
             return OpenError(fileSystem, held.Error(), lockName);
         if (!held.Value().regular)
             return NotRegular(fileSystem, held.Value(), lockName);
+        // Never so made here: another name may be another user's way into a
+        // file of this user's that others may open, and so hold.
+        if (held.Value().links > 1)
+            return ForeignLock(fileSystem, held.Value(), lockName,
+                               FileError(FileFault::Other, "opened", lockName, "it has other names (hard links)"));
         // Another user's lock that lets in those who may not change the
         // accounts cannot be narrowed here: they could hold it. Told before
         // any wait, which such a holder would make look like another copy's.

@@ -90,7 +90,7 @@ TEST_F(AnotherCopy, AFileWrittenByAnotherProgramAtAnyCallOfAnAppendGetsNoStrayBy
         std::ios::openmode how;
         std::optional<std::u16string> kept;
         std::string thenInPlace = {};
-        bool throughNewName = false;  // the file as it stands and `written` after it, renamed over it
+        bool throughNewName = false;  // the file as it stands with `written` after its mark, renamed over it
     };
     const Row rows[] = {
         {"a first account, an editor's save", std::nullopt, Utf8WithMark.File({u"eve:1"}), std::ios::trunc, {}},
@@ -124,7 +124,8 @@ TEST_F(AnotherCopy, AFileWrittenByAnotherProgramAtAnyCallOfAnAppendGetsNoStrayBy
             bool saved = true;
             editing.BeforeEachCall([&](FileCall) {
                 if (++calls == nth && row.throughNewName) {
-                    std::ofstream("edited", std::ios::binary) << UserFile().value_or("") << row.written;
+                    std::string edited = UserFile().value_or("");
+                    std::ofstream("edited", std::ios::binary) << edited.insert(std::min<std::size_t>(3, edited.size()), row.written);
                     std::error_code failed;
                     std::filesystem::rename("edited", store::UserFileName, failed);
                     saved = !failed;  // Windows replaces no file that this copy holds open

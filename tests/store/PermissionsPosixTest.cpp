@@ -394,6 +394,16 @@ TEST_F(Permissions, ALockPlantedByAnotherUserInAStickyFolderIsToldWithItsOwner)
     }
     // One whose owner may not write the accounts, though its list lets the
     // owner in, could be held by that owner: it is told, not waited for.
+    // A file of the owner's that others may open, linked there by another user.
+    ::unlink(lockName.c_str());
+    ASSERT_EQ(AsUser(61001, 61001, {61001}, [] { return ::fchmod(::open("mine", O_CREAT | O_WRONLY, 0600), 0666); }), 0);
+    ASSERT_EQ(AsUser(61002, 61002, {61002}, [&] { return ::link("mine", lockName.c_str()); }), 0);
+    EXPECT_EQ(AsUser(61001, 61001, {61001}, [&] {
+                  return store::AppendRecord(u"bob:1").Message()
+                                 == FullPath(lockName) + u" could not be opened: it has other names (hard links). Nothing was changed."
+                             ? 0 : 1;
+              }),
+              0);
     // Its own entry may even grant it nothing: it may give itself all again.
     const passwd* stranger = ::getpwnam("nobody");
     for (const std::string list : {"u:61001:rw", "u::-,u:61001:rw"}) {
