@@ -372,6 +372,9 @@ TEST(WindowsFileErrors, TellAMissingFileFromOtherFailures)
     EXPECT_FALSE(folderAsFile.Error().IsMissing());
     // A file system without locks, which Wine never reports: changes are refused as such.
     EXPECT_TRUE(files::ErrorOf(ERROR_NOT_SUPPORTED, "locked").IsUnsupported());
+    // A write the system took nothing of, which Wine never does either, in the words of the failure table.
+    EXPECT_EQ(files::TookNothing().Named("Quillmark.txt").Message(),
+              "Quillmark.txt could not be written: the system took none of the bytes");
 }
 
 } // namespace
