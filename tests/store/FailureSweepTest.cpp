@@ -14,6 +14,11 @@
 #include <new>
 #include <unistd.h>
 
+#ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
 using namespace testing_support;
 using files::FileCall;
 
@@ -337,6 +342,28 @@ TEST_F(FailureSweep, RunningOutOfMemoryAnywhereFailsWithAMessageAndLeavesNothing
     // A last line without its end: the append goes by a copy.
     SweepAllocations(Utf8WithMark.mark + "zed:1\nann:old", AddBob);
     SweepAllocations(accounts + std::string(1, '\0') + "ob:1", AddALongerName, accounts);
+#ifndef _WIN32
+    // A first account whose write fails (past the file size limit), memory
+    // short from then on while that is told: no empty file stays.
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit previous = limit;
+    ::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = 0;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    for (long nth = 1;; ++nth) {
+        SCOPED_TRACE("allocations fail from " + std::to_string(nth));
+        ::unlink(store::UserFileName.c_str());
+        g_allocations = {false, 0, nth, Shortage::FromThenOn};
+        AddALongerName();
+        const bool injected = g_allocations.injected > 0;
+        g_allocations = {};
+        if (!injected)
+            break;
+        EXPECT_FALSE(Exists(store::UserFileName));
+    }
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+#endif
 }
 
 TEST_F(FailureSweep, RecoveryOfALeftCopyNeverLosesIt)
