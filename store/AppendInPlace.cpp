@@ -108,9 +108,9 @@ Result WrittenOver(HeldFile& file, std::uint64_t lineStart, NewLine& line)
     return {AppendOutcome::Failed, ChangedByAnotherProgram()};
 }
 
-// Replaced by another program once the line was saved (a save through a new
-// name): the account is there if the file now at the name carried it over.
-bool CarriedOver(const Record& key)
+// Whether the file at the user file's name holds the account: a save
+// through a new name may have carried the line over, a save in place moved it.
+bool HoldsAccount(const Record& key)
 {
     auto reader = files::TextReader::Open(UserFileName);
     if (!reader.Ok())
@@ -186,8 +186,15 @@ std::optional<Result> WriteHeld(const Record& key, HeldFile file, NewLine& line,
         return Undo(file, size, status.Error(), LineState::Whole, line);
     // Cut by another program between the look and the write: the write may
     // have landed past the new end.
-    if (auto left = AsLeft(file, lineStart, line.whole, line); left.Ok() && !left.Value() && !CarriedOver(key))
-        return Changed(file, lineStart, line);
+    if (auto left = AsLeft(file, lineStart, line.whole, line); left.Ok() && !left.Value()) {
+        // A tail of the line that a shorter save in place left past its own end goes first.
+        auto held = file.Examine();
+        auto named = files::ExamineFile(UserFileName);
+        if (held.Ok() && named.Ok() && named.Value().SameFileAs(held.Value()))
+            LeaveNoPartOfTheLine(file, lineStart, line);
+        if (!HoldsAccount(key))
+            return Result{AppendOutcome::Failed, ChangedByAnotherProgram()};
+    }
     return std::nullopt;
 }
 
