@@ -71,10 +71,19 @@ void LeaveNoPartOfTheLine(HeldFile& file, std::uint64_t lineStart, NewLine& line
         --own;
     // Short of the whole line, a NUL is no sign of this copy's: another
     // program's UTF-16 line ends in one.
+    // Whole code units from the line's end: in UTF-16 another program's line
+    // end holds a NUL that matches a byte of a character of the line.
     if (own > 0) {
+        const auto ownUnit = [&](std::size_t end) {
+            for (std::size_t at = end - line.unit; at < end; ++at) {
+                if (bytes[at] != line.whole[at] && bytes[at] != line.placeholder[at])
+                    return false;
+            }
+            return true;
+        };
         own = length;
-        while (own > 0 && (bytes[own - 1] == line.whole[own - 1] || bytes[own - 1] == line.placeholder[own - 1]))
-            --own;
+        while (own >= line.unit && ownUnit(own))
+            own -= line.unit;
     }
     if (own == length)
         return;

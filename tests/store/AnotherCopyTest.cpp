@@ -112,6 +112,8 @@ TEST_F(AnotherCopy, AFileWrittenByAnotherProgramAtAnyCallOfAnAppendGetsNoStrayBy
          Utf16LeWithMark.File({u"ann:1", u"ca:3"}, u"\r\n"), std::ios::trunc, u"ca:3"},
         {"a save through a new name", given, "edd:x\n", std::ios::app, u"edd:x", {}, true},
         {"a shorter save in place without a cut", given, "cccc", std::ios::in | std::ios::out, u"ann:1", {}, false, true},
+        {"a shorter UTF-16 save in place without a cut", Utf16LeWithMark.File({u"ann:1", u"carl:cccccc"}, u"\r\n"),
+         Utf16LeWithMark.encode(u"ccccc"), std::ios::in | std::ios::out, u"ann:1", {}, false, true},
         {"a UTF-16 editor's short save", Utf16LeWithMark.File({u"ann:1"}, u"\r\n"),
          Utf16LeWithMark.File({u"ann:1", u"cat:2"}, u"\r\n"), std::ios::trunc, u"cat:2"},
     };
